@@ -1,0 +1,145 @@
+#include "GenerationRun.h"
+
+#include "DateWording.h"
+#include "PageSnapshot.h"
+#include "WordConnection.h"
+#include "shell/FileProcedures.h"
+#include "shell/Locations.h"
+#include "shell/Procedure.h"
+#include "shell/TempFolder.h"
+
+#include <QRandomGenerator>
+#include <memory>
+
+namespace velmora {
+
+using namespace coversheet;
+
+namespace {
+
+// An engine call on a connection whose creation failed.
+WordConnection& use(const std::unique_ptr<WordConnection>& word) {
+    if (!word) throw WordError(QStringLiteral("Object variable or With block variable not set"));
+    return *word;
+}
+
+bool styleFills(int tab, const char* bookmark) {
+    return tab >= 0 && tab < kTabCount && BookmarkNamed(bookmark).filledOnTab[tab];
+}
+
+}  // namespace
+
+GenerationRun::GenerationRun(GenerationHost& host, DigitSource drawDigit)
+    : host_(host), drawDigit_(std::move(drawDigit)) {
+    if (!drawDigit_) drawDigit_ = [] { return int(QRandomGenerator::global()->bounded(1, 10)); };
+}
+
+QString GenerationRun::TemplatePath() { return TempPath(QStringLiteral("template.dot")); }
+
+void GenerationRun::run() {
+    Procedure proc(location::Form1_PushButton6_Click);
+    if (proc.test(100, [&] { return busy_; }, false)) return;
+    proc.step(102, [&] { busy_ = true; });
+    proc.step(104, [&] { host_.setBusyPointer(true); });
+
+    std::unique_ptr<WordConnection> word;
+    proc.step(106, [&] { word = CreateWordApplication(); });
+
+    QByteArray templateBytes;
+    int tab = -1;
+    if (proc.step(108, [&] { tab = host_.selectedTab(); }) && tab >= 0 && tab < kTabCount) {
+        proc.step(110 + 4 * tab, [&] { templateBytes = LoadResData(StyleOfTab(tab).resourceId); });
+    }
+    // Written afresh on every run: a file left by an interrupted run may hold another
+    // style, and a link planted at this name must not be followed.
+    proc.step(124, [&] { WriteNewFile(TemplatePath(), templateBytes); });
+    QString templatePath;
+    proc.step(126, [&] { templatePath = TemplatePath(); });
+    proc.step(128, [&] { use(word).documentsOpen(templatePath, true); });
+
+    const auto text = [&](const char* field) { return host_.fieldText(Field(field)); };
+    const auto ticked = [&](const char* field) {
+        return host_.fieldTick(Field(field)) != 0;
+    };
+    const auto date = [&] { return host_.fieldDate(Field("dtpDate")); };
+    const auto write = [&](int line, const char* bookmark, const auto& value) {
+        proc.step(line, [&] { use(word).setBookmarkText(QLatin1String(bookmark), value()); });
+    };
+
+    QString dayText, dateText, streetText;
+    proc.step(130, [&] { dayText = DayText(date()); });
+    proc.step(132, [&] { dateText = DateText(date()); });
+    proc.step(134, [&] { streetText = QLatin1Char(' ') + text("txtLocation"); });
+
+    write(136, "bkFor", [&] { return text("txtFor"); });
+    write(138, "bkFaxFor", [&] { return text("txtFaxFor"); });
+    write(140, "bkFrom", [&] { return text("txtFrom"); });
+    write(142, "bkDate", [&] { return dateText; });
+    write(144, "bkSubj", [&] { return text("txtSubj"); });
+    write(146, "bkMsg", [&] { return text("txtMsg"); });
+
+    const auto tabNow = [&] { return host_.selectedTab(); };
+    if (proc.test(148, [&] { return styleFills(tabNow(), "bkFaxFrom"); }, true))
+        write(150, "bkFaxFrom", [&] { return text("txtFaxFrom"); });
+
+    if (proc.test(152, [&] { return styleFills(tabNow(), "bkCC"); }, true)) {
+        write(154, "bkCC", [&] { return text("txtCC"); });
+        const std::pair<const char*, const char*> remarks[] = {
+            {"CheckUrgent", "bkUrgent"}, {"CheckReview", "bkRev"}, {"CheckComm", "bkComm"},
+            {"CheckReply", "bkReply"},   {"CheckRecycle", "bkRecycle"}};
+        int line = 156;
+        for (const auto& [field, bookmark] : remarks) {
+            if (proc.test(line, [&] { return ticked(field); }, true))
+                write(line, bookmark, [] { return QStringLiteral("V"); });
+            line += 2;
+        }
+    }
+
+    if (proc.test(166, [&] { return styleFills(tabNow(), "bkPhone"); }, true)) {
+        write(168, "bkPhone", [&] { return text("txtPhone"); });
+        write(170, "bkPhoneFor", [&] { return text("txtPhoneFor"); });
+    }
+
+    int addressTab = -1;
+    if (proc.step(172, [&] { addressTab = tabNow(); })) {
+        if (styleFills(addressTab, "bkAddress")) {
+            write(174, "bkAddress", [&] { return text("txtAddress"); });
+        } else if (styleFills(addressTab, "bkStreet")) {
+            write(178, "bkStreet", [&] { return streetText; });
+            write(180, "bkCity", [&] { return text("txtCity"); });
+            write(182, "bkWWW", [&] { return text("txtWWW"); });
+            write(184, "bkOrgName", [&] { return text("txtOrgName"); });
+        }
+    }
+
+    proc.step(186, [&] { use(word).fieldsUpdate(); });
+
+    QString documentName, documentPath;
+    do {
+        proc.step(188, [&] { documentName = QStringLiteral("quillon"); });
+        for (int i = 1; i <= 8; ++i) {
+            int digit = 0;
+            proc.step(194, [&] { digit = drawDigit_(); });
+            proc.step(196, [&] { documentName += QString::number(digit); });
+        }
+        proc.step(200, [&] { documentPath = TempPath(documentName + QStringLiteral(".doc")); });
+    } while (proc.test(202, [&] { return FileExists(documentPath); }, false));
+
+    proc.step(204, [&] { use(word).saveAs(documentPath); });
+    proc.step(206, [&] { use(word).setDisplayAlerts(false); });
+    proc.step(208, [&] { use(word).close(); });
+    proc.step(210, [&] { use(word).quit(); });
+    proc.step(212, [&] { word.reset(); });
+
+    proc.step(216, [&] { SaveDocAsJPG(documentPath); });
+    proc.step(218, [&] { host_.setBusyPointer(false); });
+    proc.step(220, [&] { host_.setPreviewPicture(SnapshotPath()); });
+    proc.step(222, [&] { host_.setPreviewWordFile(documentPath); });
+    proc.step(224, [&] { host_.showPreview(); });
+    proc.step(226, [&] { host_.hideEditor(); });
+    proc.step(228, [&] { DeleteFileQuietly(SnapshotPath()); });
+    proc.step(230, [&] { DeleteFileQuietly(TemplatePath()); });
+    proc.step(232, [&] { busy_ = false; });
+}
+
+}  // namespace velmora

@@ -1,0 +1,9 @@
+#include "WordCheck.h"
+
+namespace velmora {
+
+QString WordMissingMessage() { return {}; }
+
+bool CheckWordAvailable() { return true; }
+
+}  // namespace velmora

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "shell/Failure.h"
+
+#include <QString>
+#include <memory>
+
+namespace velmora {
+
+// A failed office call. Its text is the description the caller's error report shows, so it
+// names what failed (the bookmark, the file, the engine).
+class WordError : public Failure {
+public:
+    using Failure::Failure;
+};
+
+// One connection to an office instance, used for one task and ended with quit(). Its
+// operations are those of the word processor's automation model the program relies on;
+// each is synchronous and throws WordError when it fails.
+class WordConnection {
+public:
+    virtual ~WordConnection() = default;  // ends the instance if quit() was not called
+
+    // Documents.Open(fileName, ReadOnly:=readOnly). The document becomes the active one.
+    // Read-only opens the file itself, not an untitled copy of it.
+    virtual void documentsOpen(const QString& fileName, bool readOnly) = 0;
+
+    // ActiveDocument.Bookmarks.Item(name).Range.Text = value. The bookmark's whole range
+    // takes the value, in the paragraph's own text formatting; the bookmark survives.
+    virtual void setBookmarkText(const QString& name, const QString& value) = 0;
+
+    // ActiveDocument.Fields.Update
+    virtual void fieldsUpdate() = 0;
+
+    // Document.SaveAs(fileName): a Word 97-2003 document.
+    virtual void saveAs(const QString& fileName) = 0;
+
+    // Application.DisplayAlerts = value
+    virtual void setDisplayAlerts(bool value) = 0;
+
+    // Document.Close
+    virtual void close() = 0;
+
+    // ActiveDocument.Close(savechanges:=0)
+    virtual void closeWithoutSaving() = 0;
+
+    // Document.Range.CopyAsPicture: a picture of the document's first page goes to the
+    // system clipboard.
+    virtual void copyAsPicture() = 0;
+
+    // Application.Quit: the instance ends.
+    virtual void quit() = 0;
+};
+
+// CreateObject("Word.Application"): starts an office instance of our own and connects to
+// it. Throws WordError when no engine can be started.
+std::unique_ptr<WordConnection> CreateWordApplication();
+
+}  // namespace velmora

@@ -1,0 +1,1 @@
+// Program icon and pointer resources are registered through the resource system.

@@ -1,0 +1,95 @@
+#include "FileProcedures.h"
+
+#include "Failure.h"
+
+#include <QCheckBox>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QWidget>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora {
+namespace {
+
+QString systemError(const QString& what, const QString& path) {
+    return what + QStringLiteral(" '") + path + QStringLiteral("': ") +
+           QString::fromLocal8Bit(std::strerror(errno));
+}
+
+}  // namespace
+
+bool FileExists(const QString& path) {
+    if (path.isEmpty()) return false;
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+void ForceDeleteFile(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    // Unlinking needs write access to the folder, not to the file; give the file write
+    // access anyway so that a read-only file also goes where the folder demands it.
+    ::chmod(native.constData(), S_IRUSR | S_IWUSR);
+    if (::unlink(native.constData()) != 0) throw Failure(systemError("Cannot delete", path));
+}
+
+void DeleteFileQuietly(const QString& path) {
+    QCoreApplication::processEvents();
+    if (path.isEmpty()) return;
+    if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT) return;
+    try {
+        ForceDeleteFile(path);
+    } catch (...) {
+    }
+}
+
+void WriteNewFile(const QString& path, const QByteArray& bytes) {
+    const QByteArray native = QFile::encodeName(path);
+    if (::unlink(native.constData()) != 0 && errno != ENOENT)
+        throw Failure(systemError("Cannot replace", path));
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          0600);
+    if (fd < 0) throw Failure(systemError("Cannot create", path));
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const QString reason = systemError("Cannot write", path);
+            ::close(fd);
+            throw Failure(reason);
+        }
+        written += n;
+    }
+    if (::close(fd) != 0) throw Failure(systemError("Cannot write", path));
+}
+
+void SetButtonFaceColors(QWidget* window) {
+    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    const auto paintButtonFace = [&](QWidget* widget) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Window, buttonFace);
+        widget->setPalette(palette);
+        widget->setAutoFillBackground(true);
+    };
+    // A plain QFrame is a frame; labels and scroll areas are QFrames too, but not frames.
+    const auto isFrame = [](const QWidget* w) {
+        return qobject_cast<const QGroupBox*>(w) || w->metaObject() == &QFrame::staticMetaObject;
+    };
+    paintButtonFace(window);
+    for (QWidget* child : window->findChildren<QWidget*>()) {
+        if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) ||
+            qobject_cast<QLabel*>(child) || isFrame(child))
+            paintButtonFace(child);
+    }
+}
+
+}  // namespace velmora

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QWidget;
+
+namespace velmora {
+
+// True for an existing file or folder; false, silently, for anything else.
+bool FileExists(const QString& path);
+
+// Lets pending events run once, then deletes the file, falling back to ForceDeleteFile.
+// Never reports anything; a file that cannot be deleted stays.
+void DeleteFileQuietly(const QString& path);
+
+// Deletes the file also when it has no write permission. Throws Failure when it cannot.
+void ForceDeleteFile(const QString& path);
+
+// Writes `bytes` to a file created afresh at `path`: whatever entry stood there before is
+// removed first and the new file is never opened through a symbolic link, so a planted
+// link cannot redirect the write. Throws Failure with the reason.
+void WriteNewFile(const QString& path, const QByteArray& bytes);
+
+// Gives the window, and its option buttons, tick boxes, frames and labels, the button-face
+// colour; every other control keeps its own.
+void SetButtonFaceColors(QWidget* window);
+
+}  // namespace velmora

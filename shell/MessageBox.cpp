@@ -1,0 +1,39 @@
+#include "MessageBox.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+
+namespace velmora {
+namespace {
+
+MessageResponder& responder() {
+    static MessageResponder current;
+    return current;
+}
+
+MessageAnswer showBox(const MessageRequest& request) {
+    QMessageBox box(request.icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                         : QMessageBox::NoIcon,
+                    request.title.isEmpty() ? QGuiApplication::applicationDisplayName()
+                                            : request.title,
+                    request.text,
+                    request.buttons == MessageButtons::YesNo
+                        ? QMessageBox::Yes | QMessageBox::No
+                        : QMessageBox::Ok);
+    const int answer = box.exec();
+    if (request.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+}  // namespace
+
+MessageAnswer ShowMessage(const MessageRequest& request) {
+    return responder() ? responder()(request) : showBox(request);
+}
+
+ScopedMessageResponder::ScopedMessageResponder(MessageResponder responder_)
+    : previous_(std::exchange(responder(), std::move(responder_))) {}
+
+ScopedMessageResponder::~ScopedMessageResponder() { responder() = std::move(previous_); }
+
+}  // namespace velmora

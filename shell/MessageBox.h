@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace velmora {
+
+// Every modal message the program shows passes through ShowMessage, so that tests can
+// answer the boxes instead of a person.
+enum class MessageIcon { None, Warning };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+struct MessageRequest {
+    QString title;  // empty: the application title
+    QString text;
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+};
+
+MessageAnswer ShowMessage(const MessageRequest& request);
+
+using MessageResponder = std::function<MessageAnswer(const MessageRequest&)>;
+
+// Replaces the real boxes for as long as the object lives.
+class ScopedMessageResponder {
+public:
+    explicit ScopedMessageResponder(MessageResponder responder);
+    ~ScopedMessageResponder();
+    ScopedMessageResponder(const ScopedMessageResponder&) = delete;
+    ScopedMessageResponder& operator=(const ScopedMessageResponder&) = delete;
+
+private:
+    MessageResponder previous_;
+};
+
+}  // namespace velmora

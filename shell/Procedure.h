@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+#include <utility>
+
+namespace velmora {
+
+// The numbered-step convention of every procedure that works on the user's behalf: each
+// step runs under the procedure's handler; a failing step is reported with its number and
+// its description, and the procedure carries on with the next step. Nothing propagates.
+//
+//     Procedure proc(location::Form1_PushButton2_Click);
+//     proc.step(100, [&] { ... });
+//     if (proc.test(124, [&] { return !FileExists(path); }, true)) ...
+class Procedure {
+public:
+    explicit Procedure(const char* location) : location_(QString::fromLatin1(location)) {}
+
+    // Runs one step; returns whether it completed.
+    template <class Action>
+    bool step(int line, Action&& action) {
+        marker_ = line;
+        try {
+            std::forward<Action>(action)();
+            return true;
+        } catch (...) {
+            report(std::current_exception());
+            return false;
+        }
+    }
+
+    // Runs a step that decides something. When deciding fails, the failure is reported and
+    // `whenFailed` is the answer, so that each caller states how it carries on.
+    template <class Test>
+    bool test(int line, Test&& decide, bool whenFailed) {
+        marker_ = line;
+        try {
+            return std::forward<Test>(decide)();
+        } catch (...) {
+            report(std::current_exception());
+            return whenFailed;
+        }
+    }
+
+    // The number of the step that runs, or ran last; 0 before the first.
+    int marker() const { return marker_; }
+    const QString& location() const { return location_; }
+
+private:
+    void report(const std::exception_ptr& failure) const;
+
+    QString location_;
+    int marker_ = 0;
+};
+
+// The human-readable text of a failure.
+QString DescribeFailure(const std::exception_ptr& failure);
+
+}  // namespace velmora

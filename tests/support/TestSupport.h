@@ -1,0 +1,38 @@
+#pragma once
+
+#include "shell/MessageBox.h"
+
+#include <QString>
+#include <vector>
+
+namespace velmora::test {
+
+// The folder every test program gets as its temporary folder (TEMP) and settings home.
+QString TestFolder();
+
+// Answers every message box while it lives and keeps what was shown.
+class MessageRecorder {
+public:
+    explicit MessageRecorder(MessageAnswer answer = MessageAnswer::Ok);
+
+    struct Report {
+        QString location;
+        int step;
+        QString description;
+    };
+    // The "Application Error" boxes, taken apart again.
+    std::vector<Report> errorReports() const;
+    // Every other box.
+    std::vector<MessageRequest> otherMessages() const;
+
+    const std::vector<MessageRequest>& all() const { return shown_; }
+    void setAnswer(MessageAnswer answer) { answer_ = answer; }
+    void clear() { shown_.clear(); }
+
+private:
+    std::vector<MessageRequest> shown_;
+    MessageAnswer answer_;
+    ScopedMessageResponder responder_;
+};
+
+}  // namespace velmora::test

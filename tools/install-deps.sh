@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Velmora needs to build, run and test, when any is missing.
+# Runs apt-get directly as root and through sudo otherwise; does nothing when all are present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev libgtest-dev libgmock-dev
+  libreoffice-dev libpoppler-qt6-dev
+  xvfb xauth xdotool
+  fonts-liberation fonts-wine
+  antiword catdoc python3-olefile
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+# The office engine: the headless Writer, or the full one a desktop may already have.
+if ! dpkg-query -W -f='${Status}' libreoffice-writer 2>/dev/null | grep -q 'install ok installed' &&
+   ! dpkg-query -W -f='${Status}' libreoffice-writer-nogui 2>/dev/null | grep -q 'install ok installed'; then
+  missing+=(libreoffice-writer-nogui)
+fi
+
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+"${as_root[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
