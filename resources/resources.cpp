@@ -1,1 +1,7 @@
-// Program icon and pointer resources are registered through the resource system.
+#include "ProgramIcon.h"
+
+namespace velmora {
+
+QIcon ProgramIcon() { return {}; }
+
+}  // namespace velmora

@@ -1,0 +1,29 @@
+#include "WindowPointer.h"
+
+#include "FileProcedures.h"
+#include "Failure.h"
+
+#include <QPixmap>
+
+namespace velmora {
+
+bool WindowPointer::loadCustomCursor(const QString& programFolder) {
+    const QString path = programFolder + QStringLiteral("/HAND-M.CUR");
+    if (!FileExists(path)) return false;
+    const QPixmap picture(path);
+    if (picture.isNull()) throw Failure(QStringLiteral("Invalid picture: ") + path);
+    custom_ = QCursor(picture, 0, 0);
+    return true;
+}
+
+void WindowPointer::set(Pointer pointer) {
+    pointer_ = pointer;
+    if (!window_) return;
+    switch (pointer) {
+        case Default: window_->unsetCursor(); break;
+        case Hourglass: window_->setCursor(Qt::WaitCursor); break;
+        case Custom: window_->setCursor(custom_); break;
+    }
+}
+
+}  // namespace velmora
