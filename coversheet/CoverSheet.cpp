@@ -84,7 +84,9 @@ int CoverSheetField::memberOnTab(int tab) const {
     return -1;
 }
 
-std::span<const CoverSheetField> Fields() { return kFields; }
+std::span<const CoverSheetField> Fields() {
+    return kFields;
+}
 
 const CoverSheetField& Field(std::string_view name) {
     for (const auto& field : kFields)
@@ -92,14 +94,19 @@ const CoverSheetField& Field(std::string_view name) {
     throw std::out_of_range("no such field: " + std::string(name));
 }
 
-std::span<const Style> Styles() { return kStyles; }
+std::span<const Style> Styles() {
+    return kStyles;
+}
 
 const Style& StyleOfTab(int tab) {
-    if (tab < 0 || tab >= kTabCount) throw std::out_of_range("no style on tab " + std::to_string(tab));
+    if (tab < 0 || tab >= kTabCount)
+        throw std::out_of_range("no style on tab " + std::to_string(tab));
     return kStyles[tab];
 }
 
-std::span<const Bookmark> Bookmarks() { return kBookmarks; }
+std::span<const Bookmark> Bookmarks() {
+    return kBookmarks;
+}
 
 const Bookmark& BookmarkNamed(std::string_view name) {
     for (const auto& bookmark : kBookmarks)
@@ -109,10 +116,14 @@ const Bookmark& BookmarkNamed(std::string_view name) {
 
 std::span<const char* const> UnfilledBookmarks(int tab) {
     switch (tab) {
-        case Casual: return kCasualExtras;
-        case Contemporary: return kContemporaryExtras;
-        case Professional: return kProfessionalExtras;
-        default: return {};
+        case Casual:
+            return kCasualExtras;
+        case Contemporary:
+            return kContemporaryExtras;
+        case Professional:
+            return kProfessionalExtras;
+        default:
+            return {};
     }
 }
 

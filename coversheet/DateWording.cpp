@@ -11,10 +11,14 @@ QString fnDay(const QString& strDay) {
     const int n = day.toInt();
     if (n >= 11 && n <= 13) return day + QStringLiteral("th");
     switch (n % 10) {
-        case 1: return day + QStringLiteral("st");
-        case 2: return day + QStringLiteral("nd");
-        case 3: return day + QStringLiteral("rd");
-        default: return day + QStringLiteral("th");
+        case 1:
+            return day + QStringLiteral("st");
+        case 2:
+            return day + QStringLiteral("nd");
+        case 3:
+            return day + QStringLiteral("rd");
+        default:
+            return day + QStringLiteral("th");
     }
 }
 
@@ -42,7 +46,9 @@ QString DateText(const QDate& date, const QLocale& locale) {
     return QLatin1Char(' ') + partA + DayText(date).trimmed() + partB + QLatin1Char(' ');
 }
 
-QString DateToSetting(const QDate& date) { return date.toString(Qt::ISODate); }
+QString DateToSetting(const QDate& date) {
+    return date.toString(Qt::ISODate);
+}
 
 std::optional<QDate> DateFromSetting(const QString& text) {
     const QString trimmed = text.trimmed();

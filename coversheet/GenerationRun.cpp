@@ -34,11 +34,15 @@ GenerationRun::GenerationRun(GenerationHost& host, DigitSource drawDigit)
     if (!drawDigit_) drawDigit_ = [] { return int(QRandomGenerator::global()->bounded(1, 10)); };
 }
 
-QString GenerationRun::TemplatePath() { return TempPath(QStringLiteral("template.dot")); }
+QString GenerationRun::TemplatePath() {
+    return TempPath(QStringLiteral("template.dot"));
+}
 
 void GenerationRun::run() {
     Procedure proc(location::Form1_PushButton6_Click);
-    if (proc.test(100, [&] { return busy_; }, false)) return;
+    if (proc.test(
+            100, [&] { return busy_; }, false))
+        return;
     proc.step(102, [&] { busy_ = true; });
     proc.step(104, [&] { host_.setBusyPointer(true); });
 
@@ -58,9 +62,7 @@ void GenerationRun::run() {
     proc.step(128, [&] { use(word).documentsOpen(templatePath, true); });
 
     const auto text = [&](const char* field) { return host_.fieldText(Field(field)); };
-    const auto ticked = [&](const char* field) {
-        return host_.fieldTick(Field(field)) != 0;
-    };
+    const auto ticked = [&](const char* field) { return host_.fieldTick(Field(field)) != 0; };
     const auto date = [&] { return host_.fieldDate(Field("dtpDate")); };
     const auto write = [&](int line, const char* bookmark, const auto& value) {
         proc.step(line, [&] { use(word).setBookmarkText(QLatin1String(bookmark), value()); });
@@ -79,23 +81,29 @@ void GenerationRun::run() {
     write(146, "bkMsg", [&] { return text("txtMsg"); });
 
     const auto tabNow = [&] { return host_.selectedTab(); };
-    if (proc.test(148, [&] { return styleFills(tabNow(), "bkFaxFrom"); }, true))
+    if (proc.test(
+            148, [&] { return styleFills(tabNow(), "bkFaxFrom"); }, true))
         write(150, "bkFaxFrom", [&] { return text("txtFaxFrom"); });
 
-    if (proc.test(152, [&] { return styleFills(tabNow(), "bkCC"); }, true)) {
+    if (proc.test(
+            152, [&] { return styleFills(tabNow(), "bkCC"); }, true)) {
         write(154, "bkCC", [&] { return text("txtCC"); });
-        const std::pair<const char*, const char*> remarks[] = {
-            {"CheckUrgent", "bkUrgent"}, {"CheckReview", "bkRev"}, {"CheckComm", "bkComm"},
-            {"CheckReply", "bkReply"},   {"CheckRecycle", "bkRecycle"}};
+        const std::pair<const char*, const char*> remarks[] = {{"CheckUrgent", "bkUrgent"},
+                                                               {"CheckReview", "bkRev"},
+                                                               {"CheckComm", "bkComm"},
+                                                               {"CheckReply", "bkReply"},
+                                                               {"CheckRecycle", "bkRecycle"}};
         int line = 156;
         for (const auto& [field, bookmark] : remarks) {
-            if (proc.test(line, [&] { return ticked(field); }, true))
+            if (proc.test(
+                    line, [&] { return ticked(field); }, true))
                 write(line, bookmark, [] { return QStringLiteral("V"); });
             line += 2;
         }
     }
 
-    if (proc.test(166, [&] { return styleFills(tabNow(), "bkPhone"); }, true)) {
+    if (proc.test(
+            166, [&] { return styleFills(tabNow(), "bkPhone"); }, true)) {
         write(168, "bkPhone", [&] { return text("txtPhone"); });
         write(170, "bkPhoneFor", [&] { return text("txtPhoneFor"); });
     }
@@ -123,7 +131,8 @@ void GenerationRun::run() {
             proc.step(196, [&] { documentName += QString::number(digit); });
         }
         proc.step(200, [&] { documentPath = TempPath(documentName + QStringLiteral(".doc")); });
-    } while (proc.test(202, [&] { return FileExists(documentPath); }, false));
+    } while (proc.test(
+        202, [&] { return FileExists(documentPath); }, false));
 
     proc.step(204, [&] { use(word).saveAs(documentPath); });
     proc.step(206, [&] { use(word).setDisplayAlerts(false); });

@@ -18,6 +18,8 @@ void SetAppTitle() {
     QGuiApplication::setApplicationDisplayName(ShortenAppTitle(QLatin1String(kProductName)));
 }
 
-QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
+QString ProgramFolder() {
+    return QCoreApplication::applicationDirPath();
+}
 
 }  // namespace velmora

@@ -2,8 +2,8 @@
 
 #include "Failure.h"
 
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
@@ -11,11 +11,11 @@
 #include <QRadioButton>
 #include <QWidget>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace velmora {
 namespace {
@@ -55,8 +55,8 @@ void WriteNewFile(const QString& path, const QByteArray& bytes) {
     const QByteArray native = QFile::encodeName(path);
     if (::unlink(native.constData()) != 0 && errno != ENOENT)
         throw Failure(systemError("Cannot replace", path));
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          0600);
+    const int fd =
+        ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) throw Failure(systemError("Cannot create", path));
     qsizetype written = 0;
     while (written < bytes.size()) {

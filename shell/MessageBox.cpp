@@ -12,14 +12,12 @@ MessageResponder& responder() {
 }
 
 MessageAnswer showBox(const MessageRequest& request) {
-    QMessageBox box(request.icon == MessageIcon::Warning ? QMessageBox::Warning
-                                                         : QMessageBox::NoIcon,
-                    request.title.isEmpty() ? QGuiApplication::applicationDisplayName()
-                                            : request.title,
-                    request.text,
-                    request.buttons == MessageButtons::YesNo
-                        ? QMessageBox::Yes | QMessageBox::No
-                        : QMessageBox::Ok);
+    QMessageBox box(
+        request.icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+        request.title.isEmpty() ? QGuiApplication::applicationDisplayName() : request.title,
+        request.text,
+        request.buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                                 : QMessageBox::Ok);
     const int answer = box.exec();
     if (request.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
@@ -34,6 +32,8 @@ MessageAnswer ShowMessage(const MessageRequest& request) {
 ScopedMessageResponder::ScopedMessageResponder(MessageResponder responder_)
     : previous_(std::exchange(responder(), std::move(responder_))) {}
 
-ScopedMessageResponder::~ScopedMessageResponder() { responder() = std::move(previous_); }
+ScopedMessageResponder::~ScopedMessageResponder() {
+    responder() = std::move(previous_);
+}
 
 }  // namespace velmora

@@ -9,6 +9,8 @@ QString TempFolder() {
     return temp.isEmpty() ? QDir::tempPath() : temp;
 }
 
-QString TempPath(const QString& fileName) { return TempFolder() + QLatin1Char('/') + fileName; }
+QString TempPath(const QString& fileName) {
+    return TempFolder() + QLatin1Char('/') + fileName;
+}
 
 }  // namespace velmora

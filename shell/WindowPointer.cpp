@@ -1,7 +1,7 @@
 #include "WindowPointer.h"
 
-#include "FileProcedures.h"
 #include "Failure.h"
+#include "FileProcedures.h"
 
 #include <QPixmap>
 
@@ -20,9 +20,15 @@ void WindowPointer::set(Pointer pointer) {
     pointer_ = pointer;
     if (!window_) return;
     switch (pointer) {
-        case Default: window_->unsetCursor(); break;
-        case Hourglass: window_->setCursor(Qt::WaitCursor); break;
-        case Custom: window_->setCursor(custom_); break;
+        case Default:
+            window_->unsetCursor();
+            break;
+        case Hourglass:
+            window_->setCursor(Qt::WaitCursor);
+            break;
+        case Custom:
+            window_->setCursor(custom_);
+            break;
     }
 }
 

@@ -21,8 +21,12 @@ public:
     Pointer pointer() const { return pointer_; }
     void set(Pointer pointer);
 
-    void arrowRule() { if (pointer_ != Hourglass) set(Default); }
-    void handRule() { if (pointer_ != Hourglass) set(Custom); }
+    void arrowRule() {
+        if (pointer_ != Hourglass) set(Default);
+    }
+    void handRule() {
+        if (pointer_ != Hourglass) set(Custom);
+    }
 
 private:
     QPointer<QWidget> window_;

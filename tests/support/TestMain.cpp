@@ -3,17 +3,19 @@
 // for the user's settings, so that no test touches the real user's files.
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace velmora::test {
 namespace {
 QString testFolder;
 }
 
-QString TestFolder() { return testFolder; }
+QString TestFolder() {
+    return testFolder;
+}
 
 }  // namespace velmora::test
 

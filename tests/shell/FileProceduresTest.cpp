@@ -1,0 +1,109 @@
+#include "TestSupport.h"
+#include "shell/Failure.h"
+#include "shell/FileProcedures.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+namespace velmora {
+namespace {
+
+class FileProcedures : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray read(const QString& name) const {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir_{test::TestFolder() + QStringLiteral("/files-XXXXXX")};
+    test::MessageRecorder boxes_;
+};
+
+TEST_F(FileProcedures, FileExistsForFilesAndFoldersOnly) {
+    write(QStringLiteral("a.doc"), "x");
+    EXPECT_TRUE(FileExists(path(QStringLiteral("a.doc"))));
+    EXPECT_TRUE(FileExists(dir_.path()));
+    EXPECT_FALSE(FileExists(path(QStringLiteral("missing.doc"))));
+    EXPECT_FALSE(FileExists(path(QStringLiteral("no/such/folder/a.doc"))));
+    EXPECT_FALSE(FileExists(QString()));
+    EXPECT_TRUE(boxes_.all().empty());
+}
+
+TEST_F(FileProcedures, DeleteFileQuietlyDeletesAlsoReadOnlyFilesAndNeverReports) {
+    write(QStringLiteral("plain"), "x");
+    write(QStringLiteral("readonly"), "x");
+    ::chmod(QFile::encodeName(path(QStringLiteral("readonly"))).constData(), S_IRUSR);
+
+    DeleteFileQuietly(path(QStringLiteral("plain")));
+    DeleteFileQuietly(path(QStringLiteral("readonly")));
+    DeleteFileQuietly(path(QStringLiteral("missing")));
+    DeleteFileQuietly(path(QStringLiteral("no/such/folder/x")));
+
+    EXPECT_FALSE(FileExists(path(QStringLiteral("plain"))));
+    EXPECT_FALSE(FileExists(path(QStringLiteral("readonly"))));
+    EXPECT_TRUE(boxes_.all().empty());
+}
+
+TEST_F(FileProcedures, ForceDeleteRemovesAFileWithoutWritePermission) {
+    write(QStringLiteral("locked"), "x");
+    ::chmod(QFile::encodeName(path(QStringLiteral("locked"))).constData(), 0);
+    ForceDeleteFile(path(QStringLiteral("locked")));
+    EXPECT_FALSE(FileExists(path(QStringLiteral("locked"))));
+    EXPECT_THROW(ForceDeleteFile(path(QStringLiteral("locked"))), Failure);
+}
+
+TEST_F(FileProcedures, WriteNewFileReplacesAnOldFileAndNeverFollowsALink) {
+    write(QStringLiteral("template.dot"), "stale template of another style");
+    WriteNewFile(path(QStringLiteral("template.dot")), "fresh");
+    EXPECT_EQ(read(QStringLiteral("template.dot")), QByteArray("fresh"));
+
+    write(QStringLiteral("victim"), "someone else's file");
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("victim")), path(QStringLiteral("temp.bmp"))));
+    WriteNewFile(path(QStringLiteral("temp.bmp")), "picture");
+    EXPECT_EQ(read(QStringLiteral("victim")), QByteArray("someone else's file"));
+    EXPECT_EQ(read(QStringLiteral("temp.bmp")), QByteArray("picture"));
+    EXPECT_FALSE(QFileInfo(path(QStringLiteral("temp.bmp"))).isSymLink());
+
+    EXPECT_THROW(WriteNewFile(path(QStringLiteral("no/such/folder/x")), "x"), Failure);
+}
+
+TEST(SetButtonFaceColors, ColoursFramesLabelsAndTicksButNotFieldsOrButtons) {
+    QWidget window;
+    QPalette white = window.palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::Base, Qt::white);
+    window.setPalette(white);
+    auto* frame = new QFrame(&window);
+    auto* label = new QLabel(QStringLiteral("For"), frame);
+    auto* tick = new QCheckBox(QStringLiteral("Urgent"), frame);
+    auto* field = new QLineEdit(frame);
+    auto* button = new QPushButton(QStringLiteral("Go"), &window);
+
+    SetButtonFaceColors(&window);
+
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    for (QWidget* w : {static_cast<QWidget*>(&window), static_cast<QWidget*>(frame),
+                       static_cast<QWidget*>(label), static_cast<QWidget*>(tick)})
+        EXPECT_EQ(w->palette().color(QPalette::Window), face) << w->metaObject()->className();
+    EXPECT_EQ(field->palette().color(QPalette::Base), QColor(Qt::white));
+    EXPECT_FALSE(button->autoFillBackground());
+}
+
+}  // namespace
+}  // namespace velmora
