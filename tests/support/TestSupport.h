@@ -3,6 +3,7 @@
 #include "shell/MessageBox.h"
 
 #include <QString>
+#include <ostream>
 #include <vector>
 
 namespace velmora::test {
@@ -36,3 +37,8 @@ private:
 };
 
 }  // namespace velmora::test
+
+// Readable QStrings in test failure messages.
+inline std::ostream& operator<<(std::ostream& out, const QString& text) {
+    return out << '"' << text.toStdString() << '"';
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "coversheet/WordEngine.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace velmora::test {
+
+// A scripted office engine: every connection writes what it is asked into one shared log,
+// and a call can be made to fail.
+struct FakeWordLog {
+    QStringList calls;
+    int connections = 0;
+    QByteArray openedTemplateBytes;                   // the file as it was when opened
+    std::function<void(const QString& call)> onCall;  // may throw to fail the call
+};
+
+class FakeWord : public WordConnection {
+public:
+    explicit FakeWord(FakeWordLog& log) : log_(log) {}
+
+    void documentsOpen(const QString& fileName, bool readOnly) override {
+        record(QStringLiteral("open %1 %2").arg(fileName, readOnly ? "ro" : "rw"));
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            throw WordError(QStringLiteral("cannot open ") + fileName);
+        if (readOnly) log_.openedTemplateBytes = file.readAll();
+    }
+    void setBookmarkText(const QString& name, const QString& value) override {
+        record(QStringLiteral("set %1=%2").arg(name, value));
+    }
+    void fieldsUpdate() override { record(QStringLiteral("fieldsUpdate")); }
+    void saveAs(const QString& fileName) override {
+        record(QStringLiteral("saveAs %1").arg(fileName));
+        QFile file(fileName);
+        if (!file.open(QIODevice::WriteOnly)) throw WordError(QStringLiteral("cannot save"));
+        file.write("document");
+    }
+    void setDisplayAlerts(bool value) override {
+        record(QStringLiteral("displayAlerts %1").arg(value ? "true" : "false"));
+    }
+    void close() override { record(QStringLiteral("close")); }
+    void closeWithoutSaving() override { record(QStringLiteral("closeWithoutSaving")); }
+    void copyAsPicture() override {
+        record(QStringLiteral("copyAsPicture"));
+        QImage page(34, 44, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QGuiApplication::clipboard()->setImage(page);
+    }
+    void quit() override { record(QStringLiteral("quit")); }
+
+private:
+    void record(const QString& call) {
+        log_.calls << call;
+        if (log_.onCall) log_.onCall(call);
+    }
+    FakeWordLog& log_;
+};
+
+// Routes CreateWordApplication() to fakes writing into `log` while it lives.
+class FakeWordEngine {
+public:
+    explicit FakeWordEngine(FakeWordLog& log)
+        : scope_([&log] {
+              ++log.connections;
+              log.calls << QStringLiteral("create");
+              return std::make_unique<FakeWord>(log);
+          }) {}
+
+private:
+    ScopedWordApplicationFactory scope_;
+};
+
+}  // namespace velmora::test

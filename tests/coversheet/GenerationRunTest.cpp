@@ -1,0 +1,244 @@
+#include "FakeWord.h"
+#include "TestSupport.h"
+#include "coversheet/DateWording.h"
+#include "coversheet/GenerationRun.h"
+#include "coversheet/PageSnapshot.h"
+#include "shell/FileProcedures.h"
+#include "shell/Locations.h"
+#include "shell/TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QMap>
+#include <QRegularExpression>
+
+namespace velmora {
+namespace {
+
+using coversheet::CoverSheetField;
+
+// The window side of a run: field values by name, and a log of what the run did to it.
+class FakeHost : public GenerationHost {
+public:
+    int tab = coversheet::Professional;
+    QMap<QString, QString> texts;
+    QMap<QString, int> ticks;
+    QDate date{2026, 12, 6};
+    QStringList events;
+    std::function<void()> duringShow;
+
+    int selectedTab() const override { return tab; }
+    QString fieldText(const CoverSheetField& f) const override {
+        return texts.value(QLatin1String(f.name));
+    }
+    QDate fieldDate(const CoverSheetField&) const override { return date; }
+    int fieldTick(const CoverSheetField& f) const override {
+        return ticks.value(QLatin1String(f.name));
+    }
+    void setBusyPointer(bool busy) override { events << (busy ? "hourglass" : "arrow"); }
+    void setPreviewPicture(const QString& file) override {
+        const QImage picture(file);
+        if (picture.isNull()) throw Failure(QStringLiteral("Invalid picture"));
+        events << QStringLiteral("picture %1x%2").arg(picture.width()).arg(picture.height());
+    }
+    void setPreviewWordFile(const QString& path) override { events << "wordFile " + path; }
+    void showPreview() override {
+        events << "show preview";
+        if (duringShow) duringShow();
+    }
+    void hideEditor() override { events << "hide editor"; }
+};
+
+class GenerationRunTest : public ::testing::Test {
+protected:
+    GenerationRunTest() {
+        for (const auto& field : coversheet::Fields())
+            host_.texts[QLatin1String(field.name)] =
+                QLatin1String(field.name) + QStringLiteral(" text");
+    }
+    ~GenerationRunTest() override {
+        for (const QString& name : QDir(TempFolder()).entryList(QDir::Files | QDir::System))
+            QFile::remove(TempPath(name));
+    }
+
+    QStringList bookmarkWrites() const {
+        return log_.calls.filter(QRegularExpression(QStringLiteral("^set ")));
+    }
+    static QStringList tempFiles() {
+        return QDir(TempFolder()).entryList(QDir::Files | QDir::System, QDir::Name);
+    }
+
+    test::MessageRecorder boxes_;
+    test::FakeWordLog log_;
+    test::FakeWordEngine engine_{log_};
+    FakeHost host_;
+};
+
+TEST_F(GenerationRunTest, DrivesTheEngineInOrderAndHandsThePageToThePreview) {
+    host_.ticks = {{"CheckUrgent", 1}, {"CheckReply", 1}};
+    host_.texts["txtLocation"] = "12 Harbour Row";
+    GenerationRun(host_).run();
+
+    ASSERT_TRUE(boxes_.all().empty()) << boxes_.all()[0].text;
+    const QString doc = log_.calls.filter("saveAs ").value(0).mid(7);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^%1/quillon[1-9]{8}\\.doc$")
+                                       .arg(QRegularExpression::escape(TempFolder())))
+                    .match(doc)
+                    .hasMatch())
+        << doc.toStdString();
+    const QStringList expected = {
+        "create",
+        "open " + GenerationRun::TemplatePath() + " ro",
+        "set bkFor=txtFor text",
+        "set bkFaxFor=txtFaxFor text",
+        "set bkFrom=txtFrom text",
+        "set bkDate= Sunday, December 6th, 2026 ",
+        "set bkSubj=txtSubj text",
+        "set bkMsg=txtMsg text",
+        "set bkFaxFrom=txtFaxFrom text",
+        "set bkCC=txtCC text",
+        "set bkUrgent=V",
+        "set bkReply=V",
+        "set bkPhone=txtPhone text",
+        "set bkPhoneFor=txtPhoneFor text",
+        "set bkStreet= 12 Harbour Row",
+        "set bkCity=txtCity text",
+        "set bkWWW=txtWWW text",
+        "set bkOrgName=txtOrgName text",
+        "fieldsUpdate",
+        "saveAs " + doc,
+        "displayAlerts false",
+        "close",
+        "quit",
+        "create",
+        "open " + doc + " rw",
+        "copyAsPicture",
+        "closeWithoutSaving",
+        "quit",
+    };
+    QStringList calls = log_.calls;
+    calls.replaceInStrings(coversheet::DateText(host_.date), " Sunday, December 6th, 2026 ");
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(host_.events, (QStringList{"hourglass", "arrow", "picture 34x44", "wordFile " + doc,
+                                         "show preview", "hide editor"}));
+    // Of the three temporary files only the document is left.
+    EXPECT_EQ(tempFiles(), QStringList{QFileInfo(doc).fileName()});
+}
+
+TEST_F(GenerationRunTest, EachStyleWritesOnlyItsOwnBookmarks) {
+    host_.ticks = {{"CheckUrgent", 1},
+                   {"CheckReview", 1},
+                   {"CheckComm", 1},
+                   {"CheckReply", 1},
+                   {"CheckRecycle", 1}};
+    for (int tab = 0; tab < coversheet::kTabCount; ++tab) {
+        log_.calls.clear();
+        host_.tab = tab;
+        GenerationRun(host_).run();
+        QStringList written;
+        for (const QString& call : bookmarkWrites()) written << call.section('=', 0, 0).mid(4);
+        QStringList expected;
+        for (const auto& bookmark : coversheet::Bookmarks())
+            if (bookmark.filledOnTab[tab]) expected << QLatin1String(bookmark.name);
+        EXPECT_EQ(written, expected) << "tab " << tab;
+    }
+    EXPECT_TRUE(boxes_.all().empty());
+}
+
+TEST_F(GenerationRunTest, UntickedRemarksAndEmptyFieldsAreWrittenAsTheyAre) {
+    host_.tab = coversheet::Contemporary;
+    host_.texts["txtSubj"] = "";
+    host_.ticks = {{"CheckRecycle", 2}};
+    GenerationRun(host_).run();
+    const QStringList writes = bookmarkWrites();
+    EXPECT_TRUE(writes.contains("set bkSubj="));
+    EXPECT_TRUE(writes.contains("set bkRecycle=V"));
+    EXPECT_TRUE(writes.filter("bkUrgent").isEmpty());
+    EXPECT_TRUE(writes.filter("bkFaxFrom").isEmpty());
+}
+
+TEST_F(GenerationRunTest, AFailedStepIsReportedWithItsLineAndTheRunCarriesOn) {
+    log_.onCall = [](const QString& call) {
+        if (call.startsWith("set bkSubj")) throw WordError("Bookmark 'bkSubj' does not exist");
+    };
+    GenerationRun run(host_);
+    run.run();
+    const auto reports = boxes_.errorReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].location, QLatin1String(location::Form1_PushButton6_Click));
+    EXPECT_EQ(reports[0].step, 144);
+    EXPECT_EQ(reports[0].description, "Bookmark 'bkSubj' does not exist");
+    EXPECT_TRUE(log_.calls.contains("set bkMsg=txtMsg text"));
+    EXPECT_TRUE(host_.events.contains("show preview"));
+    EXPECT_FALSE(run.busy());
+}
+
+TEST_F(GenerationRunTest, WithoutAnEngineEveryEngineStepIsReportedAndThePreviewStillShows) {
+    ScopedWordApplicationFactory noEngine([]() -> std::unique_ptr<WordConnection> {
+        throw WordError("The office engine could not be started.");
+    });
+    host_.tab = coversheet::Standard;
+    GenerationRun run(host_);
+    run.run();
+
+    std::vector<int> runSteps, snapshotSteps;
+    for (const auto& report : boxes_.errorReports())
+        (report.location == QLatin1String(location::Form1_SaveDocAsJPG) ? snapshotSteps : runSteps)
+            .push_back(report.step);
+    EXPECT_EQ(runSteps, (std::vector<int>{106, 128, 136, 138, 140, 142, 144, 146, 150, 168, 170,
+                                          186, 204, 206, 208, 210, 220}));
+    EXPECT_EQ(snapshotSteps, (std::vector<int>{116, 118, 120, 122, 124, 126}));
+    EXPECT_TRUE(host_.events.contains("show preview"));
+    EXPECT_TRUE(host_.events.contains("hide editor"));
+    EXPECT_FALSE(run.busy());
+    EXPECT_FALSE(FileExists(GenerationRun::TemplatePath()));
+}
+
+TEST_F(GenerationRunTest, AClickDuringARunStartsNothing) {
+    GenerationRun run(host_);
+    int nestedCreates = -1;
+    log_.onCall = [&](const QString& call) {
+        if (call != "fieldsUpdate") return;
+        const int before = log_.connections;
+        run.run();  // a second click while the engine works
+        nestedCreates = log_.connections - before;
+    };
+    run.run();
+    EXPECT_EQ(nestedCreates, 0);
+    EXPECT_EQ(log_.connections, 2);  // the fill and the snapshot
+    EXPECT_TRUE(boxes_.all().empty());
+    EXPECT_FALSE(run.busy());
+}
+
+TEST_F(GenerationRunTest, ANameInUseIsDrawnAgainCompletely) {
+    int drawn = 0;
+    // Eight ones, then eight twos.
+    GenerationRun run(host_, [&] { return drawn++ < 8 ? 1 : 2; });
+    WriteNewFile(TempPath("quillon11111111.doc"), "someone's earlier document");
+    run.run();
+    EXPECT_TRUE(log_.calls.contains("saveAs " + TempPath("quillon22222222.doc")));
+    EXPECT_EQ(drawn, 16);
+}
+
+TEST_F(GenerationRunTest, ATemplateLeftByAnInterruptedRunIsReplacedWithTheSelectedStyle) {
+    WriteNewFile(GenerationRun::TemplatePath(), "template of another style");
+    host_.tab = coversheet::Casual;
+    GenerationRun(host_).run();
+    EXPECT_EQ(log_.openedTemplateBytes, coversheet::LoadResData(101));
+    EXPECT_FALSE(log_.openedTemplateBytes.isEmpty());
+}
+
+TEST_F(GenerationRunTest, ALinkPlantedAtTheTemplateOrPictureNameIsNotFollowed) {
+    const QString victim = test::TestFolder() + "/victim.txt";
+    WriteNewFile(victim, "precious");
+    ASSERT_TRUE(QFile::link(victim, GenerationRun::TemplatePath()));
+    ASSERT_TRUE(QFile::link(victim, SnapshotPath()));
+    GenerationRun(host_).run();
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("precious"));
+    EXPECT_TRUE(boxes_.all().empty());
+}
+
+}  // namespace
+}  // namespace velmora
