@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and starts Velmora.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/build.sh
+exec "${BUILD:-build}/bin/velmora" "$@"
