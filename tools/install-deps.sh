@@ -10,6 +10,7 @@ packages=(
   xvfb xauth xdotool
   fonts-liberation fonts-wine
   antiword catdoc python3-olefile
+  librsvg2-bin faketime poppler-utils
 )
 
 missing=()
