@@ -1,13 +1,329 @@
 #include "Form2.h"
 
-namespace velmora {
+#include "PageImage.h"
+#include "PictureBox.h"
+#include "resources/ProgramIcon.h"
+#include "shell/AppTitle.h"
+#include "shell/Failure.h"
+#include "shell/FileProcedures.h"
+#include "shell/Locations.h"
+#include "shell/MessageBox.h"
+#include "shell/Procedure.h"
 
-Form2::Form2(EditorLink& editor, QWidget* parent) : QWidget(parent), editor_(editor) {
-    setWindowTitle(QStringLiteral("Velmora"));
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+namespace velmora {
+namespace {
+
+// The window's layout is given in twips, as everything else in it.
+QRect twips(int left, int top, int width, int height) {
+    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
+}
+
+QFont arialBold(qreal points) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+void mirrorBar(QScrollBar& widget, const ScrollBarState& state) {
+    const QSignalBlocker quiet(widget);
+    widget.setMaximum(state.max);
+    widget.setValue(state.value);
+    widget.setEnabled(state.enabled);
+}
+
+}  // namespace
+
+Form2::Form2(EditorLink& editor, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      editor_(editor),
+      pointer_(*this),
+      viewport_(*this) {
+    createControls();
+    formLoad();
 }
 
 Form2::~Form2() = default;
 
-void Form2::loadPicture(const QString&) {}
+void Form2::createControls() {
+    setFixedSize(twips(0, 0, 9840, 9390).size());
+    setFont(arialBold(9));
+    setMouseTracking(true);
+
+    const auto scrollBar = [this](Qt::Orientation orientation, const char* name, QRect where) {
+        auto* bar = new QScrollBar(orientation, this);
+        bar->setObjectName(QLatin1String(name));
+        bar->setGeometry(where);
+        bar->setRange(0, 32767);
+        bar->setSingleStep(1);
+        bar->setPageStep(1);
+        bar->setFocusPolicy(Qt::StrongFocus);
+        return bar;
+    };
+    hScroll1_ = scrollBar(Qt::Horizontal, "HScroll1", twips(120, 7545, 9330, 255));
+    vScroll1_ = scrollBar(Qt::Vertical, "VScroll1", twips(9450, 120, 255, 7425));
+
+    auto* viewport = new PictureBox(this);
+    viewport->setObjectName(QStringLiteral("Picture2"));
+    viewport->setGeometry(twips(120, 120, 9330, 7425));
+    viewport->setSunkenBorder(true);
+    picture2_ = viewport;
+    // The view moves inside the border and is clipped by it.
+    auto* inside = new QWidget(picture2_);
+    inside->setObjectName(QStringLiteral("Picture2Inside"));
+    inside->setGeometry(picture2_->contentsRect());
+
+    picture1_ = new PictureBox(inside);
+    picture1_->setObjectName(QStringLiteral("Picture1"));
+    picture1_->setMouseTracking(true);
+    picture1_->installEventFilter(this);
+
+    frame1_ = new QGroupBox(QStringLiteral("Zoom:"), this);
+    frame1_->setObjectName(QStringLiteral("Frame1"));
+    frame1_->setGeometry(twips(120, 7860, 9600, 855));
+    frame1_->setMouseTracking(true);
+    frame1_->installEventFilter(this);
+
+    zoomOri_ = new PictureBox(this);
+    zoomOri_->setObjectName(QStringLiteral("Zoom_Ori"));
+    zoomOri_->setGeometry(twips(10320, 480, 735, 375));
+    zoomOri_->hide();
+
+    const auto pushButton = [this](QWidget* parent, const char* name, const QString& caption,
+                                   QRect where, void (Form2::*click)()) {
+        auto* button = new QPushButton(caption, parent);
+        button->setObjectName(QLatin1String(name));
+        button->setGeometry(where);
+        button->setFont(arialBold(11.25));
+        button->setMouseTracking(true);
+        button->installEventFilter(this);
+        connect(button, &QPushButton::clicked, this, click);
+        return button;
+    };
+    pushButton1_ = pushButton(frame1_, "PushButton1", QStringLiteral("Zoom In"),
+                              twips(240, 300, 4440, 405), &Form2::pushButton1Click);
+    pushButton2_ = pushButton(frame1_, "PushButton2", QStringLiteral("Zoom Out"),
+                              twips(4800, 300, 4560, 405), &Form2::pushButton2Click);
+    pushButton6_ = pushButton(this, "PushButton6", QStringLiteral("Save Results To Word File"),
+                              twips(4920, 8850, 4800, 405), &Form2::pushButton6Click);
+    pushButton8_ = pushButton(this, "PushButton8", QStringLiteral("< Back"),
+                              twips(120, 8850, 4680, 405), &Form2::pushButton8Click);
+
+    setTabOrder(hScroll1_, vScroll1_);
+    setTabOrder(vScroll1_, pushButton1_);
+    setTabOrder(pushButton1_, pushButton2_);
+    setTabOrder(pushButton2_, pushButton6_);
+    setTabOrder(pushButton6_, pushButton8_);
+
+    // The bars report the user's scrolling; the window sets them only with signals blocked.
+    connect(hScroll1_, &QScrollBar::valueChanged, this, [this](int value) {
+        viewport_.setHScrollValue(static_cast<std::int16_t>(value));
+        mirrorViewport();
+    });
+    connect(vScroll1_, &QScrollBar::valueChanged, this, [this](int value) {
+        viewport_.setVScrollValue(static_cast<std::int16_t>(value));
+        mirrorViewport();
+    });
+    mirrorViewport();
+}
+
+void Form2::formLoad() {
+    Procedure proc(location::Form2_Form_Load);
+    proc.step(100, [&] { viewport_.rearmCapture(); });
+    proc.step(102, [&] { SetButtonFaceColors(this); });
+    proc.step(104, [&] {
+        setWindowTitle(QLatin1String(kProductName));
+        setWindowIcon(ProgramIcon());
+    });
+    if (proc.test(
+            108, [&] { return FileExists(ProgramFolder() + QStringLiteral("/HAND-M.CUR")); },
+            false))
+        proc.step(110, [&] { pointer_.loadCustomCursor(ProgramFolder()); });
+}
+
+void Form2::loadPicture(const QString& pictureFile) {
+    QImageReader reader(pictureFile);
+    QImage picture = reader.read();
+    if (picture.isNull())
+        throw Failure(
+            QStringLiteral("Invalid picture: %1 (%2)").arg(pictureFile, reader.errorString()));
+    const QSizeF naturalSize = PictureSizeTwips(picture);
+    picture1_->setPicture(std::move(picture));
+    viewport_.assignViewPicture(naturalSize);
+    mirrorViewport();
+}
+
+bool Form2::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) {
+        viewport_.formActivate();
+        mirrorViewport();
+    }
+    return QWidget::event(event);
+}
+
+void Form2::showEvent(QShowEvent* event) {
+    if (!centred_ && !event->spontaneous()) {
+        centred_ = true;
+        if (const QScreen* onScreen = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(onScreen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QWidget::showEvent(event);
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    if (watched == picture1_ && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
+                                 type == QEvent::MouseButtonRelease)) {
+        pictureMouse(static_cast<const QMouseEvent&>(*event));
+        return true;
+    }
+    if (type == QEvent::MouseMove) {
+        const auto& move = static_cast<const QMouseEvent&>(*event);
+        if (watched == frame1_ && !frame1_->childAt(move.position().toPoint())) {
+            pointer_.arrowRule();
+        } else if (watched == pushButton1_ || watched == pushButton2_ || watched == pushButton6_ ||
+                   watched == pushButton8_) {
+            pointer_.handRule();
+            // Hovering ends here; a button left to itself would pass the move on to Frame1.
+            if (move.buttons() == Qt::NoButton) return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form2::mouseMoveEvent(QMouseEvent* event) {
+    if (!childAt(event->position().toPoint())) pointer_.arrowRule();
+    QWidget::mouseMoveEvent(event);
+}
+
+void Form2::pictureMouse(const QMouseEvent& event) {
+    const auto x = static_cast<float>(event.position().x() * kTwipsPerPixel);
+    const auto y = static_cast<float>(event.position().y() * kTwipsPerPixel);
+    switch (event.type()) {
+        case QEvent::MouseButtonPress:
+            viewport_.mouseDown(x, y);
+            break;
+        case QEvent::MouseMove:
+            viewport_.mouseMove(event.buttons() != Qt::NoButton, x, y);
+            break;
+        default:
+            viewport_.mouseUp();
+            break;
+    }
+    mirrorViewport();
+}
+
+void Form2::pushButton1Click() {
+    Procedure proc(location::Form2_PushButton1_Click);
+    proc.step(100, [&] { viewport_.stepZoom(ViewportModel::ZoomDirection::In); });
+    mirrorViewport();
+}
+
+void Form2::pushButton2Click() {
+    Procedure proc(location::Form2_PushButton2_Click);
+    proc.step(100, [&] { viewport_.stepZoom(ViewportModel::ZoomDirection::Out); });
+    mirrorViewport();
+}
+
+void Form2::pushButton6Click() {
+    Procedure proc(location::Form2_PushButton6_Click);
+    SaveDialogRequest request;
+    QString chosen;
+    QString name;
+    auto answer = MessageAnswer::No;
+    proc.step(106, [&] { request.fileName.clear(); });
+    proc.step(108, [&] { request.title = QStringLiteral("Save File"); });
+    proc.step(110,
+              [&] { request.filter = QtNameFilter(QStringLiteral("Word Files (*.doc)|*.doc")); });
+    proc.step(112, [&] { chosen = saveDialog_(this, request); });
+    proc.step(114, [&] { name = chosen; });
+    if (!proc.test(
+            116, [&] { return !name.isEmpty(); }, false))
+        return;
+    if (proc.test(
+            118, [&] { return FileExists(name); }, true)) {
+        proc.step(120, [&] {
+            answer = ShowMessage({.title = {},
+                                  .text = QStringLiteral("Are you sure you wish to overwrite ") +
+                                          name + QStringLiteral(" ?"),
+                                  .buttons = MessageButtons::YesNo});
+        });
+    } else {
+        proc.step(126, [&] { answer = MessageAnswer::Yes; });
+    }
+    if (!proc.test(
+            128, [&] { return answer == MessageAnswer::Yes; }, false))
+        return;
+    if (!proc.step(130, [&] { CopyFileOver(mWordFile, name); })) return;
+    proc.step(132, [&] { ShowMessage({.title = {}, .text = QStringLiteral("Done.")}); });
+}
+
+void Form2::pushButton8Click() {
+    Procedure proc(location::Form2_PushButton8_Click);
+    proc.step(102, [&] { DeleteFileQuietly(mWordFile); });
+    proc.step(104, [&] {
+        // Re-armed first: the next page is captured even if the editor fails to show.
+        viewport_.rearmCapture();
+        editor_.showEditor();
+    });
+    proc.step(106, [&] { hide(); });
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    Procedure proc(location::Form2_Form_QueryUnload);
+    proc.step(100, [&] { DeleteFileQuietly(mWordFile); });
+    proc.step(102, [&] { QCoreApplication::processEvents(); });
+    proc.step(104, [&] { QCoreApplication::processEvents(); });
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void Form2::mirrorViewport() {
+    const TwipsRect& view = viewport_.view();
+    picture1_->setGeometry(TwipsToPixels(view.left), TwipsToPixels(view.top),
+                           TwipsToPixels(view.width), TwipsToPixels(view.height));
+    zoomOri_->resize(TwipsToPixels(viewport_.holderSize().width()),
+                     TwipsToPixels(viewport_.holderSize().height()));
+    mirrorBar(*hScroll1_, viewport_.hScroll());
+    mirrorBar(*vScroll1_, viewport_.vScroll());
+}
+
+void Form2::prepareView() {
+    QPalette white = picture1_->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    picture1_->setPalette(white);
+}
+
+void Form2::holdViewPicture() {
+    zoomOri_->setPicture(picture1_->picture());
+}
+
+void Form2::clearViewPicture() {
+    picture1_->clearPicture();
+}
+
+void Form2::paintPage(QSize imageSize, QSize sourceSize) {
+    picture1_->setDrawnImage(
+        RenderPage(zoomOri_->picture(), sourceSize, imageSize, picture1_->devicePixelRatioF()));
+}
+
+void Form2::defaultPointer() {
+    pointer_.set(WindowPointer::Default);
+}
 
 }  // namespace velmora

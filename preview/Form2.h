@@ -1,15 +1,24 @@
 #pragma once
 
 #include "EditorLink.h"
+#include "SaveDialog.h"
+#include "ViewportModel.h"
+#include "shell/WindowPointer.h"
 
 #include <QString>
 #include <QWidget>
 
+class QGroupBox;
+class QPushButton;
+class QScrollBar;
+
 namespace velmora {
+
+class PictureBox;
 
 // The preview window: the generated page in a zoomable, scrollable, draggable view, with
 // commands to save the document or go back to the editor.
-class Form2 : public QWidget {
+class Form2 : public QWidget, private PreviewCanvas {
     Q_OBJECT
 public:
     // Creating the window runs its load steps.
@@ -23,8 +32,52 @@ public:
     // The generated document the window saves, and deletes on "< Back" and on close.
     QString mWordFile;
 
+    // Replaces the modal save dialog, so that tests can choose a name or cancel.
+    void setSaveDialog(SaveDialog dialog) { saveDialog_ = std::move(dialog); }
+
+    const ViewportModel& viewport() const { return viewport_; }
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
 private:
+    void createControls();
+    void formLoad();
+    void pushButton1Click();
+    void pushButton2Click();
+    void pushButton6Click();
+    void pushButton8Click();
+    void pictureMouse(const QMouseEvent& event);
+    void mirrorViewport();
+
+    // PreviewCanvas
+    void prepareView() override;
+    void holdViewPicture() override;
+    void clearViewPicture() override;
+    void paintPage(QSize imageSize, QSize sourceSize) override;
+    void defaultPointer() override;
+
     EditorLink& editor_;
+    WindowPointer pointer_;
+    ViewportModel viewport_;
+    SaveDialog saveDialog_ = RunSaveDialog;
+    bool centred_ = false;
+
+    // Owned by the window through their parents.
+    QScrollBar* hScroll1_ = nullptr;
+    QScrollBar* vScroll1_ = nullptr;
+    QWidget* picture2_ = nullptr;
+    PictureBox* picture1_ = nullptr;
+    QGroupBox* frame1_ = nullptr;
+    PictureBox* zoomOri_ = nullptr;
+    QPushButton* pushButton1_ = nullptr;
+    QPushButton* pushButton2_ = nullptr;
+    QPushButton* pushButton6_ = nullptr;
+    QPushButton* pushButton8_ = nullptr;
 };
 
 }  // namespace velmora

@@ -1,0 +1,61 @@
+#include "PageImage.h"
+
+#include <QPainter>
+#include <cmath>
+
+namespace velmora {
+namespace {
+
+constexpr double kMetresPerInch = 0.0254;
+constexpr double kDefaultDpi = 96.0;
+
+double wholeDpi(int dotsPerMetre) {
+    const double dpi = std::round(dotsPerMetre * kMetresPerInch);
+    return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+}  // namespace
+
+int TwipsToPixels(double twips) {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
+
+QPointF PictureDpi(const QImage& picture) {
+    return {wholeDpi(picture.dotsPerMeterX()), wholeDpi(picture.dotsPerMeterY())};
+}
+
+QSizeF PictureSizeTwips(const QImage& picture) {
+    if (picture.isNull()) return {};
+    const QPointF dpi = PictureDpi(picture);
+    return {picture.width() * kTwipsPerInch / dpi.x(), picture.height() * kTwipsPerInch / dpi.y()};
+}
+
+QPixmap RenderPage(const QImage& page, QSizeF sourceTwips, QSizeF targetTwips,
+                   qreal devicePixelRatio) {
+    const QSize logical(TwipsToPixels(targetTwips.width()), TwipsToPixels(targetTwips.height()));
+    if (logical.isEmpty()) return {};
+    const QSize device(static_cast<int>(std::lround(logical.width() * devicePixelRatio)),
+                       static_cast<int>(std::lround(logical.height() * devicePixelRatio)));
+    QPixmap target(device);
+    target.setDevicePixelRatio(devicePixelRatio);
+    target.fill(Qt::white);
+    if (page.isNull()) return target;
+
+    const QPointF dpi = PictureDpi(page);
+    const QRect source =
+        QRect(0, 0, static_cast<int>(std::lround(sourceTwips.width() * dpi.x() / kTwipsPerInch)),
+              static_cast<int>(std::lround(sourceTwips.height() * dpi.y() / kTwipsPerInch)))
+            .intersected(page.rect());
+    if (source.isEmpty()) return target;
+
+    // QImage::scaled averages when it shrinks, where a painter's smooth transform would
+    // only interpolate between neighbours and let fine print alias.
+    QImage scaled =
+        page.copy(source).scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(devicePixelRatio);
+    QPainter painter(&target);
+    painter.drawImage(QPointF(0, 0), scaled);
+    return target;
+}
+
+}  // namespace velmora

@@ -1,0 +1,61 @@
+#include "SaveDialog.h"
+
+#include "shell/Failure.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace velmora {
+
+QString RunSaveDialog(QWidget* parent, const SaveDialogRequest& request) {
+    QFileDialog dialog(parent, request.title, QString(), request.filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QString());
+    dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+
+QString QtNameFilter(const QString& pairedFilter) {
+    const QStringList parts = pairedFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << (description.contains(QLatin1Char('(') + patterns + QLatin1Char(')'))
+                        ? description
+                        : description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+void CopyFileOver(const QString& source, const QString& target) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Cannot read '%1': %2").arg(source, in.errorString()));
+
+    // QSaveFile writes beside the target and renames over it on commit; dropped without a
+    // commit, it removes what it wrote.
+    QSaveFile out(target);
+    out.setDirectWriteFallback(false);
+    const auto cannotWrite = [&] {
+        return Failure(QStringLiteral("Cannot write '%1': %2").arg(target, out.errorString()));
+    };
+    if (!out.open(QIODevice::WriteOnly)) throw cannotWrite();
+
+    constexpr qint64 kChunk = 64 * 1024;
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(kChunk);
+        if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
+            throw Failure(QStringLiteral("Cannot read '%1': %2").arg(source, in.errorString()));
+        if (out.write(chunk) != chunk.size()) throw cannotWrite();
+        if (chunk.isEmpty()) break;
+    }
+    if (!out.commit()) throw cannotWrite();
+}
+
+}  // namespace velmora

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace velmora {
+
+// What the save dialog is shown with: the file name it starts from, its title, and its
+// filter in Qt's form.
+struct SaveDialogRequest {
+    QString fileName;
+    QString title;
+    QString filter;
+};
+
+// Shows the dialog and returns the chosen name, or an empty name when it was cancelled.
+using SaveDialog = std::function<QString(QWidget* parent, const SaveDialogRequest& request)>;
+
+// The modal file dialog. It adds no extension to the name and leaves the question about
+// overwriting an existing file to its caller.
+QString RunSaveDialog(QWidget* parent, const SaveDialogRequest& request);
+
+// "Word Files (*.doc)|*.doc" as Qt writes it: "Word Files (*.doc)". Pairs of description and
+// pattern; a description that does not show its pattern gets it added in parentheses.
+QString QtNameFilter(const QString& pairedFilter);
+
+// Copies `source` byte for byte to `target` through a new temporary file beside the target,
+// renamed over it only once the copy is complete: an existing target survives any failure,
+// and a failed copy leaves no temporary file behind. Throws Failure with the reason.
+void CopyFileOver(const QString& source, const QString& target);
+
+}  // namespace velmora
