@@ -1,0 +1,317 @@
+// The preview window with real widgets and real files in a private folder.
+#include "PreviewTestPages.h"
+#include "TestSupport.h"
+#include "preview/Form2.h"
+#include "preview/PictureBox.h"
+#include "shell/Failure.h"
+#include "shell/Locations.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <QDir>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+namespace velmora {
+namespace {
+
+using test::ReadBytes;
+using test::SampleDocument;
+using test::WriteBytes;
+
+// Shows a window of its own, as the editor does, so that the preview loses activation.
+class FakeEditor : public EditorLink {
+public:
+    void showEditor() override {
+        ++shown;
+        window.show();
+        window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+    int shown = 0;
+    QWidget window;
+};
+
+class PreviewWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        pagePicture = folder.filePath(QStringLiteral("temp.bmp"));
+        test::WritePagePicture(pagePicture);
+        form.mWordFile = folder.filePath(QStringLiteral("velmora.doc"));
+        WriteBytes(form.mWordFile, document);
+        form.setSaveDialog([this](QWidget*, const SaveDialogRequest& request) {
+            dialogRequests.push_back(request);
+            return chosenName;
+        });
+    }
+
+    void showPage(const QString& picture) {
+        form.loadPicture(picture);
+        form.show();
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    }
+
+    template <class Widget>
+    Widget* control(const char* name) {
+        auto* widget = form.findChild<Widget*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    void click(const char* name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
+
+    QString path(const char* name) const { return folder.filePath(QLatin1String(name)); }
+
+    QTemporaryDir folder{test::TestFolder() + QStringLiteral("/preview-XXXXXX")};
+    QString pagePicture;
+    const QByteArray document = SampleDocument('A');
+    QString chosenName;
+    std::vector<SaveDialogRequest> dialogRequests;
+    test::MessageRecorder messages;
+    FakeEditor editor;
+    Form2 form{editor};
+};
+
+TEST_F(PreviewWindow, ShowsThePageAtItsOwnSizeAndZoomsWithTheButtons) {
+    EXPECT_EQ(form.size(), QSize(656, 626));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Velmora"));
+    EXPECT_EQ(control<QGroupBox>("Frame1")->title(), QStringLiteral("Zoom:"));
+    EXPECT_EQ(control<QPushButton>("PushButton1")->parentWidget()->objectName(), "Frame1");
+    EXPECT_EQ(control<QPushButton>("PushButton6")->text(), "Save Results To Word File");
+    EXPECT_EQ(control<QPushButton>("PushButton8")->font().pointSizeF(), 11.25);
+    EXPECT_EQ(control<QScrollBar>("HScroll1")->geometry(), QRect(8, 503, 622, 17));
+    EXPECT_EQ(control<QWidget>("Picture2")->geometry(), QRect(8, 8, 622, 495));
+
+    showPage(pagePicture);
+    auto* view = control<PictureBox>("Picture1");
+    EXPECT_TRUE(control<QWidget>("Picture2")->isAncestorOf(view));
+    EXPECT_FALSE(control<QWidget>("Zoom_Ori")->isVisible());
+    EXPECT_EQ(view->geometry(), QRect(0, 0, 340, 440));
+    EXPECT_EQ(view->drawnImage().deviceIndependentSize(), QSizeF(340, 440));
+    EXPECT_TRUE(view->picture().isNull()) << "the view shows what was drawn into it";
+    const QImage drawn = view->drawnImage().toImage();
+    EXPECT_LT(qGray(drawn.pixel(0, 0)), 240) << "the page's frame line, at the very corner";
+    EXPECT_EQ(drawn.pixelColor(5, 5), QColor(Qt::white));
+    auto* vertical = control<QScrollBar>("VScroll1");
+    EXPECT_FALSE(vertical->isEnabled());
+    const QRect screen = form.screen()->availableGeometry();
+    EXPECT_LE(std::abs(form.frameGeometry().center().x() - screen.center().x()), 2);
+
+    click("PushButton1");
+    EXPECT_FLOAT_EQ(form.viewport().zoom(), 1.25f);
+    EXPECT_EQ(view->size(), QSize(425, 550));
+    EXPECT_TRUE(vertical->isEnabled());
+    EXPECT_EQ(vertical->maximum(), 82);
+
+    vertical->setValue(30);
+    EXPECT_EQ(view->pos(), QPoint(0, -20)) << "300 twips up";
+
+    click("PushButton2");
+    click("PushButton2");
+    EXPECT_FLOAT_EQ(form.viewport().zoom(), 0.75f);
+    EXPECT_EQ(view->geometry(), QRect(0, 0, 255, 330));
+    EXPECT_TRUE(messages.all().empty());
+}
+
+TEST_F(PreviewWindow, AnyMouseButtonDragsThePage) {
+    showPage(pagePicture);
+    for (int i = 0; i < 4; ++i) click("PushButton1");  // zoom 2: wider and taller than the viewport
+    auto* view = control<PictureBox>("Picture1");
+    auto* vertical = control<QScrollBar>("VScroll1");
+    for (const auto button : {Qt::RightButton, Qt::MiddleButton, Qt::LeftButton}) {
+        SCOPED_TRACE(int(button));
+        QTest::mousePress(view, button, {}, QPoint(100, 100));
+        QTest::mouseMove(view, QPoint(100, 80));
+        EXPECT_EQ(view->pos(), QPoint(0, -20));
+        QTest::mouseRelease(view, button, {}, QPoint(100, 80));
+        // 300 of 5771 twips is 5 %, 28.85 of 577 steps of 10 twips: 29.
+        EXPECT_EQ(vertical->value(), 29);
+        EXPECT_EQ(view->pos(), QPoint(0, -19));
+        vertical->setValue(0);
+        EXPECT_EQ(view->pos(), QPoint(0, 0));
+    }
+}
+
+TEST_F(PreviewWindow, AnUnreadablePictureIsRefused) {
+    const QString notAPicture = path("page.bmp");
+    WriteBytes(notAPicture, "not a picture");
+    EXPECT_THROW(form.loadPicture(notAPicture), Failure);
+    EXPECT_THROW(form.loadPicture(path("missing.bmp")), Failure);
+}
+
+TEST_F(PreviewWindow, SavesToANewNameExactlyAsChosen) {
+    showPage(pagePicture);
+    chosenName = path("results");  // no extension, and none is added
+    click("PushButton6");
+
+    ASSERT_EQ(dialogRequests.size(), 1u);
+    EXPECT_EQ(dialogRequests[0].title, QStringLiteral("Save File"));
+    EXPECT_EQ(dialogRequests[0].filter, QStringLiteral("Word Files (*.doc)"));
+    EXPECT_TRUE(dialogRequests[0].fileName.isEmpty());
+    EXPECT_EQ(ReadBytes(chosenName), document);
+    EXPECT_FALSE(QFile::exists(chosenName + QStringLiteral(".doc")));
+    const auto shown = messages.all();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("Done."));
+    EXPECT_TRUE(shown[0].title.isEmpty());
+    EXPECT_EQ(shown[0].icon, MessageIcon::None);
+    EXPECT_EQ(shown[0].buttons, MessageButtons::Ok);
+}
+
+TEST_F(PreviewWindow, OverwritesAnExistingFileOnlyWhenTheUserAgrees) {
+    chosenName = path("old results.doc");
+    WriteBytes(chosenName, "the old results");
+
+    messages.setAnswer(MessageAnswer::No);
+    click("PushButton6");
+    EXPECT_EQ(ReadBytes(chosenName), QByteArray("the old results"));
+    ASSERT_EQ(messages.all().size(), 1u) << "the question, and no \"Done.\"";
+    const MessageRequest question = messages.all()[0];
+    EXPECT_EQ(question.text, QStringLiteral("Are you sure you wish to overwrite ") + chosenName +
+                                 QStringLiteral(" ?"));
+    EXPECT_EQ(question.buttons, MessageButtons::YesNo);
+    EXPECT_EQ(question.icon, MessageIcon::None);
+    EXPECT_TRUE(question.title.isEmpty());
+
+    messages.clear();
+    messages.setAnswer(MessageAnswer::Yes);
+    click("PushButton6");
+    EXPECT_EQ(ReadBytes(chosenName), document);
+    ASSERT_EQ(messages.all().size(), 2u);
+    EXPECT_EQ(messages.all()[1].text, QStringLiteral("Done."));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 3) << "no temporary file left";
+}
+
+TEST_F(PreviewWindow, ACancelledDialogSavesNothingAndSaysNothing) {
+    chosenName.clear();
+    click("PushButton6");
+    EXPECT_EQ(dialogRequests.size(), 1u);
+    EXPECT_TRUE(messages.all().empty());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(PreviewWindow, ANameThatCannotBeCreatedIsReportedAtTheCopy) {
+    WriteBytes(path("plain"), "a file, not a folder");
+    chosenName = path("plain") + QStringLiteral("/results.doc");
+    click("PushButton6");
+    const auto reports = messages.errorReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].location, QLatin1String(location::Form2_PushButton6_Click));
+    EXPECT_EQ(reports[0].step, 130);
+    EXPECT_TRUE(messages.otherMessages().empty()) << "no \"Done.\"";
+}
+
+// Root ignores permission bits but not the file size limit: a copy cut short by it is a
+// write failure for everyone.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(PreviewWindow, AFailedOverwriteKeepsTheOldFileAndLeavesNoPartialCopy) {
+    chosenName = path("results.doc");
+    WriteBytes(chosenName, "the old results");
+    messages.setAnswer(MessageAnswer::Yes);
+    {
+        const FileSizeLimit limit(64 * 1024);
+        click("PushButton6");
+    }
+    EXPECT_EQ(ReadBytes(chosenName), QByteArray("the old results"));
+    const auto reports = messages.errorReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].step, 130);
+    ASSERT_EQ(messages.otherMessages().size(), 1u) << "the question only";
+    EXPECT_NE(messages.otherMessages()[0].text, QStringLiteral("Done."));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"results.doc", "temp.bmp", "velmora.doc"}));
+}
+
+TEST_F(PreviewWindow, BackDeletesTheDocumentAndTheNextPageStartsAfresh) {
+    showPage(pagePicture);
+    click("PushButton1");
+    click("PushButton1");
+    click("PushButton8");
+    EXPECT_FALSE(QFile::exists(form.mWordFile));
+    EXPECT_EQ(editor.shown, 1);
+    EXPECT_FALSE(form.isVisible());
+
+    // The editor makes a second page: a wide one, 700 × 600 pixels at 96 dpi.
+    const QString secondPicture = path("second.bmp");
+    test::WritePagePicture(secondPicture, {700, 600}, 96, QStringLiteral("SECOND"));
+    const QByteArray secondDocument = SampleDocument('B');
+    form.mWordFile = path("second.doc");
+    WriteBytes(form.mWordFile, secondDocument);
+    showPage(secondPicture);
+
+    EXPECT_FLOAT_EQ(form.viewport().zoom(), 1.0f);
+    auto* view = control<PictureBox>("Picture1");
+    EXPECT_EQ(view->geometry(), QRect(0, 0, 700, 600));
+    EXPECT_EQ(view->drawnImage().deviceIndependentSize(), QSizeF(700, 600));
+    // 10498 - 9330 over: 116.8 steps of ten; 8998 - 7425: 157.3.
+    EXPECT_EQ(control<QScrollBar>("HScroll1")->maximum(), 117);
+    EXPECT_EQ(control<QScrollBar>("VScroll1")->maximum(), 157);
+    EXPECT_TRUE(control<QScrollBar>("HScroll1")->isEnabled());
+    EXPECT_EQ(control<QScrollBar>("VScroll1")->value(), 0);
+
+    chosenName = path("second results.doc");
+    click("PushButton6");
+    EXPECT_EQ(ReadBytes(chosenName), secondDocument);
+    EXPECT_TRUE(messages.errorReports().empty());
+}
+
+TEST_F(PreviewWindow, ClosingDeletesTheDocument) {
+    showPage(pagePicture);
+    EXPECT_TRUE(form.close());
+    EXPECT_FALSE(QFile::exists(form.mWordFile));
+    EXPECT_TRUE(messages.all().empty());
+}
+
+TEST_F(PreviewWindow, ThePointerIsAHandOverTheButtonsAndAnArrowOverTheRest) {
+    showPage(pagePicture);
+    QTest::mouseMove(control<QPushButton>("PushButton6"));
+    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseMove(&form, QPoint(650, 620));
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseMove(control<QPushButton>("PushButton1"));
+    EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseMove(control<QGroupBox>("Frame1"), QPoint(630, 5));
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+}
+
+// Not a check: with VELMORA_PREVIEW_SHOTS naming a folder, grabs the window at zoom 1 and
+// zoomed in, for a person to look at.
+TEST_F(PreviewWindow, Screenshots) {
+    const QString shots = qEnvironmentVariable("VELMORA_PREVIEW_SHOTS");
+    if (shots.isEmpty()) GTEST_SKIP() << "VELMORA_PREVIEW_SHOTS is not set";
+    showPage(pagePicture);
+    QTest::qWait(200);
+    form.grab().save(shots + QStringLiteral("/preview-zoom-1.png"));
+    for (int i = 0; i < 4; ++i) click("PushButton1");
+    control<QScrollBar>("VScroll1")->setValue(40);
+    QTest::qWait(200);
+    form.grab().save(shots + QStringLiteral("/preview-zoom-2.png"));
+}
+
+}  // namespace
+}  // namespace velmora
