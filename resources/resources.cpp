@@ -2,6 +2,11 @@
 
 namespace velmora {
 
-QIcon ProgramIcon() { return {}; }
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const int size : {32, 48, 128, 256})
+        icon.addFile(QStringLiteral(":/velmora/icons/velmora-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
 
 }  // namespace velmora
