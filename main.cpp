@@ -1,10 +1,15 @@
 #include "editor/Form1.h"
+#include "shell/AppTitle.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QLatin1String(velmora::kProductName));
+    QApplication::setDesktopFileName(QStringLiteral("velmora"));
+
     velmora::Form1 editor;
+    if (!editor.Form_Load()) return 0;
     editor.show();
     return app.exec();
 }

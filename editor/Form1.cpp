@@ -1,7 +1,447 @@
 #include "Form1.h"
 
+#include "coversheet/DateWording.h"
+#include "coversheet/WordCheck.h"
+#include "editor/EditorLayout.h"
+#include "editor/SkinFramework.h"
+#include "preview/Form2.h"
+#include "resources/ProgramIcon.h"
+#include "shell/AppTitle.h"
+#include "shell/Failure.h"
+#include "shell/FileProcedures.h"
+#include "shell/Locations.h"
+#include "shell/Procedure.h"
+#include "shell/SettingsStore.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QUrl>
+#include <stdexcept>
+
 namespace velmora {
 
-Form1::Form1(QWidget* parent) : QWidget(parent) { setWindowTitle(QStringLiteral("Velmora")); }
+using namespace coversheet;
+using editor::TabPlacements;
+
+namespace {
+
+constexpr auto kWebSite = "https://velmora.example/";
+
+// Arial: Liberation Sans stands in for it where it is not installed, with the same metrics.
+QFont arial(double points) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+void paintWhite(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::Base, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QString memberName(const CoverSheetField& field, int member) {
+    const QString name = QLatin1String(field.name);
+    return field.single ? name : name + QLatin1Char('_') + QString::number(member);
+}
+
+// A tab's page. The tab control lays its pages out below its tab strip; the frame on a page
+// is placed relative to the tab control itself, as it was drawn, wherever the page lies.
+class TabPage : public QWidget {
+public:
+    TabPage(QTabWidget* tabControl, const QRect& frameRect)
+        : tabControl_(tabControl), frameRect_(frameRect) {}
+
+    void setFrame(QWidget* frame) {
+        frame_ = frame;
+        frame_->resize(frameRect_.size());
+        place();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { place(); }
+    void showEvent(QShowEvent*) override { place(); }
+
+private:
+    void place() {
+        if (frame_ && tabControl_->isAncestorOf(this))
+            frame_->move(frameRect_.topLeft() - mapTo(tabControl_, QPoint()));
+    }
+
+    QTabWidget* tabControl_;
+    QRect frameRect_;
+    QWidget* frame_ = nullptr;
+};
+
+// A date picker: Tab leaves it at once, the arrow keys move between its day, month and year.
+class DatePicker : public QDateEdit {
+public:
+    using QDateEdit::QDateEdit;
+
+protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+
+QWidget* createMember(const CoverSheetField& field, int member, QWidget* parent) {
+    QWidget* control = nullptr;
+    switch (field.kind) {
+        case FieldKind::Text:
+            control = new QLineEdit(parent);
+            break;
+        case FieldKind::MultiLineText: {
+            auto* text = new QPlainTextEdit(parent);
+            text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            text->setTabChangesFocus(true);
+            control = text;
+            break;
+        }
+        case FieldKind::Date: {
+            auto* date = new DatePicker(QDate::currentDate(), parent);
+            // Month abbreviations in English whatever the desktop's language: 06-Dec-2026.
+            date->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+            date->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
+            date->setCalendarPopup(true);
+            control = date;
+            break;
+        }
+        case FieldKind::Tick:
+            control = new QCheckBox(parent);
+            break;
+    }
+    control->setObjectName(memberName(field, member));
+    if (field.kind != FieldKind::Tick) paintWhite(control);
+    return control;
+}
+
+}  // namespace
+
+Form1::Form1(EditorEnvironment environment, QWidget* parent)
+    : QWidget(parent), environment_(std::move(environment)) {
+    setObjectName(QStringLiteral("Form1"));
+    for (const auto& field : Fields()) groups_.push_back(std::make_unique<FieldGroup>(field));
+    buildWindow();
+    buildFocusOrder();
+    buildPointerRules();
+
+    connect(PushButton6_, &QPushButton::clicked, this, &Form1::PushButton6_Click);
+    connect(PushButton2_, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3_, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(TabControl1_, &QTabWidget::currentChanged, this,
+            [](int index) { SaveSetting(QStringLiteral("TabControl1"), QString::number(index)); });
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildWindow() {
+    setFixedSize(editor::kWindowClient.toPixels().size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    paintWhite(this);
+    setFont(arial(9));
+
+    const auto button = [this](const char* name, const char* caption, editor::Twips at) {
+        auto* pushButton = new QPushButton(QLatin1String(caption), this);
+        pushButton->setObjectName(QLatin1String(name));
+        pushButton->setFont(arial(11.25));
+        pushButton->setGeometry(at.toPixels());
+        return pushButton;
+    };
+    PushButton6_ = button("PushButton6", "Start Creating Template", editor::kStartButton);
+    PushButton2_ = button("PushButton2", "Clear/Reset Data", editor::kClearButton);
+    PushButton3_ = button("PushButton3", "Load Sample/Example Data", editor::kSampleButton);
+
+    TabControl1_ = new QTabWidget(this);
+    TabControl1_->setObjectName(QStringLiteral("TabControl1"));
+    TabControl1_->setGeometry(editor::kTabControl.toPixels());
+    TabControl1_->tabBar()->setFont(arial(11.25));
+    for (int tab = 0; tab < kTabCount; ++tab) buildTab(tab);
+
+    // Every member now exists; hand them to their groups in member order.
+    for (const auto& group : groups_) {
+        const CoverSheetField& field = group->field();
+        for (int member = 0; member < field.memberCount; ++member) {
+            auto* control = findChild<QWidget*>(memberName(field, member));
+            Q_ASSERT_X(control, field.name, "a member has no place on its tab");
+            group->addMember(control);
+        }
+    }
+}
+
+void Form1::buildTab(int tab) {
+    const editor::TabPlacement& plan = TabPlacements()[tab];
+    const Style& style = StyleOfTab(tab);
+
+    auto* page = new TabPage(TabControl1_, plan.frame.toPixels());
+    paintWhite(page);
+    auto* frame = new QFrame(page);
+    frame->setObjectName(QLatin1String(style.frame));
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    paintWhite(frame);
+    page->setFrame(frame);
+    TabControl1_->addTab(page, QLatin1String(style.caption));
+
+    for (const auto& row : plan.fields) {
+        const CoverSheetField& field = Field(row.field);
+        const int member = field.memberOnTab(tab);
+        Q_ASSERT_X(member >= 0, row.field, "placed on a tab the field is not shown on");
+
+        auto* label = new QLabel(QLatin1String(row.caption), frame);
+        label->setGeometry(
+            editor::Twips{editor::kLabelLeft, row.labelTop, row.labelWidth, editor::kLabelHeight}
+                .toPixels());
+
+        QWidget* control = createMember(field, member, frame);
+        const bool isDate = field.kind == FieldKind::Date;
+        const bool isMessage = field.kind == FieldKind::MultiLineText;
+        const int height = isDate      ? plan.dateHeight
+                           : isMessage ? editor::kMessageHeight
+                                       : editor::kFieldHeight;
+        control->setGeometry(editor::Twips{
+            editor::kFieldLeft, row.top, isDate ? editor::kDateWidth : editor::kFieldWidth, height}
+                                 .toPixels());
+    }
+
+    if (const editor::TickRow* row = plan.tickRow) {
+        auto* tickFrame = new QFrame(frame);
+        // Frame6 is an array too, numbered like the tick boxes it holds.
+        tickFrame->setObjectName(
+            QStringLiteral("Frame6_%1").arg(Field(row->ticks.front().field).memberOnTab(tab)));
+        tickFrame->setFrameStyle(QFrame::NoFrame);
+        paintWhite(tickFrame);
+        tickFrame->setGeometry(row->frame.toPixels());
+        for (const auto& tick : row->ticks) {
+            const CoverSheetField& field = Field(tick.field);
+            auto* box =
+                static_cast<QCheckBox*>(createMember(field, field.memberOnTab(tab), tickFrame));
+            box->setText(QLatin1String(tick.caption));
+            box->setGeometry(
+                editor::Twips{tick.left, row->top, tick.width, editor::kTickHeight}.toPixels());
+        }
+    }
+}
+
+void Form1::buildFocusOrder() {
+    // Each tab's fields in their rows' order, then its tick boxes; then the commands. Tab
+    // skips what is on hidden tabs.
+    std::vector<QWidget*> order;
+    for (const auto& plan : TabPlacements()) {
+        for (const auto& row : plan.fields)
+            order.push_back(group(row.field).member(Field(row.field).memberOnTab(plan.tab)));
+        if (plan.tickRow)
+            for (const auto& tick : plan.tickRow->ticks)
+                order.push_back(group(tick.field).member(Field(tick.field).memberOnTab(plan.tab)));
+    }
+    order.insert(order.end(), {PushButton6_, TabControl1_->tabBar(), PushButton2_, PushButton3_});
+    for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void Form1::buildPointerRules() {
+    using Rule = PointerRules::Rule;
+    for (QPushButton* button : {PushButton6_, PushButton2_, PushButton3_})
+        pointerRules_.overControl(button, Rule::Hand);
+    pointerRules_.overBackground(this, Rule::Arrow);
+    for (const auto& style : Styles())
+        pointerRules_.overBackground(findChild<QFrame*>(QLatin1String(style.frame)), Rule::Arrow);
+    for (QFrame* tickFrame : findChildren<QFrame*>(QRegularExpression(QStringLiteral("^Frame6_"))))
+        pointerRules_.overBackground(tickFrame, Rule::Arrow);
+    for (const auto& group : groups_) {
+        if (group->field().kind == FieldKind::Tick) continue;
+        for (int member = 0; member < group->memberCount(); ++member)
+            pointerRules_.overControl(group->member(member), Rule::Arrow);
+    }
+}
+
+FieldGroup& Form1::group(std::string_view fieldName) const {
+    for (const auto& group : groups_)
+        if (fieldName == group->field().name) return *group;
+    throw std::out_of_range("no such field: " + std::string(fieldName));
+}
+
+QString Form1::programFolder() const {
+    return environment_.programFolder.isEmpty() ? ProgramFolder() : environment_.programFolder;
+}
+
+bool Form1::Form_Load() {
+    Procedure proc(location::Form1_Form_Load);
+    proc.step(100, [&] { ApplySkin(); });
+    proc.step(104, [&] {
+        setWindowTitle(QLatin1String(kProductName));
+        setWindowIcon(ProgramIcon());
+        SetAppTitle();
+    });
+    if (proc.test(
+            106, [&] { return FileExists(programFolder() + QStringLiteral("/HAND-M.CUR")); },
+            false))
+        proc.step(108, [&] { pointer_.loadCustomCursor(programFolder()); });
+    proc.step(110, [&] { MaybeVisitWebSite(); });
+    RestoreFields(proc);
+    return proc.test(
+        230,
+        [&] {
+            return environment_.checkOffice ? environment_.checkOffice() : CheckWordAvailable();
+        },
+        true);
+}
+
+void Form1::ApplySkin() {
+    const QString skinFile = programFolder() + QStringLiteral("/x/o.cjs");
+    if (!FileExists(skinFile)) return;
+    SetButtonFaceColors(this);
+    SkinFramework skin;
+    skin.loadSkin(skinFile);
+    skin.setApplyOptions(skin.applyOptions() | SkinFramework::ApplyColors);
+    skin.setAutoApplyNewWindows(true);
+    skin.applyWindow(*this);
+}
+
+void Form1::MaybeVisitWebSite() {
+    // One start in a hundred shows the web site.
+    const int number = environment_.drawVisitNumber
+                           ? environment_.drawVisitNumber()
+                           : int(QRandomGenerator::global()->bounded(1, 101));
+    if (number != 7) return;
+    const QUrl site{QString::fromLatin1(kWebSite)};
+    if (environment_.openUrl)
+        environment_.openUrl(site);
+    else
+        QDesktopServices::openUrl(site);
+}
+
+void Form1::RestoreFields(Procedure& proc) {
+    // The step of each field: an array's members are restored in a loop whose body is the
+    // step after it; a single control takes one step.
+    static constexpr std::pair<const char*, int> kSteps[] = {
+        {"dtpDate", 128},     {"txtFor", 134},      {"txtFrom", 140},     {"txtFaxFor", 146},
+        {"txtSubj", 152},     {"txtMsg", 158},      {"txtAddress", 164},  {"txtOrgName", 166},
+        {"txtLocation", 168}, {"txtCity", 170},     {"txtWWW", 172},      {"txtFaxFrom", 174},
+        {"txtCC", 180},       {"txtPhoneFor", 186}, {"txtPhone", 192},    {"CheckRecycle", 198},
+        {"CheckComm", 204},   {"CheckReply", 210},  {"CheckReview", 216}, {"CheckUrgent", 222},
+    };
+    for (const auto& [name, line] : kSteps) {
+        FieldGroup& fields = group(name);
+        if (fields.field().single) {
+            proc.step(line, [&] { fields.restoreMember(0); });
+            continue;
+        }
+        for (int member = 0; member < fields.memberCount(); ++member)
+            proc.step(line + 2, [&] { fields.restoreMember(member); });
+    }
+    proc.step(228, [&] {
+        const QString stored = GetSetting(QStringLiteral("TabControl1"), QStringLiteral("0"));
+        bool numeric = false;
+        const int tab = stored.trimmed().toInt(&numeric);
+        if (!numeric) throw Failure(QStringLiteral("Type mismatch: '%1' is not a tab").arg(stored));
+        if (tab < 0 || tab >= TabControl1_->count())
+            throw Failure(QStringLiteral("Invalid property value"));
+        TabControl1_->setCurrentIndex(tab);
+    });
+}
+
+void Form1::PushButton2_Click() {
+    Procedure proc(location::Form1_PushButton2_Click);
+    const auto clear = [&](int line, const char* name) {
+        proc.step(line, [&] { group(name).setValue(0, QString()); });
+    };
+    clear(100, "txtFor");
+    clear(102, "txtFaxFor");
+    clear(104, "txtFrom");
+    clear(106, "txtSubj");
+    clear(108, "txtMsg");
+    clear(110, "txtFaxFrom");
+    proc.step(112, [&] { TabControl1_->setCurrentIndex(0); });
+}
+
+void Form1::PushButton3_Click() {
+    Procedure proc(location::Form1_PushButton3_Click);
+    const auto fill = [&](int line, const char* name, const char* text) {
+        proc.step(line, [&] { group(name).setValue(0, QLatin1String(text)); });
+    };
+    fill(100, "txtFor", "Martin Hale");
+    fill(102, "txtFaxFor", "555-014-2278");
+    fill(104, "txtFrom", "Nora Quist");
+    fill(106, "txtFaxFrom", "555-016-3391");
+    fill(108, "txtSubj", "What's up man");
+    fill(110, "txtMsg", "Did you eat that cheeseburger yet?");
+    proc.step(112, [&] { TabControl1_->setCurrentIndex(0); });
+}
+
+void Form1::PushButton6_Click() {
+    run_.run();
+}
+
+int Form1::selectedTab() const {
+    return TabControl1_->currentIndex();
+}
+
+QString Form1::fieldText(const CoverSheetField& field) const {
+    return group(field.name).value(field.runMember());
+}
+
+QDate Form1::fieldDate(const CoverSheetField& field) const {
+    const auto* date = qobject_cast<QDateEdit*>(group(field.name).member(field.runMember()));
+    if (!date) throw Failure(QStringLiteral("Type mismatch: %1 is not a date").arg(field.name));
+    return date->date();
+}
+
+int Form1::fieldTick(const CoverSheetField& field) const {
+    const auto* tick = qobject_cast<QCheckBox*>(group(field.name).member(field.runMember()));
+    if (!tick) throw Failure(QStringLiteral("Type mismatch: %1 is not a tick box").arg(field.name));
+    return TickValue(tick->checkState());
+}
+
+void Form1::setBusyPointer(bool busy) {
+    pointer_.set(busy ? WindowPointer::Hourglass : WindowPointer::Default);
+}
+
+Form2& Form1::preview() {
+    if (!preview_) preview_ = std::make_unique<Form2>(*this);
+    return *preview_;
+}
+
+void Form1::setPreviewPicture(const QString& pictureFile) {
+    preview().loadPicture(pictureFile);
+}
+
+void Form1::setPreviewWordFile(const QString& documentPath) {
+    preview().mWordFile = documentPath;
+}
+
+void Form1::showPreview() {
+    preview().show();
+}
+
+void Form1::hideEditor() {
+    hide();
+}
+
+void Form1::showEditor() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Closing the editor ends the program, whatever else is open.
+    event->accept();
+    QCoreApplication::quit();
+}
 
 }  // namespace velmora

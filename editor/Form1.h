@@ -1,14 +1,100 @@
 #pragma once
 
+#include "coversheet/GenerationRun.h"
+#include "editor/FieldGroup.h"
+#include "editor/PointerRules.h"
+#include "preview/EditorLink.h"
+#include "shell/WindowPointer.h"
+
+#include <QString>
 #include <QWidget>
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+class QPushButton;
+class QTabWidget;
+class QUrl;
 
 namespace velmora {
 
-// The editor window.
-class Form1 : public QWidget {
+class Form2;
+class Procedure;
+
+// What the editor's start-up reaches outside the program for. Every member left empty
+// means the real thing; tests fill them in.
+struct EditorEnvironment {
+    std::function<bool()> checkOffice;         // CheckWordAvailable
+    std::function<int()> drawVisitNumber;      // a number from 1 to 100, at random
+    std::function<void(const QUrl&)> openUrl;  // the desktop's browser
+    QString programFolder;                     // ProgramFolder()
+};
+
+// The editor window: the cover sheet's fields on four tabs, one per style, and the commands
+// to clear them, fill in an example and start the document.
+//
+// Every control is named as it was designed. A member of a control array is named after its
+// array and its index, "txtFor_0" to "txtFor_3"; a single control keeps its plain name.
+class Form1 : public QWidget, public GenerationHost, public EditorLink {
     Q_OBJECT
 public:
-    explicit Form1(QWidget* parent = nullptr);
+    explicit Form1(EditorEnvironment environment = {}, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: skin, caption, pointer, the fields as they were left, and the office check.
+    // Returns false when the program is to end without showing the editor.
+    bool Form_Load();
+
+    void PushButton2_Click();  // Clear/Reset Data
+    void PushButton3_Click();  // Load Sample/Example Data
+    void PushButton6_Click();  // Start Creating Template
+
+    FieldGroup& group(std::string_view fieldName) const;  // throws std::out_of_range
+    QTabWidget* tabControl() const { return TabControl1_; }
+    WindowPointer& pointer() { return pointer_; }
+    Form2* previewWindow() const { return preview_.get(); }
+
+    // GenerationHost
+    int selectedTab() const override;
+    QString fieldText(const coversheet::CoverSheetField& field) const override;
+    QDate fieldDate(const coversheet::CoverSheetField& field) const override;
+    int fieldTick(const coversheet::CoverSheetField& field) const override;
+    void setBusyPointer(bool busy) override;
+    void setPreviewPicture(const QString& pictureFile) override;
+    void setPreviewWordFile(const QString& documentPath) override;
+    void showPreview() override;
+    void hideEditor() override;
+
+    // EditorLink
+    void showEditor() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;  // Form_Unload
+
+private:
+    void buildWindow();
+    void buildTab(int tab);
+    void buildFocusOrder();
+    void buildPointerRules();
+
+    void ApplySkin();
+    void MaybeVisitWebSite();
+    void RestoreFields(Procedure& proc);
+    QString programFolder() const;
+    Form2& preview();
+
+    EditorEnvironment environment_;
+    WindowPointer pointer_{*this};
+    PointerRules pointerRules_{pointer_};
+    std::vector<std::unique_ptr<FieldGroup>> groups_;
+    std::unique_ptr<Form2> preview_;
+    GenerationRun run_{*this};
+
+    QPushButton* PushButton6_ = nullptr;
+    QPushButton* PushButton2_ = nullptr;
+    QPushButton* PushButton3_ = nullptr;
+    QTabWidget* TabControl1_ = nullptr;
 };
 
 }  // namespace velmora
