@@ -1,0 +1,112 @@
+// A field group on its own, with real controls but no window around them.
+#include "TestSupport.h"
+#include "coversheet/DateWording.h"
+#include "editor/FieldGroup.h"
+#include "shell/Failure.h"
+#include "shell/SettingsStore.h"
+
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QTest>
+
+namespace velmora {
+namespace {
+
+using coversheet::Field;
+
+class FieldGroupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Brindlework"))
+            .clear();
+    }
+
+    template <class W>
+    std::vector<W*> fill(FieldGroup& group) {
+        std::vector<W*> members;
+        for (int i = 0; i < group.field().memberCount; ++i) {
+            members.push_back(new W(&owner_));
+            group.addMember(members.back());
+        }
+        return members;
+    }
+
+    QWidget owner_;
+};
+
+TEST_F(FieldGroupTest, TypingIntoAnyMemberReachesEveryMemberAndTheStore) {
+    FieldGroup group(Field("txtFaxFrom"));
+    const auto members = fill<QLineEdit>(group);
+    QTest::keyClicks(members[1], QStringLiteral("555-0199"));
+    for (auto* member : members) EXPECT_EQ(member->text(), QStringLiteral("555-0199"));
+    EXPECT_EQ(GetSetting(QStringLiteral("txtFaxFrom")), QStringLiteral("555-0199"));
+
+    members[2]->setText(QStringLiteral("set by code"));
+    for (auto* member : members) EXPECT_EQ(member->text(), QStringLiteral("set by code"));
+    EXPECT_EQ(GetSetting(QStringLiteral("txtFaxFrom")), QStringLiteral("set by code"));
+}
+
+TEST_F(FieldGroupTest, MessageLineBreaksAreStoredAndHandedOutAsCrLf) {
+    FieldGroup group(Field("txtMsg"));
+    const auto members = fill<QPlainTextEdit>(group);
+    QTest::keyClicks(members[0], QStringLiteral("Hello"));
+    QTest::keyClick(members[0], Qt::Key_Return);
+    QTest::keyClicks(members[0], QStringLiteral("World"));
+    EXPECT_EQ(GetSetting(QStringLiteral("txtMsg")), QStringLiteral("Hello\r\nWorld"));
+    EXPECT_EQ(members[3]->toPlainText(), QStringLiteral("Hello\nWorld"));
+    EXPECT_EQ(group.value(3), QStringLiteral("Hello\r\nWorld"));
+
+    SaveSetting(QStringLiteral("txtMsg"), QStringLiteral("One\r\nTwo\r\n\r\nFour"));
+    FieldGroup restored(Field("txtMsg"));
+    const auto again = fill<QPlainTextEdit>(restored);
+    restored.restoreMember(0);
+    EXPECT_EQ(again[0]->document()->blockCount(), 4);
+    EXPECT_EQ(again[2]->toPlainText(), QStringLiteral("One\nTwo\n\nFour"));
+    EXPECT_EQ(GetSetting(QStringLiteral("txtMsg")), QStringLiteral("One\r\nTwo\r\n\r\nFour"));
+}
+
+TEST_F(FieldGroupTest, TickValuesFromTheStore) {
+    FieldGroup group(Field("CheckUrgent"));
+    const auto members = fill<QCheckBox>(group);
+
+    group.setValue(0, QStringLiteral("abc"));  // not a number: left as it is
+    EXPECT_EQ(members[0]->checkState(), Qt::Unchecked);
+    group.setValue(0, QStringLiteral(" 1 "));
+    EXPECT_EQ(members[1]->checkState(), Qt::Checked);
+    EXPECT_EQ(GetSetting(QStringLiteral("CheckUrgent")), QStringLiteral("1"));
+    group.setValue(1, QStringLiteral("2"));
+    EXPECT_EQ(members[0]->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(group.value(0), QStringLiteral("2"));
+    EXPECT_THROW(group.setValue(0, QStringLiteral("5")), Failure);
+
+    QTest::keyClick(members[1], Qt::Key_Space);  // greyed → ticked
+    EXPECT_EQ(members[0]->checkState(), members[1]->checkState());
+    EXPECT_EQ(GetSetting(QStringLiteral("CheckUrgent")), group.value(0));
+}
+
+TEST_F(FieldGroupTest, DatesFromTheStore) {
+    FieldGroup group(Field("dtpDate"));
+    const auto members = fill<QDateEdit>(group);
+
+    group.restoreMember(2);  // nothing stored: today
+    EXPECT_EQ(members[0]->date(), QDate::currentDate());
+
+    group.setValue(0, QStringLiteral("12/6/26"));  // the short form of earlier versions
+    for (auto* member : members) EXPECT_EQ(member->date(), QDate(2026, 12, 6));
+    EXPECT_EQ(GetSetting(QStringLiteral("dtpDate")), QStringLiteral("2026-12-06"));
+
+    try {
+        group.setValue(1, QStringLiteral("xyz"));
+        FAIL() << "an unreadable date was taken";
+    } catch (const Failure& failure) {
+        EXPECT_STREQ(failure.what(), "Type mismatch: 'xyz' is not a date");
+    }
+    EXPECT_EQ(members[1]->date(), QDate(2026, 12, 6));
+}
+
+}  // namespace
+}  // namespace velmora
