@@ -78,24 +78,11 @@ protected:
 };
 
 TEST_F(PreviewWindow, ShowsThePageAtItsOwnSizeAndZoomsWithTheButtons) {
-    EXPECT_EQ(form.size(), QSize(656, 626));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize());
-    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Velmora"));
-    EXPECT_EQ(control<QGroupBox>("Frame1")->title(), QStringLiteral("Zoom:"));
-    EXPECT_EQ(control<QPushButton>("PushButton1")->parentWidget()->objectName(), "Frame1");
-    EXPECT_EQ(control<QPushButton>("PushButton6")->text(), "Save Results To Word File");
-    EXPECT_EQ(control<QPushButton>("PushButton8")->font().pointSizeF(), 11.25);
-    EXPECT_EQ(control<QScrollBar>("HScroll1")->geometry(), QRect(8, 503, 622, 17));
-    EXPECT_EQ(control<QWidget>("Picture2")->geometry(), QRect(8, 8, 622, 495));
-
     showPage(pagePicture);
+    EXPECT_EQ(form.maximumSize(), QSize(656, 626));
     auto* view = control<PictureBox>("Picture1");
-    EXPECT_TRUE(control<QWidget>("Picture2")->isAncestorOf(view));
-    EXPECT_FALSE(control<QWidget>("Zoom_Ori")->isVisible());
     EXPECT_EQ(view->geometry(), QRect(0, 0, 340, 440));
     EXPECT_EQ(view->drawnImage().deviceIndependentSize(), QSizeF(340, 440));
-    EXPECT_TRUE(view->picture().isNull()) << "the view shows what was drawn into it";
     const QImage drawn = view->drawnImage().toImage();
     EXPECT_LT(qGray(drawn.pixel(0, 0)), 240) << "the page's frame line, at the very corner";
     EXPECT_EQ(drawn.pixelColor(5, 5), QColor(Qt::white));
@@ -112,11 +99,9 @@ TEST_F(PreviewWindow, ShowsThePageAtItsOwnSizeAndZoomsWithTheButtons) {
 
     vertical->setValue(30);
     EXPECT_EQ(view->pos(), QPoint(0, -20)) << "300 twips up";
-
     click("PushButton2");
     click("PushButton2");
-    EXPECT_FLOAT_EQ(form.viewport().zoom(), 0.75f);
-    EXPECT_EQ(view->geometry(), QRect(0, 0, 255, 330));
+    EXPECT_EQ(view->geometry(), QRect(0, 0, 255, 330)) << "zoom 0.75";
     EXPECT_TRUE(messages.all().empty());
 }
 
@@ -146,7 +131,7 @@ TEST_F(PreviewWindow, AnUnreadablePictureIsRefused) {
     EXPECT_THROW(form.loadPicture(path("missing.bmp")), Failure);
 }
 
-TEST_F(PreviewWindow, SavesToANewNameExactlyAsChosen) {
+TEST_F(PreviewWindow, SavesToANewNameExactlyAsChosenAndNothingWhenCancelled) {
     showPage(pagePicture);
     chosenName = path("results");  // no extension, and none is added
     click("PushButton6");
@@ -162,7 +147,12 @@ TEST_F(PreviewWindow, SavesToANewNameExactlyAsChosen) {
     EXPECT_EQ(shown[0].text, QStringLiteral("Done."));
     EXPECT_TRUE(shown[0].title.isEmpty());
     EXPECT_EQ(shown[0].icon, MessageIcon::None);
-    EXPECT_EQ(shown[0].buttons, MessageButtons::Ok);
+
+    messages.clear();
+    chosenName.clear();  // cancelled
+    click("PushButton6");
+    EXPECT_EQ(dialogRequests.size(), 2u);
+    EXPECT_TRUE(messages.all().empty());
 }
 
 TEST_F(PreviewWindow, OverwritesAnExistingFileOnlyWhenTheUserAgrees) {
@@ -189,62 +179,39 @@ TEST_F(PreviewWindow, OverwritesAnExistingFileOnlyWhenTheUserAgrees) {
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 3) << "no temporary file left";
 }
 
-TEST_F(PreviewWindow, ACancelledDialogSavesNothingAndSaysNothing) {
-    chosenName.clear();
-    click("PushButton6");
-    EXPECT_EQ(dialogRequests.size(), 1u);
-    EXPECT_TRUE(messages.all().empty());
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2);
-}
-
-TEST_F(PreviewWindow, ANameThatCannotBeCreatedIsReportedAtTheCopy) {
+// Root ignores permission bits, so the failures are of kinds that stop root too.
+TEST_F(PreviewWindow, AFailedCopyIsReportedAtItsStepKeepsTheOldFileAndLeavesNoPart) {
+    // A folder that is a file.
     WriteBytes(path("plain"), "a file, not a folder");
     chosenName = path("plain") + QStringLiteral("/results.doc");
     click("PushButton6");
-    const auto reports = messages.errorReports();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].location, QLatin1String(location::Form2_PushButton6_Click));
-    EXPECT_EQ(reports[0].step, 130);
+    ASSERT_EQ(messages.errorReports().size(), 1u);
+    EXPECT_EQ(messages.errorReports()[0].location,
+              QLatin1String(location::Form2_PushButton6_Click));
+    EXPECT_EQ(messages.errorReports()[0].step, 130);
     EXPECT_TRUE(messages.otherMessages().empty()) << "no \"Done.\"";
-}
 
-// Root ignores permission bits but not the file size limit: a copy cut short by it is a
-// write failure for everyone.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limited = previous_;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
-
-TEST_F(PreviewWindow, AFailedOverwriteKeepsTheOldFileAndLeavesNoPartialCopy) {
+    // A copy cut short by the file size limit, over an existing file.
+    messages.clear();
+    messages.setAnswer(MessageAnswer::Yes);
     chosenName = path("results.doc");
     WriteBytes(chosenName, "the old results");
-    messages.setAnswer(MessageAnswer::Yes);
-    {
-        const FileSizeLimit limit(64 * 1024);
-        click("PushButton6");
-    }
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit limited = previous;
+    limited.rlim_cur = 64 * 1024;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limited);
+    click("PushButton6");
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+
     EXPECT_EQ(ReadBytes(chosenName), QByteArray("the old results"));
-    const auto reports = messages.errorReports();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].step, 130);
-    ASSERT_EQ(messages.otherMessages().size(), 1u) << "the question only";
-    EXPECT_NE(messages.otherMessages()[0].text, QStringLiteral("Done."));
+    ASSERT_EQ(messages.errorReports().size(), 1u);
+    EXPECT_EQ(messages.errorReports()[0].step, 130);
+    EXPECT_EQ(messages.otherMessages().size(), 1u) << "the question, and no \"Done.\"";
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
-              QStringList({"results.doc", "temp.bmp", "velmora.doc"}));
+              QStringList({"plain", "results.doc", "temp.bmp", "velmora.doc"}));
 }
 
 TEST_F(PreviewWindow, BackDeletesTheDocumentAndTheNextPageStartsAfresh) {
@@ -265,9 +232,8 @@ TEST_F(PreviewWindow, BackDeletesTheDocumentAndTheNextPageStartsAfresh) {
     showPage(secondPicture);
 
     EXPECT_FLOAT_EQ(form.viewport().zoom(), 1.0f);
-    auto* view = control<PictureBox>("Picture1");
-    EXPECT_EQ(view->geometry(), QRect(0, 0, 700, 600));
-    EXPECT_EQ(view->drawnImage().deviceIndependentSize(), QSizeF(700, 600));
+    EXPECT_EQ(control<PictureBox>("Picture1")->drawnImage().deviceIndependentSize(),
+              QSizeF(700, 600));
     // 10498 - 9330 over: 116.8 steps of ten; 8998 - 7425: 157.3.
     EXPECT_EQ(control<QScrollBar>("HScroll1")->maximum(), 117);
     EXPECT_EQ(control<QScrollBar>("VScroll1")->maximum(), 157);

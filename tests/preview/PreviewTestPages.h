@@ -15,7 +15,7 @@ void WritePagePicture(const QString& path, QSize pixels = {1360, 1760}, int dpi 
 void WriteBytes(const QString& path, const QByteArray& bytes);
 QByteArray ReadBytes(const QString& path);
 
-// Every byte value, some line ends among them, and enough of it to take several reads.
+// Every byte value, and enough of them to take several reads.
 QByteArray SampleDocument(char tag, qsizetype size = 200 * 1024);
 
 }  // namespace velmora::test
