@@ -30,6 +30,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
+#include <algorithm>
 #include <stdexcept>
 
 namespace velmora {
@@ -81,8 +82,12 @@ protected:
 
 private:
     void place() {
-        if (frame_ && tabControl_->isAncestorOf(this))
-            frame_->move(frameRect_.topLeft() - mapTo(tabControl_, QPoint()));
+        if (!frame_ || !tabControl_->isAncestorOf(this)) return;
+        QPoint at = frameRect_.topLeft() - mapTo(tabControl_, QPoint());
+        // Our tab strip can be a few pixels taller than the one the frames were drawn
+        // under; the frame then starts right below it rather than losing its top edge.
+        at.setY(std::max(at.y(), 0));
+        frame_->move(at);
     }
 
     QTabWidget* tabControl_;
@@ -207,6 +212,8 @@ void Form1::buildTab(int tab) {
         label->setGeometry(
             editor::Twips{editor::kLabelLeft, row.labelTop, row.labelWidth, editor::kLabelHeight}
                 .toPixels());
+        // The captions were measured for the desktop's own text drawing; never cut one off.
+        label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
 
         QWidget* control = createMember(field, member, frame);
         const bool isDate = field.kind == FieldKind::Date;
