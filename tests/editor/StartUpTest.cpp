@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace velmora::test {
 namespace {
@@ -181,6 +182,15 @@ TEST_F(StartUpTest, PointerFollowsTheRulesAndNeverReplacesTheHourglass) {
     EXPECT_EQ(editor.pointer().pointer(), WindowPointer::Default);
     moveOver(control("PushButton6"));
     EXPECT_EQ(editor.pointer().pointer(), WindowPointer::Custom);
+}
+
+TEST_F(StartUpTest, ClosingTheEditorEndsTheProgramWhileOtherWindowsAreOpen) {
+    Form1& editor = openEditor();
+    QWidget other;  // would keep the program running on its own
+    other.show();
+    QTimer::singleShot(0, &editor, [&] { editor.close(); });
+    QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
 }
 
 }  // namespace
