@@ -38,18 +38,6 @@ protected:
     QWidget owner_;
 };
 
-TEST_F(FieldGroupTest, TypingIntoAnyMemberReachesEveryMemberAndTheStore) {
-    FieldGroup group(Field("txtFaxFrom"));
-    const auto members = fill<QLineEdit>(group);
-    QTest::keyClicks(members[1], QStringLiteral("555-0199"));
-    for (auto* member : members) EXPECT_EQ(member->text(), QStringLiteral("555-0199"));
-    EXPECT_EQ(GetSetting(QStringLiteral("txtFaxFrom")), QStringLiteral("555-0199"));
-
-    members[2]->setText(QStringLiteral("set by code"));
-    for (auto* member : members) EXPECT_EQ(member->text(), QStringLiteral("set by code"));
-    EXPECT_EQ(GetSetting(QStringLiteral("txtFaxFrom")), QStringLiteral("set by code"));
-}
-
 TEST_F(FieldGroupTest, MessageLineBreaksAreStoredAndHandedOutAsCrLf) {
     FieldGroup group(Field("txtMsg"));
     const auto members = fill<QPlainTextEdit>(group);
