@@ -183,6 +183,10 @@ void Form2::showEvent(QShowEvent* event) {
         }
     }
     QWidget::showEvent(event);
+    // The window replaces the editor on screen; it takes the focus the editor had, also
+    // where no window manager hands it over (its first activation captures the page).
+    raise();
+    activateWindow();
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
