@@ -1,3 +1,4 @@
+#include "FakeHost.h"
 #include "FakeWord.h"
 #include "TestSupport.h"
 #include "coversheet/DateWording.h"
@@ -14,40 +15,6 @@
 
 namespace velmora {
 namespace {
-
-using coversheet::CoverSheetField;
-
-// The window side of a run: field values by name, and a log of what the run did to it.
-class FakeHost : public GenerationHost {
-public:
-    int tab = coversheet::Professional;
-    QMap<QString, QString> texts;
-    QMap<QString, int> ticks;
-    QDate date{2026, 12, 6};
-    QStringList events;
-    std::function<void()> duringShow;
-
-    int selectedTab() const override { return tab; }
-    QString fieldText(const CoverSheetField& f) const override {
-        return texts.value(QLatin1String(f.name));
-    }
-    QDate fieldDate(const CoverSheetField&) const override { return date; }
-    int fieldTick(const CoverSheetField& f) const override {
-        return ticks.value(QLatin1String(f.name));
-    }
-    void setBusyPointer(bool busy) override { events << (busy ? "hourglass" : "arrow"); }
-    void setPreviewPicture(const QString& file) override {
-        const QImage picture(file);
-        if (picture.isNull()) throw Failure(QStringLiteral("Invalid picture"));
-        events << QStringLiteral("picture %1x%2").arg(picture.width()).arg(picture.height());
-    }
-    void setPreviewWordFile(const QString& path) override { events << "wordFile " + path; }
-    void showPreview() override {
-        events << "show preview";
-        if (duringShow) duringShow();
-    }
-    void hideEditor() override { events << "hide editor"; }
-};
 
 class GenerationRunTest : public ::testing::Test {
 protected:
@@ -71,7 +38,7 @@ protected:
     test::MessageRecorder boxes_;
     test::FakeWordLog log_;
     test::FakeWordEngine engine_{log_};
-    FakeHost host_;
+    test::FakeHost host_;
 };
 
 TEST_F(GenerationRunTest, DrivesTheEngineInOrderAndHandsThePageToThePreview) {

@@ -1,0 +1,144 @@
+// The generation run against the real office: what ends up in the document, read back
+// with an independent reader.
+#include "FakeHost.h"
+#include "TestSupport.h"
+#include "coversheet/DateWording.h"
+#include "coversheet/GenerationRun.h"
+#include "shell/TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace velmora {
+namespace {
+
+using namespace coversheet;
+
+QString antiword(const QString& document) {
+    QProcess reader;
+    reader.start(QStringLiteral("antiword"), {QStringLiteral("-w"), QStringLiteral("0"), document});
+    reader.waitForFinished(30000);
+    return QString::fromUtf8(reader.readAllStandardOutput());
+}
+
+// The sample data plus a value for every other field.
+test::FakeHost SampleSheet(int tab) {
+    test::FakeHost host;
+    host.tab = tab;
+    host.date = QDate(2026, 12, 6);
+    host.texts = {{"txtFor", "Martin Hale"},
+                  {"txtFaxFor", "555-014-2278"},
+                  {"txtFrom", "Nora Quist"},
+                  {"txtFaxFrom", "555-016-3391"},
+                  {"txtSubj", "What's up man"},
+                  {"txtMsg", "Did you eat that cheeseburger yet?\r\nSecond line of the note"},
+                  {"txtCC", "Ida Brandt"},
+                  {"txtPhone", "555-010-7788"},
+                  {"txtPhoneFor", "555-010-4455"},
+                  {"txtAddress", "4 Quay Lane, Porthallow"},
+                  {"txtOrgName", "Brindle Harbour Supplies"},
+                  {"txtLocation", "12 Harbour Row"},
+                  {"txtCity", "Porthallow, PH 20114"},
+                  {"txtWWW", "www.harbour.example"}};
+    host.ticks = {{"CheckUrgent", 1}, {"CheckComm", 1}};
+    return host;
+}
+
+// The texts each style must show, in reading order.
+QStringList ExpectedInOrder(int tab) {
+    const QString date = DateText(QDate(2026, 12, 6)).trimmed();
+    switch (tab) {
+        case Casual:
+            return {"Martin Hale",
+                    "555-014-2278",
+                    "Nora Quist",
+                    "555-016-3391",
+                    date,
+                    "What's up man",
+                    "Did you eat that cheeseburger yet?",
+                    "Second line of the note"};
+        case Contemporary:
+            return {"4 Quay Lane, Porthallow",
+                    "Martin Hale",
+                    "555-014-2278",
+                    "Nora Quist",
+                    date,
+                    "What's up man",
+                    "Ida Brandt",
+                    "Did you eat that cheeseburger yet?"};
+        case Professional:
+            // The address cell and the company cell share their first line.
+            return {"12 Harbour Row",
+                    "Brindle Harbour Supplies",
+                    "Porthallow, PH 20114",
+                    "555-010-7788",
+                    "555-016-3391",
+                    "www.harbour.example",
+                    "Martin Hale",
+                    "Nora Quist",
+                    "555-014-2278",
+                    "555-010-4455",
+                    date,
+                    "What's up man",
+                    "Ida Brandt",
+                    "Did you eat that cheeseburger yet?"};
+        default:
+            return {"Martin Hale",   "Nora Quist",   "555-014-2278",
+                    "555-016-3391",  "555-010-4455", "555-010-7788",
+                    "What's up man", date,           "Did you eat that cheeseburger yet?"};
+    }
+}
+
+class GenerationRunEngine : public ::testing::TestWithParam<int> {};
+
+TEST_P(GenerationRunEngine, FillsTheStyleAndLeavesOnlyTheDocument) {
+    const int tab = GetParam();
+    test::MessageRecorder boxes;
+    test::FakeHost host = SampleSheet(tab);
+    GenerationRun(host).run();
+    ASSERT_TRUE(boxes.all().empty()) << boxes.all().front().text;
+
+    const QStringList left =
+        QDir(TempFolder()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    ASSERT_EQ(left.size(), 1) << left.join(' ');
+    EXPECT_TRUE(QRegularExpression("^quillon[1-9]{8}\\.doc$").match(left[0]).hasMatch()) << left[0];
+    const QString document = TempPath(left[0]);
+    EXPECT_TRUE(host.events.contains("wordFile " + document));
+    EXPECT_TRUE(host.events.contains("picture 1360x1760"));
+
+    const QString text = antiword(document);
+    qsizetype at = 0;
+    for (const QString& value : ExpectedInOrder(tab)) {
+        const qsizetype found = text.indexOf(value, at);
+        ASSERT_GE(found, 0) << value << " missing or out of order in\n" << text;
+        at = found + value.size();
+    }
+    if (tab == Contemporary || tab == Professional) {
+        // Ticked remarks read "V"; the others keep their square.
+        EXPECT_TRUE(text.contains(QRegularExpression("V Urgent")));
+        EXPECT_TRUE(text.contains(QRegularExpression("V Please [Cc]omment")));
+        EXPECT_FALSE(text.contains(QRegularExpression("V (For [Rr]eview|Please [Rr]eply)")));
+    }
+    if (tab == Professional)
+        EXPECT_TRUE(text.contains("| 12 Harbour Row")) << "street starts with one space";
+    // What the style must not write stays out of the document.
+    if (tab == Contemporary) EXPECT_FALSE(text.contains("555-016-3391"));
+    if (tab == Casual || tab == Standard) EXPECT_FALSE(text.contains("Ida Brandt"));
+    if (tab != Professional) EXPECT_FALSE(text.contains("12 Harbour Row"));
+    EXPECT_FALSE(
+        text.contains(QRegularExpression("\\[(Name|fax number|subject of fax|Address|"
+                                         "Street Address|Company Name)\\]")))
+        << text;
+    QFile::remove(document);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStyle, GenerationRunEngine,
+                         ::testing::Values(Casual, Contemporary, Professional, Standard),
+                         [](const auto& info) {
+                             return std::string(StyleOfTab(info.param).caption);
+                         });
+
+}  // namespace
+}  // namespace velmora
