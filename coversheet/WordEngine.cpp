@@ -1,11 +1,55 @@
 #include "WordEngine.h"
 
+#include "engine-libreoffice/OfficeModule.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLibrary>
+#include <QStandardPaths>
+#include <map>
+#include <mutex>
+
 namespace velmora {
 namespace {
 
 WordApplicationFactory& factoryOverride() {
     static WordApplicationFactory factory;
     return factory;
+}
+
+QString notStarted(const QString& reason) {
+    return QStringLiteral("The office engine could not be started. ") + reason;
+}
+
+QString moduleFile() {
+    const QString chosen = qEnvironmentVariable("VELMORA_OFFICE_MODULE");
+    if (!chosen.isEmpty()) return chosen;
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/libvelmora-office.so");
+}
+
+// A module stays loaded for the rest of the run: connections it made may still be alive.
+OfficeConnectFunction loadModule(const QString& file) {
+    static std::mutex mutex;
+    static std::map<QString, OfficeConnectFunction> loaded;
+    const std::lock_guard lock(mutex);
+    if (const auto known = loaded.find(file); known != loaded.end()) return known->second;
+
+    QLibrary module(file);
+    if (!module.load())
+        throw WordError(notStarted(
+            QStringLiteral("Its module could not be loaded: %1").arg(module.errorString())));
+    const auto connect = reinterpret_cast<OfficeConnectFunction>(module.resolve(kOfficeEntryPoint));
+    if (!connect)
+        throw WordError(notStarted(QStringLiteral("'%1' is not an office module.").arg(file)));
+    loaded.emplace(file, connect);
+    return connect;
+}
+
+std::chrono::milliseconds boundFromEnvironment(const char* name,
+                                               std::chrono::milliseconds fallback) {
+    bool ok = false;
+    const double seconds = qEnvironmentVariable(name).toDouble(&ok);
+    return ok && seconds > 0 ? std::chrono::milliseconds(qint64(seconds * 1000)) : fallback;
 }
 
 }  // namespace
@@ -19,8 +63,23 @@ ScopedWordApplicationFactory::~ScopedWordApplicationFactory() {
 
 std::unique_ptr<WordConnection> CreateWordApplication() {
     if (factoryOverride()) return factoryOverride()();
-    // The office module is not wired in yet.
-    throw WordError(QStringLiteral("The office engine could not be started."));
+
+    const QString module = moduleFile();
+    const OfficeConnectFunction connect = loadModule(module);
+
+    office::StartOptions options;
+    options.program = qEnvironmentVariable("VELMORA_OFFICE_PROGRAM");
+    options.profileFolder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                            QStringLiteral("/velmora/office");
+    options.fontConfigFile =
+        QFileInfo(module).absolutePath() + QStringLiteral("/velmora-fonts.conf");
+    options.startBound = boundFromEnvironment("VELMORA_OFFICE_START_TIMEOUT", options.startBound);
+    options.callBound = boundFromEnvironment("VELMORA_OFFICE_CALL_TIMEOUT", options.callBound);
+
+    QString error;
+    std::unique_ptr<WordConnection> connection(connect(options, error));
+    if (!connection) throw WordError(notStarted(error));
+    return connection;
 }
 
 }  // namespace velmora

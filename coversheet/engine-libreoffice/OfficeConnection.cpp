@@ -1,0 +1,482 @@
+#include "OfficeConnection.h"
+
+#include "PagePicture.h"
+
+#include <com/sun/star/beans/PropertyAttribute.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XMultiPropertyStates.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/beans/XPropertyState.hpp>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/connection/Connector.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/NoSuchElementException.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/text/ControlCharacter.hpp>
+#include <com/sun/star/text/XBookmarksSupplier.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
+#include <com/sun/star/text/XTextFieldsSupplier.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/util/XRefreshable.hpp>
+#include <cppuhelper/bootstrap.hxx>
+
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcessEnvironment>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <unistd.h>
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+namespace velmora::office {
+
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+rtl::OUString ToOffice(const QString& text) {
+    return rtl::OUString(reinterpret_cast<const sal_Unicode*>(text.utf16()),
+                         sal_Int32(text.size()));
+}
+
+QString FromOffice(const rtl::OUString& text) {
+    return QString(reinterpret_cast<const QChar*>(text.getStr()), text.getLength());
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// soffice.bin asks to be run again after it has set up a new profile; its launcher would
+// restart it, and as we start it directly, so do we.
+constexpr int kRestartRequested = 81;
+constexpr int kRestartAfterCrash = 79;
+
+const char* const kBuiltInFontConfig = R"(<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
+  <dir>/usr/share/wine/fonts</dir>
+</fontconfig>
+)";
+
+// The UNO runtime of our own process, made once. It is never destroyed: the runtime's
+// libraries may be finalised before static destructors would run.
+Reference<css::uno::XComponentContext> LocalContext() {
+    static std::mutex mutex;
+    static Reference<css::uno::XComponentContext>* context = nullptr;
+    const std::lock_guard lock(mutex);
+    if (!context) {
+        // Without it the first call through the bridge crashes instead of failing.
+        ::setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:" VELMORA_OFFICE_DIR "/fundamentalrc", 0);
+        context = new Reference<css::uno::XComponentContext>(
+            cppu::defaultBootstrap_InitialComponentContext());
+    }
+    return *context;
+}
+
+css::beans::PropertyValue Property(const char* name, const css::uno::Any& value) {
+    css::beans::PropertyValue property;
+    property.Name = rtl::OUString::createFromAscii(name);
+    property.Value = value;
+    return property;
+}
+
+css::uno::Sequence<css::beans::PropertyValue> Properties(
+    const std::vector<css::beans::PropertyValue>& properties) {
+    return css::uno::Sequence<css::beans::PropertyValue>(properties.data(),
+                                                         sal_Int32(properties.size()));
+}
+
+rtl::OUString FileUrl(const QString& fileName) {
+    return ToOffice(
+        QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()).toString(QUrl::FullyEncoded));
+}
+
+QString UniquePipeName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("velmora_%1_%2_%3")
+        .arg(::getpid())
+        .arg(counter++)
+        .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
+}
+
+QString OfficePipePath(const QString& pipeName) {
+    return QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipeName);
+}
+
+QString FontConfigFile(const StartOptions& options) {
+    if (!options.fontConfigFile.isEmpty() && QFileInfo(options.fontConfigFile).isFile())
+        return options.fontConfigFile;
+    const QString file = options.profileFolder + QStringLiteral("/fonts.conf");
+    if (!QFileInfo(file).isFile()) {
+        QSaveFile out(file);
+        if (out.open(QIODevice::WriteOnly)) {
+            out.write(kBuiltInFontConfig);
+            out.commit();
+        }
+    }
+    return file;
+}
+
+// Word keeps the formatting of the text it writes over; for us the written text takes the
+// paragraph's own formatting, so that a "V" written over a grey Wingdings tick square reads
+// as a V in the document's text font. Every character attribute set directly on the text,
+// and its character style, goes back to the paragraph's.
+void ResetCharacterFormatting(const Reference<css::text::XTextCursor>& cursor,
+                              std::vector<rtl::OUString>& characterProperties) {
+    const Reference<css::beans::XPropertyState> state(cursor, UNO_QUERY_THROW);
+    // The same for every piece of text; asked for once per connection.
+    if (characterProperties.empty()) {
+        const Reference<css::beans::XPropertySet> properties(cursor, UNO_QUERY_THROW);
+        for (const css::beans::Property& property :
+             properties->getPropertySetInfo()->getProperties()) {
+            if (property.Name.startsWith("Char") &&
+                !(property.Attributes & css::beans::PropertyAttribute::READONLY))
+                characterProperties.push_back(property.Name);
+        }
+    }
+    const css::uno::Sequence<css::beans::PropertyState> states =
+        state->getPropertyStates(css::uno::Sequence<rtl::OUString>(
+            characterProperties.data(), sal_Int32(characterProperties.size())));
+    std::vector<rtl::OUString> direct;
+    for (sal_Int32 i = 0; i < states.getLength(); ++i) {
+        if (states[i] != css::beans::PropertyState_DEFAULT_VALUE)
+            direct.push_back(characterProperties[size_t(i)]);
+    }
+    if (direct.empty()) return;
+    try {
+        Reference<css::beans::XMultiPropertyStates>(cursor, UNO_QUERY_THROW)
+            ->setPropertiesToDefault(
+                css::uno::Sequence<rtl::OUString>(direct.data(), sal_Int32(direct.size())));
+    } catch (const css::uno::RuntimeException&) {
+        throw;
+    } catch (const css::uno::Exception&) {
+        // One of them cannot be reset; reset the others one by one.
+        for (const rtl::OUString& name : direct) {
+            try {
+                state->setPropertyToDefault(name);
+            } catch (const css::uno::RuntimeException&) {
+                throw;
+            } catch (const css::uno::Exception&) {
+            }
+        }
+    }
+}
+
+// Line breaks as typed in the message box (CR LF) become paragraph breaks, as they do when
+// Word is given the same text; a lone LF counts as one as well. (The office splits
+// paragraphs at CR and would make an LF a line break within the paragraph.)
+rtl::OUString OfficeText(const QString& value) {
+    QString text = value;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\r"))
+        .replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    return ToOffice(text);
+}
+
+}  // namespace
+
+OfficeConnection::OfficeConnection(const StartOptions& options) : callBound_(options.callBound) {
+    try {
+        start(options);
+    } catch (...) {
+        shutDown();
+        throw;
+    }
+}
+
+OfficeConnection::~OfficeConnection() {
+    shutDown();
+}
+
+void OfficeConnection::start(const StartOptions& options) {
+    const auto deadline = std::chrono::steady_clock::now() + options.startBound;
+    slot_.emplace(ProfileSlot::acquire(options.profileFolder, deadline));
+    const QString pipeName = UniquePipeName();
+    // Noted before the office runs, so that the next user of the slot removes the pipe
+    // even if this process does not live to do it.
+    slot_->recordLeftovers({OfficePipePath(pipeName)});
+
+    const Reference<css::uno::XInterface> remote = connect(options, pipeName, deadline);
+    context_.set(remote, UNO_QUERY);
+    if (!context_.is())
+        throw WordError(QStringLiteral("The office does not offer its component context."));
+    desktop_ = guarded(QStringLiteral("reach the office desktop"),
+                       [&] { return css::frame::Desktop::create(context_); });
+    slot_->recordLeftovers(OfficeProcess::listeningSockets(process_->pid()));
+}
+
+Reference<css::uno::XInterface> OfficeConnection::connect(
+    const StartOptions& options, const QString& pipeName,
+    std::chrono::steady_clock::time_point deadline) {
+    const QString program = options.program.isEmpty()
+                                ? QStringLiteral(VELMORA_OFFICE_DIR "/soffice.bin")
+                                : options.program;
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FONTCONFIG_FILE"), FontConfigFile(options));
+    environment.insert(QStringLiteral("TMPDIR"), slot_->tempFolder());
+    OfficeCommand command;
+    command.program = program;
+    command.arguments = {QStringLiteral("--headless"),
+                         QStringLiteral("--invisible"),
+                         QStringLiteral("--norestore"),
+                         QStringLiteral("--nologo"),
+                         QStringLiteral("--nolockcheck"),
+                         QStringLiteral("--nodefault"),
+                         QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipeName),
+                         QStringLiteral("-env:UserInstallation=") + slot_->profileUrl()};
+    command.environment = environment.toStringList();
+    command.inheritedFd = slot_->lockDescriptor();
+    command.logFile = slot_->logFile();
+
+    const Reference<css::uno::XComponentContext> local = LocalContext();
+    const Reference<css::connection::XConnector> connector =
+        css::connection::Connector::create(local);
+    const rtl::OUString address = ToOffice(QStringLiteral("pipe,name=") + pipeName);
+    const auto seconds = [&] { return QString::number(options.startBound.count() / 1000.0); };
+
+    process_ = std::make_unique<OfficeProcess>(command);
+    Reference<css::connection::XConnection> connection;
+    while (!connection.is()) {
+        if (const auto status = process_->waitForExit(0ms)) {
+            const bool restart = WIFEXITED(*status) && (WEXITSTATUS(*status) == kRestartRequested ||
+                                                        WEXITSTATUS(*status) == kRestartAfterCrash);
+            if (!restart || std::chrono::steady_clock::now() >= deadline)
+                throw WordError(QStringLiteral("The office program ended while starting (%1).")
+                                    .arg(OfficeProcess::describeWaitStatus(*status)));
+            process_ = std::make_unique<OfficeProcess>(command);
+            continue;
+        }
+        try {
+            connection = connector->connect(address);
+        } catch (const css::connection::NoConnectException&) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                throw WordError(
+                    QStringLiteral("The office did not answer within %1 seconds.").arg(seconds()));
+            process_->waitForExit(40ms);
+        }
+    }
+
+    watchdog_ = std::make_unique<Watchdog>([process = process_.get()] { process->kill(); });
+    const auto left = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   deadline - std::chrono::steady_clock::now()),
+                               std::chrono::milliseconds(1000));
+    const auto armed = watchdog_->arm(left);
+    try {
+        bridge_ = css::bridge::BridgeFactory::create(local)->createBridge(rtl::OUString(), "urp",
+                                                                          connection, nullptr);
+        return bridge_->getInstance("StarOffice.ComponentContext");
+    } catch (const css::uno::Exception& error) {
+        if (watchdog_->fired())
+            throw WordError(
+                QStringLiteral("The office did not answer within %1 seconds.").arg(seconds()));
+        throw WordError(
+            QStringLiteral("Cannot connect to the office: %1").arg(FromOffice(error.Message)));
+    }
+}
+
+WordError OfficeConnection::failure(const QString& what, const css::uno::Exception& error,
+                                    bool disposed) {
+    if (watchdog_ && watchdog_->fired()) {
+        lostReason_ = QStringLiteral("The office stopped answering and was ended.");
+        return WordError(QStringLiteral("The office stopped answering while trying to %1, and was "
+                                        "ended after %2 seconds.")
+                             .arg(what)
+                             .arg(callBound_.count() / 1000.0));
+    }
+    if (disposed || (process_ && process_->hasExited())) {
+        lostReason_ = QStringLiteral("The office ended unexpectedly.");
+        return WordError(
+            QStringLiteral("The office ended unexpectedly while trying to %1.").arg(what));
+    }
+    const QString detail = FromOffice(error.Message).trimmed();
+    return WordError(QStringLiteral("Could not %1.").arg(what) +
+                     (detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(detail)));
+}
+
+Reference<css::lang::XComponent> OfficeConnection::activeDocument() const {
+    return documents_.empty() ? Reference<css::lang::XComponent>() : documents_.back();
+}
+
+Reference<css::lang::XComponent> OfficeConnection::requireDocument() const {
+    if (documents_.empty())
+        throw WordError(
+            QStringLiteral("This command is not available because no document is open."));
+    return documents_.back();
+}
+
+void OfficeConnection::documentsOpen(const QString& fileName, bool readOnly) {
+    if (!QFileInfo(fileName).isFile())
+        throw WordError(QStringLiteral("The document '%1' could not be found.").arg(fileName));
+    // A template opens as an untitled copy unless it is opened read-only and not as a
+    // template; only then does the office open the file itself, read-only.
+    const auto arguments = Properties(
+        {Property("Hidden", css::uno::Any(true)), Property("ReadOnly", css::uno::Any(readOnly)),
+         Property("AsTemplate", css::uno::Any(false)),
+         Property("MacroExecutionMode", css::uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+         Property("UpdateDocMode", css::uno::Any(css::document::UpdateDocMode::NO_UPDATE))});
+    const QString what = QStringLiteral("open the document '%1'").arg(fileName);
+    const Reference<css::lang::XComponent> document = guarded(what, [&] {
+        const Reference<css::frame::XComponentLoader> loader(desktop_, UNO_QUERY_THROW);
+        return loader->loadComponentFromURL(FileUrl(fileName), "_blank", 0, arguments);
+    });
+    if (!document.is()) throw WordError(QStringLiteral("Could not %1.").arg(what));
+    documents_.push_back(document);
+}
+
+void OfficeConnection::setBookmarkText(const QString& name, const QString& value) {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    guarded(QStringLiteral("write the bookmark '%1'").arg(name), [&] {
+        const Reference<css::text::XBookmarksSupplier> supplier(document, UNO_QUERY_THROW);
+        Reference<css::text::XTextContent> bookmark;
+        try {
+            bookmark.set(supplier->getBookmarks()->getByName(ToOffice(name)), UNO_QUERY_THROW);
+        } catch (const css::container::NoSuchElementException&) {
+            throw WordError(QStringLiteral("The document has no bookmark named '%1'.").arg(name));
+        }
+        const rtl::OUString text = OfficeText(value);
+        const Reference<css::text::XTextRange> anchor = bookmark->getAnchor();
+        const Reference<css::text::XTextCursor> written =
+            anchor->getText()->createTextCursorByRange(anchor);
+        written->setString(text);  // the cursor now spans the written text
+        const Reference<css::text::XTextRange> writtenRange(written.get());
+        // An empty bookmark stays empty before its new text, and one that gets several
+        // paragraphs ends after the first; such a bookmark is set again around all of it.
+        if (bookmark->getAnchor()->getString() != text.replace('\r', '\n')) {
+            Reference<css::lang::XComponent>(bookmark, UNO_QUERY_THROW)->dispose();
+            const Reference<css::text::XTextContent> renewed(
+                Reference<css::lang::XMultiServiceFactory>(document, UNO_QUERY_THROW)
+                    ->createInstance("com.sun.star.text.Bookmark"),
+                UNO_QUERY_THROW);
+            Reference<css::container::XNamed>(renewed, UNO_QUERY_THROW)->setName(ToOffice(name));
+            written->getText()->insertTextContent(writtenRange, renewed, true);
+        }
+        ResetCharacterFormatting(written, characterProperties_);
+    });
+}
+
+void OfficeConnection::fieldsUpdate() {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    guarded(QStringLiteral("update the fields"), [&] {
+        const Reference<css::text::XTextFieldsSupplier> supplier(document, UNO_QUERY_THROW);
+        Reference<css::util::XRefreshable>(supplier->getTextFields(), UNO_QUERY_THROW)->refresh();
+    });
+}
+
+void OfficeConnection::saveAs(const QString& fileName) {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    guarded(QStringLiteral("save the document as '%1'").arg(fileName), [&] {
+        const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
+        storable->storeAsURL(
+            FileUrl(fileName),
+            Properties({Property("FilterName", css::uno::Any(rtl::OUString("MS Word 97"))),
+                        Property("Overwrite", css::uno::Any(true))}));
+    });
+}
+
+// The office runs headless and never asks anything, so there is nothing to switch off.
+void OfficeConnection::setDisplayAlerts(bool) {}
+
+void OfficeConnection::close() {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    // Word would ask about unsaved changes here; with nobody to ask, they are dropped.
+    guarded(QStringLiteral("close the document"),
+            [&] { Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true); });
+    documents_.pop_back();
+}
+
+void OfficeConnection::closeWithoutSaving() {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    guarded(QStringLiteral("close the document"), [&] {
+        const Reference<css::util::XModifiable> modifiable(document, UNO_QUERY);
+        if (modifiable.is()) modifiable->setModified(false);
+        Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true);
+    });
+    documents_.pop_back();
+}
+
+void OfficeConnection::exportFirstPage(const QString& pdfFile) {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    guarded(QStringLiteral("make a picture of the page"), [&] {
+        const auto pageRange =
+            Properties({Property("PageRange", css::uno::Any(rtl::OUString("1")))});
+        Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
+            ->storeToURL(FileUrl(pdfFile),
+                         Properties({Property("FilterName",
+                                              css::uno::Any(rtl::OUString("writer_pdf_Export"))),
+                                     Property("FilterData", css::uno::Any(pageRange))}));
+    });
+}
+
+void OfficeConnection::copyAsPicture() {
+    requireDocument();
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        throw WordError(QStringLiteral("There is no clipboard to copy the page picture to."));
+    const QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/velmora-page-XXXXXX"));
+    if (!folder.isValid())
+        throw WordError(QStringLiteral("Cannot create a temporary folder for the page picture: %1")
+                            .arg(folder.errorString()));
+    const QString pdfFile = folder.filePath(QStringLiteral("page.pdf"));
+    exportFirstPage(pdfFile);
+    QGuiApplication::clipboard()->setImage(RenderFirstPage(pdfFile));
+}
+
+void OfficeConnection::quit() {
+    shutDown();
+}
+
+void OfficeConnection::shutDown() noexcept {
+    bool asked = false;
+    if (desktop_.is() && lostReason_.isEmpty()) {
+        try {
+            guarded(QStringLiteral("end the office"), [&] { desktop_->terminate(); });
+            asked = true;
+        } catch (...) {
+            // Whatever the office says, it is ended below.
+        }
+    }
+    try {
+        documents_.clear();
+        desktop_.clear();
+        context_.clear();
+        if (bridge_.is()) {
+            const Reference<css::lang::XComponent> bridge(bridge_, UNO_QUERY);
+            bridge_.clear();
+            if (bridge.is()) bridge->dispose();
+        }
+    } catch (...) {
+    }
+    if (lostReason_.isEmpty()) lostReason_ = QStringLiteral("The office has been ended.");
+    watchdog_.reset();
+    if (process_) {
+        // An office asked to end gets a while to do so; any other is killed at once.
+        if (!asked || !process_->waitForExit(10s)) process_->kill();
+        process_.reset();
+    }
+    if (slot_) {
+        slot_->removeLeftovers();
+        slot_.reset();
+    }
+}
+
+}  // namespace velmora::office

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "OfficeModule.h"
+#include "OfficeProcess.h"
+#include "ProfileSlot.h"
+#include "Watchdog.h"
+#include "coversheet/WordConnection.h"
+
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/uno/Exception.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+
+#include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace velmora::office {
+
+namespace css = com::sun::star;
+
+rtl::OUString ToOffice(const QString& text);
+QString FromOffice(const rtl::OUString& text);
+
+// One LibreOffice process of our own, started headless on a private profile and driven over
+// a UNO pipe, behind the word processor's automation calls. Every call into the office runs
+// under a watchdog, so a hung or dead office makes the call fail with a WordError instead of
+// blocking the program.
+class OfficeConnection final : public WordConnection {
+public:
+    // Starts the office and connects. Throws WordError when that fails within the bound.
+    explicit OfficeConnection(const StartOptions& options);
+    ~OfficeConnection() override;
+
+    void documentsOpen(const QString& fileName, bool readOnly) override;
+    void setBookmarkText(const QString& name, const QString& value) override;
+    void fieldsUpdate() override;
+    void saveAs(const QString& fileName) override;
+    void setDisplayAlerts(bool value) override;
+    void close() override;
+    void closeWithoutSaving() override;
+    void copyAsPicture() override;
+    void quit() override;
+
+    // For tests and tools that look inside the documents.
+    pid_t officeProcessId() const { return process_ ? process_->pid() : -1; }
+    int profileSlot() const { return slot_ ? slot_->number() : -1; }
+    css::uno::Reference<css::uno::XComponentContext> officeContext() const { return context_; }
+    css::uno::Reference<css::lang::XComponent> activeDocument() const;
+
+    // Runs `call` into the office under the watchdog; a failing call becomes a WordError
+    // that says what could not be done (`what`: "open '/tmp/x.dot'").
+    template <class Call>
+    auto guarded(const QString& what, Call&& call) -> decltype(call());
+
+private:
+    void start(const StartOptions& options);
+    css::uno::Reference<css::uno::XInterface> connect(
+        const StartOptions& options, const QString& pipeName,
+        std::chrono::steady_clock::time_point deadline);
+    WordError failure(const QString& what, const css::uno::Exception& error, bool disposed);
+    css::uno::Reference<css::lang::XComponent> requireDocument() const;
+    void exportFirstPage(const QString& pdfFile);
+    void shutDown() noexcept;
+
+    std::chrono::milliseconds callBound_;
+    std::optional<ProfileSlot> slot_;
+    std::unique_ptr<OfficeProcess> process_;
+    std::unique_ptr<Watchdog> watchdog_;
+    css::uno::Reference<css::bridge::XBridge> bridge_;
+    css::uno::Reference<css::uno::XComponentContext> context_;
+    css::uno::Reference<css::frame::XDesktop2> desktop_;
+    std::vector<css::uno::Reference<css::lang::XComponent>> documents_;
+    std::vector<rtl::OUString> characterProperties_;  // the names of text's character attributes
+    QString lostReason_;  // set once the office is gone: why every later call fails
+};
+
+template <class Call>
+auto OfficeConnection::guarded(const QString& what, Call&& call) -> decltype(call()) {
+    if (!lostReason_.isEmpty())
+        throw WordError(lostReason_ + QStringLiteral(" Cannot %1.").arg(what));
+    const auto armed = watchdog_->arm(callBound_);
+    try {
+        return call();
+    } catch (const css::lang::DisposedException& error) {
+        throw failure(what, error, true);
+    } catch (const css::uno::Exception& error) {
+        throw failure(what, error, false);
+    }
+}
+
+}  // namespace velmora::office

@@ -1,0 +1,284 @@
+#include "OfficeProcess.h"
+
+#include "coversheet/WordConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+
+namespace velmora::office {
+namespace {
+
+enum class ReportKind : std::int32_t { Started = 1, ExecFailed = 2, Exited = 3 };
+
+struct Report {
+    ReportKind kind;
+    std::int32_t value;
+};
+
+// A null-terminated array of C strings that owns its strings.
+class CStringArray {
+public:
+    explicit CStringArray(const QStringList& items) {
+        for (const QString& item : items) strings_.push_back(QFile::encodeName(item));
+        for (QByteArray& s : strings_) pointers_.push_back(s.data());
+        pointers_.push_back(nullptr);
+    }
+    char* const* get() const { return pointers_.data(); }
+
+private:
+    std::vector<QByteArray> strings_;
+    std::vector<char*> pointers_;
+};
+
+// The keeper's descriptors, at fixed numbers once it has tidied up.
+constexpr int kKeeperSocket = 3;
+constexpr int kInheritedFd = 4;
+constexpr int kNullInput = 5;
+constexpr int kOutput = 6;
+
+// Everything from here to the exec runs in a fork of a multi-threaded process: system calls
+// only, nothing that allocates or locks.
+void sendReport(ReportKind kind, std::int32_t value) {
+    const Report report{kind, value};
+    while (::send(kKeeperSocket, &report, sizeof report, MSG_NOSIGNAL) < 0 && errno == EINTR) {
+    }
+}
+
+void resetSignals() {
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) {
+        if (sig != SIGKILL && sig != SIGSTOP) ::sigaction(sig, &standard, nullptr);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+// Moves `fds` to 3, 4, 5, ... and closes every other descriptor above 2.
+void keepOnly(const int (&fds)[4]) {
+    int moved[4];
+    for (int i = 0; i < 4; ++i) moved[i] = ::fcntl(fds[i], F_DUPFD, 64);
+    for (int i = 0; i < 4; ++i) ::dup2(moved[i], 3 + i);
+    if (::close_range(3 + 4, ~0U, 0) != 0) {
+        for (int fd = 3 + 4; fd < 65536; ++fd) ::close(fd);
+    }
+}
+
+[[noreturn]] void endOffice(pid_t office) {
+    ::kill(-office, SIGKILL);
+    ::kill(office, SIGKILL);
+    int status = 0;
+    while (::waitpid(office, &status, 0) < 0 && errno == EINTR) {
+    }
+    sendReport(ReportKind::Exited, status);
+    ::_exit(0);
+}
+
+[[noreturn]] void runKeeper(int socket, int inheritedFd, int nullInput, int output,
+                            char* const* argv, char* const* envp) {
+    resetSignals();
+    keepOnly({socket, inheritedFd >= 0 ? inheritedFd : nullInput, nullInput, output});
+    const pid_t keeper = ::getpid();
+
+    int execError[2];
+    if (::pipe2(execError, O_CLOEXEC) != 0) {
+        sendReport(ReportKind::ExecFailed, errno);
+        ::_exit(1);
+    }
+    const pid_t office = ::fork();
+    if (office == 0) {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != keeper) ::_exit(127);
+        ::dup2(kNullInput, 0);
+        ::dup2(kOutput, 1);
+        ::dup2(kOutput, 2);
+        ::close(kKeeperSocket);
+        ::close(kNullInput);
+        ::close(kOutput);
+        if (inheritedFd < 0) ::close(kInheritedFd);
+        ::execve(argv[0], argv, envp);
+        const int error = errno;
+        [[maybe_unused]] auto written = ::write(execError[1], &error, sizeof error);
+        ::_exit(127);
+    }
+    ::close(execError[1]);
+    if (office < 0) {
+        sendReport(ReportKind::ExecFailed, errno);
+        ::_exit(1);
+    }
+    ::setpgid(office, office);
+
+    int error = 0;
+    ssize_t got;
+    while ((got = ::read(execError[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    if (got == sizeof error) {
+        ::waitpid(office, nullptr, 0);
+        sendReport(ReportKind::ExecFailed, error);
+        ::_exit(1);
+    }
+    ::close(execError[0]);
+    sendReport(ReportKind::Started, office);
+
+    const int officeFd = static_cast<int>(::syscall(SYS_pidfd_open, office, 0));
+    for (;;) {
+        pollfd watched[2] = {{kKeeperSocket, POLLIN, 0}, {officeFd, POLLIN, 0}};
+        const int ready = ::poll(watched, officeFd >= 0 ? 2 : 1, officeFd >= 0 ? -1 : 100);
+        if (ready < 0 && errno != EINTR) endOffice(office);
+        if (watched[0].revents != 0) {
+            char ignored;
+            const ssize_t n = ::recv(kKeeperSocket, &ignored, 1, 0);
+            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) endOffice(office);
+        }
+        bool ended = officeFd >= 0 && watched[1].revents != 0;
+        if (officeFd < 0) {
+            siginfo_t info{};
+            ended = ::waitid(P_PID, office, &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                    info.si_pid == office;
+        }
+        // The office is a zombie until reaped, so its group's number cannot be reused while
+        // the rest of the group is killed.
+        if (ended) endOffice(office);
+    }
+}
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+}  // namespace
+
+OfficeProcess::OfficeProcess(const OfficeCommand& command) {
+    QStringList argv{command.program};
+    argv += command.arguments;
+    const CStringArray arguments(argv);
+    const CStringArray environment(command.environment);
+
+    const int nullInput = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    int output = -1;
+    if (!command.logFile.isEmpty())
+        output = ::open(QFile::encodeName(command.logFile).constData(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (output < 0) output = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    int sockets[2];
+    if (nullInput < 0 || output < 0 ||
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+        const int error = errno;
+        if (nullInput >= 0) ::close(nullInput);
+        if (output >= 0) ::close(output);
+        throw WordError(
+            QStringLiteral("Cannot prepare the office process: %1").arg(systemError(error)));
+    }
+
+    keeper_ = ::fork();
+    if (keeper_ == 0)
+        runKeeper(sockets[1], command.inheritedFd, nullInput, output, arguments.get(),
+                  environment.get());
+    const int forkError = errno;
+    ::close(sockets[1]);
+    ::close(nullInput);
+    ::close(output);
+    socket_ = sockets[0];
+    if (keeper_ < 0) {
+        ::close(socket_);
+        throw WordError(QStringLiteral("Cannot start a process: %1").arg(systemError(forkError)));
+    }
+
+    pollfd watched{socket_, POLLIN, 0};
+    Report report{};
+    const bool answered = ::poll(&watched, 1, 10000) == 1 &&
+                          ::recv(socket_, &report, sizeof report, MSG_WAITALL) == sizeof report;
+    if (answered && report.kind == ReportKind::Started) {
+        pid_ = report.value;
+        return;
+    }
+    kill();
+    reapKeeper();
+    ::close(socket_);
+    if (answered && report.kind == ReportKind::ExecFailed)
+        throw WordError(QStringLiteral("The office program '%1' cannot be run: %2")
+                            .arg(command.program, systemError(report.value)));
+    throw WordError(QStringLiteral("The office program '%1' did not start.").arg(command.program));
+}
+
+OfficeProcess::~OfficeProcess() {
+    if (!exitStatus_) {
+        kill();
+        waitForExit(std::chrono::seconds(10));
+    }
+    if (exitStatus_) reapKeeper();
+    ::close(socket_);
+}
+
+std::optional<int> OfficeProcess::waitForExit(std::chrono::milliseconds bound) {
+    if (exitStatus_) return exitStatus_;
+    pollfd watched{socket_, POLLIN, 0};
+    int ready;
+    while ((ready = ::poll(&watched, 1, int(bound.count()))) < 0 && errno == EINTR) {
+    }
+    if (ready <= 0) return std::nullopt;
+    Report report{};
+    const ssize_t got = ::recv(socket_, &report, sizeof report, MSG_WAITALL);
+    // A keeper that ends without a report has lost its office as well.
+    exitStatus_ = got == sizeof report && report.kind == ReportKind::Exited ? report.value : -1;
+    reapKeeper();
+    return exitStatus_;
+}
+
+void OfficeProcess::kill() {
+    ::shutdown(socket_, SHUT_WR);
+}
+
+void OfficeProcess::reapKeeper() {
+    if (keeper_ <= 0) return;
+    while (::waitpid(keeper_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    keeper_ = -1;
+}
+
+QStringList OfficeProcess::listeningSockets(pid_t pid) {
+    QSet<QByteArray> inodes;
+    const QString fdFolder = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString& fd : QDir(fdFolder).entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        char target[64] = {};
+        const QByteArray link = QFile::encodeName(fdFolder + QLatin1Char('/') + fd);
+        const ssize_t length = ::readlink(link.constData(), target, sizeof target - 1);
+        const QByteArray name(target, length > 0 ? length : 0);
+        if (name.startsWith("socket:[")) inodes.insert(name.mid(8, name.size() - 9));
+    }
+    // Num RefCount Protocol Flags Type St Inode Path
+    QStringList paths;
+    QFile table(QStringLiteral("/proc/net/unix"));
+    if (!table.open(QIODevice::ReadOnly)) return paths;
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> columns = line.simplified().split(' ');
+        if (columns.size() >= 8 && inodes.contains(columns[6]) && columns[7].startsWith('/'))
+            paths << QFile::decodeName(columns[7]);
+    }
+    return paths;
+}
+
+QString OfficeProcess::describeWaitStatus(int status) {
+    if (status < 0) return QStringLiteral("ended");
+    if (WIFEXITED(status)) return QStringLiteral("exit status %1").arg(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return QStringLiteral("killed by signal %1").arg(WTERMSIG(status));
+    return QStringLiteral("ended");
+}
+
+}  // namespace velmora::office

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+namespace velmora::office {
+
+// The first page of a PDF file as the snapshot picture: rendered at kSnapshotRenderDpi on
+// white, opaque, marked with kSnapshotPictureDpi. Throws WordError when the file cannot be read.
+QImage RenderFirstPage(const QString& pdfFile);
+
+}  // namespace velmora::office

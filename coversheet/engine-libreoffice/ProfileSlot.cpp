@@ -1,0 +1,111 @@
+#include "ProfileSlot.h"
+
+#include "coversheet/WordConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <thread>
+#include <utility>
+
+namespace velmora::office {
+namespace {
+
+QString leftoversFile(const QString& folder) {
+    return folder + QStringLiteral("/leftovers");
+}
+
+// Only the office's own pipe sockets in /tmp, owned by this user, are ever removed.
+bool isOurOfficePipe(const QString& path) {
+    const QString prefix = QStringLiteral("/tmp/OSL_PIPE_%1_").arg(::getuid());
+    if (!path.startsWith(prefix) || path.indexOf(QLatin1Char('/'), prefix.size()) >= 0)
+        return false;
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode) &&
+           info.st_uid == ::getuid();
+}
+
+}  // namespace
+
+ProfileSlot::ProfileSlot(int number, QString folder, int lockFd)
+    : number_(number), folder_(std::move(folder)), lockFd_(lockFd) {}
+
+ProfileSlot::ProfileSlot(ProfileSlot&& other) noexcept
+    : number_(other.number_),
+      folder_(std::move(other.folder_)),
+      lockFd_(std::exchange(other.lockFd_, -1)) {}
+
+ProfileSlot::~ProfileSlot() {
+    if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+ProfileSlot ProfileSlot::acquire(const QString& baseFolder,
+                                 std::chrono::steady_clock::time_point deadline) {
+    if (!QDir().mkpath(baseFolder))
+        throw WordError(
+            QStringLiteral("Cannot create the office profile folder '%1'.").arg(baseFolder));
+    QFile::setPermissions(baseFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    for (;;) {
+        for (int number = 0; number < kSlotCount; ++number) {
+            const QString lockPath = QStringLiteral("%1/slot-%2.lock").arg(baseFolder).arg(number);
+            const int fd = ::open(QFile::encodeName(lockPath).constData(),
+                                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+            if (fd < 0) continue;
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                ::close(fd);
+                continue;
+            }
+            ProfileSlot slot(number, QStringLiteral("%1/slot-%2").arg(baseFolder).arg(number), fd);
+            slot.removeLeftovers();
+            QDir(slot.tempFolder()).removeRecursively();
+            if (!QDir().mkpath(slot.tempFolder()))
+                throw WordError(QStringLiteral("Cannot create the office's temporary folder '%1'.")
+                                    .arg(slot.tempFolder()));
+            return slot;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    throw WordError(
+        QStringLiteral("All %1 office profiles in '%2' are in use by other office instances.")
+            .arg(kSlotCount)
+            .arg(baseFolder));
+}
+
+QString ProfileSlot::profileUrl() const {
+    return QUrl::fromLocalFile(folder_).toString(QUrl::FullyEncoded);
+}
+
+QString ProfileSlot::tempFolder() const {
+    return folder_ + QStringLiteral("/tmp");
+}
+
+QString ProfileSlot::logFile() const {
+    return folder_ + QStringLiteral("/office.log");
+}
+
+void ProfileSlot::recordLeftovers(const QStringList& paths) const {
+    QFile file(leftoversFile(folder_));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return;
+    for (const QString& path : paths) file.write(QFile::encodeName(path) + '\n');
+}
+
+void ProfileSlot::removeLeftovers() const {
+    QFile file(leftoversFile(folder_));
+    if (!file.open(QIODevice::ReadOnly)) return;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    for (const QByteArray& line : lines) {
+        const QString path = QFile::decodeName(line);
+        if (isOurOfficePipe(path)) ::unlink(line.constData());
+    }
+    file.remove();
+}
+
+}  // namespace velmora::office

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace velmora::office {
+
+// Ends a hung office. Calls into the office block until it answers; while a call runs, the
+// watchdog is armed, and when the call has not returned within its bound the watchdog runs
+// its action (killing the office), which makes the blocked call fail.
+class Watchdog {
+public:
+    explicit Watchdog(std::function<void()> onExpiry);
+    ~Watchdog();
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    class Armed {
+    public:
+        explicit Armed(Watchdog& dog) : dog_(dog) {}
+        ~Armed() { dog_.disarm(); }
+        Armed(const Armed&) = delete;
+        Armed& operator=(const Armed&) = delete;
+
+    private:
+        Watchdog& dog_;
+    };
+
+    // Armed until the returned object goes.
+    [[nodiscard]] Armed arm(std::chrono::milliseconds bound);
+
+    // Whether the action ran.
+    bool fired() const;
+
+private:
+    void disarm();
+    void watch();
+
+    std::function<void()> onExpiry_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::chrono::steady_clock::time_point deadline_{};
+    bool armed_ = false;
+    bool fired_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace velmora::office
