@@ -1,13 +1,80 @@
 #include "PageSnapshot.h"
 
+#include "WordConnection.h"
+#include "shell/FileProcedures.h"
+#include "shell/Locations.h"
+#include "shell/Procedure.h"
 #include "shell/TempFolder.h"
 
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <memory>
+
 namespace velmora {
+namespace {
 
-QString SnapshotPath() { return TempPath(QStringLiteral("temp.bmp")); }
+ClipboardPictureRequest& requestOverride() {
+    static ClipboardPictureRequest request;
+    return request;
+}
 
-void SaveDocAsJPG(const QString&) {}
+QImage requestClipboardPicture() {
+    if (requestOverride()) return requestOverride()();
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return {};
+    return QGuiApplication::clipboard()->image();
+}
 
-QImage GetClipboardPicture(int) { return {}; }
+// An engine call on a connection whose creation failed.
+WordConnection& use(const std::unique_ptr<WordConnection>& word) {
+    if (!word) throw WordError(QStringLiteral("Object variable or With block variable not set"));
+    return *word;
+}
+
+QByteArray windowsBitmap(const QImage& picture) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "BMP"))
+        throw Failure(QStringLiteral("The page picture could not be converted to a bitmap."));
+    return bytes;
+}
+
+}  // namespace
+
+QString SnapshotPath() {
+    return TempPath(QStringLiteral("temp.bmp"));
+}
+
+ScopedClipboardPictureRequest::ScopedClipboardPictureRequest(ClipboardPictureRequest request)
+    : previous_(std::exchange(requestOverride(), std::move(request))) {}
+
+ScopedClipboardPictureRequest::~ScopedClipboardPictureRequest() {
+    requestOverride() = std::move(previous_);
+}
+
+QImage GetClipboardPicture(int /*format*/) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        QImage picture = requestClipboardPicture();
+        if (!picture.isNull()) return picture;
+    }
+    return {};
+}
+
+void SaveDocAsJPG(const QString& inFile) {
+    Procedure proc(location::Form1_SaveDocAsJPG);
+    std::unique_ptr<WordConnection> word;
+    proc.step(116, [&] { word = CreateWordApplication(); });
+    proc.step(118, [&] { use(word).documentsOpen(inFile, false); });
+    proc.step(120, [&] { use(word).copyAsPicture(); });
+    // Written afresh: a link planted at the picture's name must not redirect the write.
+    proc.step(122, [&] {
+        const QImage picture = GetClipboardPicture(0);
+        if (picture.isNull()) throw Failure(QStringLiteral("The clipboard holds no picture."));
+        WriteNewFile(SnapshotPath(), windowsBitmap(picture));
+    });
+    proc.step(124, [&] { use(word).closeWithoutSaving(); });
+    proc.step(126, [&] { use(word).quit(); });
+}
 
 }  // namespace velmora

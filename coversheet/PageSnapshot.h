@@ -2,8 +2,18 @@
 
 #include <QImage>
 #include <QString>
+#include <functional>
 
 namespace velmora {
+
+// The picture of a page. A US-Letter page is rendered at kSnapshotRenderDpi (1360 x 1760
+// pixels) and the picture is marked with kSnapshotPictureDpi, so that its natural size
+// (pixels x 1440 / dpi) is 5100 x 6600 twips, 340 x 440 logical pixels: the whole page fits
+// the preview at zoom 1.0, and there is detail enough to zoom to 2.0 on a screen of device
+// pixel ratio 2.
+inline constexpr int kSnapshotRenderDpi = 160;
+inline constexpr int kSnapshotPictureDpi = 384;
+inline constexpr int kSnapshotDotsPerMeter = int(kSnapshotPictureDpi / 0.0254 + 0.5);
 
 // Makes the preview's picture of a saved document: opens it in an office instance of its
 // own, copies its page to the clipboard as a picture and saves that picture as temp.bmp in
@@ -11,10 +21,25 @@ namespace velmora {
 void SaveDocAsJPG(const QString& inFile);
 
 // The clipboard's picture, asking up to 1000 times; a null image when every request failed.
-// `format` 0 takes whatever picture the clipboard holds.
+// `format` 0 takes whatever picture the clipboard holds (the only kind there is).
 QImage GetClipboardPicture(int format = 0);
 
 // temp.bmp in the temporary folder.
 QString SnapshotPath();
+
+// One request for the clipboard's picture; a null image when it failed.
+using ClipboardPictureRequest = std::function<QImage()>;
+
+// Makes GetClipboardPicture ask `request` instead of the clipboard while the object lives.
+class ScopedClipboardPictureRequest {
+public:
+    explicit ScopedClipboardPictureRequest(ClipboardPictureRequest request);
+    ~ScopedClipboardPictureRequest();
+    ScopedClipboardPictureRequest(const ScopedClipboardPictureRequest&) = delete;
+    ScopedClipboardPictureRequest& operator=(const ScopedClipboardPictureRequest&) = delete;
+
+private:
+    ClipboardPictureRequest previous_;
+};
 
 }  // namespace velmora
