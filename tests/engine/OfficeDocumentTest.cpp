@@ -1,0 +1,228 @@
+// Documents filled, saved, reopened and read back through a real office; one office serves
+// the whole suite.
+#include "EngineTestSupport.h"
+#include "TestSupport.h"
+#include "shell/FileProcedures.h"
+
+#include <gtest/gtest.h>
+#include <QClipboard>
+#include <QColor>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QRegularExpression>
+
+namespace velmora::test {
+namespace {
+
+const QString kName = QStringLiteral("Zoë Ünal-Søndergård");
+const QString kSubject = QStringLiteral("Angebot über 5 € — Größe “XL”");
+const QString kMessage =
+    QStringLiteral("First line of the note.\r\nSecond line, ünïcödé.\r\n\r\nAfter an empty line.");
+
+class OfficeDocumentTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        word_ = std::make_unique<office::OfficeConnection>(ProgramStartOptions());
+    }
+    static void TearDownTestSuite() { word_.reset(); }
+
+    void SetUp() override {
+        folder_ =
+            TestFolder() + QLatin1Char('/') +
+            QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        QDir(folder_).removeRecursively();
+        QDir().mkpath(folder_);
+    }
+
+    void TearDown() override {
+        // Leave the shared office without open documents, whatever the test did.
+        while (word_->activeDocument().is()) word_->closeWithoutSaving();
+    }
+
+    // The sample template, filled the way the generation run fills a cover sheet, saved as
+    // `document` and closed.
+    void fillAndSave(const QString& dot, const QString& document) {
+        word_->documentsOpen(dot, true);
+        word_->setBookmarkText(QStringLiteral("bkFor"), kName);
+        word_->setBookmarkText(QStringLiteral("bkSubj"), kSubject);
+        word_->setBookmarkText(QStringLiteral("bkDate"), QStringLiteral(" Tuesday, 9 March 2027 "));
+        word_->setBookmarkText(QStringLiteral("bkMsg"), kMessage);
+        word_->setBookmarkText(QStringLiteral("bkUrgent"), QStringLiteral("V"));
+        word_->setBookmarkText(QStringLiteral("bkCC"), QString());
+        word_->fieldsUpdate();
+        word_->saveAs(document);
+        word_->setDisplayAlerts(false);
+        word_->close();
+    }
+
+    static std::unique_ptr<office::OfficeConnection> word_;
+    QString folder_;
+};
+
+std::unique_ptr<office::OfficeConnection> OfficeDocumentTest::word_;
+
+TEST_F(OfficeDocumentTest, TemplateOpenedReadOnlyIsTheFileItselfAndStaysUnchanged) {
+    const QString dot = SampleTemplate(folder_);
+    const QByteArray before = ReadFile(dot);
+
+    word_->documentsOpen(dot, true);
+    EXPECT_TRUE(OpenedReadOnlyFrom(*word_, dot));
+    word_->close();
+    fillAndSave(dot, folder_ + QStringLiteral("/sheet.doc"));
+
+    EXPECT_EQ(ReadFile(dot), before);
+}
+
+TEST_F(OfficeDocumentTest, FilledTemplateSavedAsWordDocumentReadsBack) {
+    const QString document = folder_ + QStringLiteral("/sheet.doc");
+    fillAndSave(SampleTemplate(folder_), document);
+    ASSERT_TRUE(QFileInfo(document).isFile());
+    // An OLE compound file, as Word 97-2003 writes.
+    EXPECT_TRUE(ReadFile(document).startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")));
+
+    word_->documentsOpen(document, false);
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkFor")), kName);
+    // The alias bookmark on the same placeholder took the value as well.
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("To")), kName);
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkSubj")), kSubject);
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkDate")),
+              QStringLiteral(" Tuesday, 9 March 2027 "));
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkUrgent")), QStringLiteral("V"));
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkCC")), QString());
+    // CR LF became paragraph breaks, each paragraph a paragraph of its own.
+    EXPECT_EQ(
+        BookmarkText(*word_, QStringLiteral("bkMsg")),
+        QStringLiteral("First line of the note.\nSecond line, ünïcödé.\n\nAfter an empty line."));
+    EXPECT_EQ(ParagraphsCovered(*word_, QStringLiteral("bkMsg")), 4);
+    // Unwritten placeholders are still there.
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkFaxFor")), QStringLiteral("[fax number]"));
+}
+
+TEST_F(OfficeDocumentTest, WrittenTextTakesTheParagraphsFormattingNotTheTickSymbols) {
+    const QString dot = SampleTemplate(folder_);
+    word_->documentsOpen(dot, true);
+    ASSERT_EQ(BookmarkCharacterProperty(*word_, QStringLiteral("bkRev"), "CharFontName"),
+              QStringLiteral("Wingdings"));
+
+    word_->setBookmarkText(QStringLiteral("bkUrgent"), QStringLiteral("V"));
+    word_->setBookmarkText(QStringLiteral("bkFor"), kName);
+    for (const QString& bookmark : {QStringLiteral("bkUrgent"), QStringLiteral("bkFor")}) {
+        SCOPED_TRACE(bookmark.toStdString());
+        EXPECT_EQ(BookmarkCharacterProperty(*word_, bookmark, "CharFontName"),
+                  QStringLiteral("Tahoma"));
+        EXPECT_EQ(BookmarkCharacterProperty(*word_, bookmark, "CharColor"), QStringLiteral("-1"));
+        EXPECT_EQ(BookmarkCharacterProperty(*word_, bookmark, "CharStyleName"), QString());
+    }
+    // The unticked remark keeps its square.
+    EXPECT_EQ(BookmarkCharacterProperty(*word_, QStringLiteral("bkRev"), "CharFontName"),
+              QStringLiteral("Wingdings"));
+}
+
+TEST_F(OfficeDocumentTest, IndependentWordReadersFindTheValues) {
+    const QString document = folder_ + QStringLiteral("/sheet.doc");
+    fillAndSave(SampleTemplate(folder_), document);
+
+    const QString antiword = RunProgram(
+        QStringLiteral("antiword"), {QStringLiteral("-m"), QStringLiteral("UTF-8.txt"), document});
+    EXPECT_TRUE(antiword.contains(kName)) << antiword.toStdString();
+    EXPECT_TRUE(antiword.contains(QStringLiteral("Angebot über 5 €"))) << antiword.toStdString();
+    EXPECT_TRUE(antiword.contains(QStringLiteral("Second line, ünïcödé.")))
+        << antiword.toStdString();
+    EXPECT_FALSE(antiword.contains(QStringLiteral("[subject of fax]")));
+
+    const QString catdoc = RunProgram(QStringLiteral("catdoc"),
+                                      {QStringLiteral("-d"), QStringLiteral("utf-8"), document});
+    EXPECT_TRUE(catdoc.contains(kName)) << catdoc.toStdString();
+    // The page-count field was kept as a field and updated.
+    EXPECT_TRUE(
+        catdoc.contains(QRegularExpression(QStringLiteral("Pages: +NUMPAGES[^\\n]* 1 *\\n"))))
+        << catdoc.toStdString();
+}
+
+TEST_F(OfficeDocumentTest, MissingBookmarkFailsNamingIt) {
+    word_->documentsOpen(SampleTemplate(folder_), true);
+    try {
+        word_->setBookmarkText(QStringLiteral("bkNowhere"), QStringLiteral("x"));
+        FAIL() << "no error";
+    } catch (const WordError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("'bkNowhere'")))
+            << error.what();
+    }
+    // The document is still usable.
+    word_->setBookmarkText(QStringLiteral("bkFor"), kName);
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkFor")), kName);
+}
+
+TEST_F(OfficeDocumentTest, ClosingWithoutSavingLeavesTheFileUnchanged) {
+    const QString document = folder_ + QStringLiteral("/sheet.doc");
+    fillAndSave(SampleTemplate(folder_), document);
+    const QByteArray before = ReadFile(document);
+    const QDateTime modified = QFileInfo(document).lastModified();
+
+    word_->documentsOpen(document, false);
+    word_->setBookmarkText(QStringLiteral("bkFor"), QStringLiteral("Somebody else"));
+    word_->closeWithoutSaving();
+
+    EXPECT_EQ(ReadFile(document), before);
+    EXPECT_EQ(QFileInfo(document).lastModified(), modified);
+    word_->documentsOpen(document, false);
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkFor")), kName);
+}
+
+TEST_F(OfficeDocumentTest, FailuresNameWhatFailed) {
+    const QString missing = folder_ + QStringLiteral("/no-such.dot");
+    try {
+        word_->documentsOpen(missing, true);
+        FAIL() << "no error";
+    } catch (const WordError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(missing)) << error.what();
+    }
+    // Nothing open: every document call fails instead of acting on nothing.
+    EXPECT_THROW(word_->setBookmarkText(QStringLiteral("bkFor"), kName), WordError);
+    EXPECT_THROW(word_->saveAs(folder_ + QStringLiteral("/x.doc")), WordError);
+    EXPECT_THROW(word_->copyAsPicture(), WordError);
+
+    word_->documentsOpen(SampleTemplate(folder_), true);
+    // A file stands where the folder would be.
+    WriteNewFile(folder_ + QStringLiteral("/plain"), "text");
+    const QString unwritable = folder_ + QStringLiteral("/plain/sheet.doc");
+    try {
+        word_->saveAs(unwritable);
+        FAIL() << "no error";
+    } catch (const WordError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(unwritable)) << error.what();
+    }
+}
+
+TEST_F(OfficeDocumentTest, CopyAsPicturePutsTheFirstPageOnTheClipboard) {
+    QGuiApplication::clipboard()->clear();
+    const QString scratch = folder_ + QStringLiteral("/tmp");
+    QDir().mkpath(scratch);
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(scratch));
+    word_->documentsOpen(SampleTemplate(folder_), true);
+    word_->setBookmarkText(QStringLiteral("bkFor"), kName);
+    word_->copyAsPicture();
+
+    const QImage picture = QGuiApplication::clipboard()->image();
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.size(), QSize(1360, 1760));
+    EXPECT_EQ(picture.dotsPerMeterX(), 15118);
+    EXPECT_EQ(picture.dotsPerMeterY(), 15118);
+    // White paper with dark text on it.
+    EXPECT_EQ(picture.pixelColor(5, 5), QColor(Qt::white));
+    int dark = 0;
+    for (int y = 0; y < picture.height(); y += 4)
+        for (int x = 0; x < picture.width(); x += 4) dark += qGray(picture.pixel(x, y)) < 96;
+    EXPECT_GT(dark, 200);
+    // The page went through a file of its own, which is gone again.
+    EXPECT_TRUE(QDir(scratch).isEmpty());
+    tmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpdir);
+}
+
+}  // namespace
+}  // namespace velmora::test
