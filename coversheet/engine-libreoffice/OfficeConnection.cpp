@@ -43,6 +43,7 @@
 
 #include <unistd.h>
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -86,6 +87,10 @@ Reference<css::uno::XComponentContext> LocalContext() {
     static Reference<css::uno::XComponentContext>* context = nullptr;
     const std::lock_guard lock(mutex);
     if (!context) {
+        // A write to an office that has just died must fail the call, not end the program.
+        struct sigaction current {};
+        if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            ::signal(SIGPIPE, SIG_IGN);
         // Without it the first call through the bridge crashes instead of failing.
         ::setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:" VELMORA_OFFICE_DIR "/fundamentalrc", 0);
         context = new Reference<css::uno::XComponentContext>(
@@ -222,7 +227,9 @@ void OfficeConnection::start(const StartOptions& options) {
         throw WordError(QStringLiteral("The office does not offer its component context."));
     desktop_ = guarded(QStringLiteral("reach the office desktop"),
                        [&] { return css::frame::Desktop::create(context_); });
-    slot_->recordLeftovers(OfficeProcess::listeningSockets(process_->pid()));
+    const QStringList pipes = OfficeProcess::listeningSockets(process_->pid());
+    slot_->recordLeftovers(pipes);
+    process_->removeOnExit(pipes);
 }
 
 Reference<css::uno::XInterface> OfficeConnection::connect(
@@ -232,6 +239,8 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
                                 ? QStringLiteral(VELMORA_OFFICE_DIR "/soffice.bin")
                                 : options.program;
 
+    // First: it sets up the environment the office inherits.
+    const Reference<css::uno::XComponentContext> local = LocalContext();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("FONTCONFIG_FILE"), FontConfigFile(options));
     environment.insert(QStringLiteral("TMPDIR"), slot_->tempFolder());
@@ -249,7 +258,6 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
     command.inheritedFd = slot_->lockDescriptor();
     command.logFile = slot_->logFile();
 
-    const Reference<css::uno::XComponentContext> local = LocalContext();
     const Reference<css::connection::XConnector> connector =
         css::connection::Connector::create(local);
     const rtl::OUString address = ToOffice(QStringLiteral("pipe,name=") + pipeName);

@@ -79,12 +79,35 @@ void keepOnly(const int (&fds)[4]) {
     }
 }
 
-[[noreturn]] void endOffice(pid_t office) {
+// Files to remove once the office has ended, one path a line, as the connection sent them.
+struct Leftovers {
+    char paths[8192];
+    size_t used = 0;
+};
+
+bool startsWith(const char* text, const char* prefix) {
+    while (*prefix && *text == *prefix) ++text, ++prefix;
+    return *prefix == 0;
+}
+
+// Only the office's pipes in /tmp are ever removed here.
+void removeLeftovers(Leftovers& leftovers) {
+    char* line = leftovers.paths;
+    for (size_t i = 0; i < leftovers.used; ++i) {
+        if (leftovers.paths[i] != '\n') continue;
+        leftovers.paths[i] = 0;
+        if (startsWith(line, "/tmp/OSL_PIPE_")) ::unlink(line);
+        line = leftovers.paths + i + 1;
+    }
+}
+
+[[noreturn]] void endOffice(pid_t office, Leftovers& leftovers) {
     ::kill(-office, SIGKILL);
     ::kill(office, SIGKILL);
     int status = 0;
     while (::waitpid(office, &status, 0) < 0 && errno == EINTR) {
     }
+    removeLeftovers(leftovers);
     sendReport(ReportKind::Exited, status);
     ::_exit(0);
 }
@@ -136,15 +159,20 @@ void keepOnly(const int (&fds)[4]) {
     ::close(execError[0]);
     sendReport(ReportKind::Started, office);
 
+    Leftovers leftovers;
     const int officeFd = static_cast<int>(::syscall(SYS_pidfd_open, office, 0));
     for (;;) {
         pollfd watched[2] = {{kKeeperSocket, POLLIN, 0}, {officeFd, POLLIN, 0}};
         const int ready = ::poll(watched, officeFd >= 0 ? 2 : 1, officeFd >= 0 ? -1 : 100);
-        if (ready < 0 && errno != EINTR) endOffice(office);
+        if (ready < 0 && errno != EINTR) endOffice(office, leftovers);
         if (watched[0].revents != 0) {
-            char ignored;
-            const ssize_t n = ::recv(kKeeperSocket, &ignored, 1, 0);
-            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) endOffice(office);
+            char scratch[256];
+            const size_t room = sizeof leftovers.paths - leftovers.used;
+            char* const into = room > 0 ? leftovers.paths + leftovers.used : scratch;
+            const ssize_t n = ::recv(kKeeperSocket, into, room > 0 ? room : sizeof scratch, 0);
+            if (n > 0 && room > 0) leftovers.used += size_t(n);
+            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
+                endOffice(office, leftovers);
         }
         bool ended = officeFd >= 0 && watched[1].revents != 0;
         if (officeFd < 0) {
@@ -154,7 +182,7 @@ void keepOnly(const int (&fds)[4]) {
         }
         // The office is a zombie until reaped, so its group's number cannot be reused while
         // the rest of the group is killed.
-        if (ended) endOffice(office);
+        if (ended) endOffice(office, leftovers);
     }
 }
 
@@ -243,6 +271,12 @@ std::optional<int> OfficeProcess::waitForExit(std::chrono::milliseconds bound) {
 
 void OfficeProcess::kill() {
     ::shutdown(socket_, SHUT_WR);
+}
+
+void OfficeProcess::removeOnExit(const QStringList& paths) {
+    QByteArray lines;
+    for (const QString& path : paths) lines += QFile::encodeName(path) + '\n';
+    ::send(socket_, lines.constData(), size_t(lines.size()), MSG_NOSIGNAL);
 }
 
 void OfficeProcess::reapKeeper() {

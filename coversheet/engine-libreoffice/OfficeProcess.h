@@ -40,6 +40,10 @@ public:
     std::optional<int> waitForExit(std::chrono::milliseconds bound);
     bool hasExited() { return waitForExit(std::chrono::milliseconds(0)).has_value(); }
 
+    // Has the keeper remove these files (the office's pipes in /tmp) once the office has
+    // ended, also when we are no longer there to do it.
+    void removeOnExit(const QStringList& paths);
+
     // Kills the office's process group now. Safe to call from any thread, any number of times.
     void kill();
 
