@@ -61,6 +61,9 @@ ScopedWordApplicationFactory::~ScopedWordApplicationFactory() {
     factoryOverride() = std::move(previous_);
 }
 
+// Safe to call from any thread, so an instance can be started ahead of need on a worker
+// thread and handed over once it is connected; a connection is used by one thread at a time,
+// and copyAsPicture only on the GUI thread (it fills the clipboard).
 std::unique_ptr<WordConnection> CreateWordApplication() {
     if (factoryOverride()) return factoryOverride()();
 
