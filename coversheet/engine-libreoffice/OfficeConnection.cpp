@@ -457,6 +457,8 @@ void OfficeConnection::shutDown() noexcept {
     bool asked = false;
     if (desktop_.is() && lostReason_.isEmpty()) {
         try {
+            // Ending gets less patience than work: the office is killed after it anyway.
+            callBound_ = std::min(callBound_, std::chrono::milliseconds(10s));
             guarded(QStringLiteral("end the office"), [&] { desktop_->terminate(); });
             asked = true;
         } catch (...) {
