@@ -348,7 +348,8 @@ void OfficeConnection::documentsOpen(const QString& fileName, bool readOnly) {
         const Reference<css::frame::XComponentLoader> loader(desktop_, UNO_QUERY_THROW);
         return loader->loadComponentFromURL(FileUrl(fileName), "_blank", 0, arguments);
     });
-    if (!document.is()) throw WordError(QStringLiteral("Could not %1.").arg(what));
+    if (!document.is())
+        throw WordError(QStringLiteral("Could not %1: the office could not read it.").arg(what));
     documents_.push_back(document);
 }
 
