@@ -20,7 +20,6 @@
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
-#include <com/sun/star/text/ControlCharacter.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
@@ -41,12 +40,12 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <sys/wait.h>
 #include <unistd.h>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
-#include <thread>
 
 namespace velmora::office {
 
@@ -452,6 +451,10 @@ void OfficeConnection::copyAsPicture() {
 
 void OfficeConnection::quit() {
     shutDown();
+}
+
+bool OfficeConnection::alive() {
+    return lostReason_.isEmpty() && process_ && !process_->hasExited();
 }
 
 void OfficeConnection::shutDown() noexcept {
