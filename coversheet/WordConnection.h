@@ -50,6 +50,14 @@ public:
 
     // Application.Quit: the instance ends.
     virtual void quit() = 0;
+
+    // Whether the instance still runs and can take calls; one started ahead of need is
+    // checked with it before it is handed over.
+    virtual bool alive() { return true; }
+
+    // Readies an instance started ahead of need for the work to come (the office loads its
+    // code for reading, saving and picturing a document), with no document left open.
+    virtual void warmUp() {}
 };
 
 // CreateObject("Word.Application"): starts an office instance of our own and connects to

@@ -1,11 +1,14 @@
 #include "WordEngine.h"
 
+#include "WordApplicationPool.h"
+
 #include "engine-libreoffice/OfficeModule.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QStandardPaths>
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -15,6 +18,11 @@ namespace {
 WordApplicationFactory& factoryOverride() {
     static WordApplicationFactory factory;
     return factory;
+}
+
+std::atomic<WordApplicationPool*>& servingPool() {
+    static std::atomic<WordApplicationPool*> pool{nullptr};
+    return pool;
 }
 
 QString notStarted(const QString& reason) {
@@ -61,12 +69,23 @@ ScopedWordApplicationFactory::~ScopedWordApplicationFactory() {
     factoryOverride() = std::move(previous_);
 }
 
+ScopedWordApplicationPool::ScopedWordApplicationPool(WordApplicationPool& pool)
+    : previous_(servingPool().exchange(&pool)) {}
+
+ScopedWordApplicationPool::~ScopedWordApplicationPool() {
+    servingPool() = previous_;
+}
+
+std::unique_ptr<WordConnection> CreateWordApplication() {
+    if (factoryOverride()) return factoryOverride()();
+    if (WordApplicationPool* pool = servingPool()) return pool->take();
+    return StartWordApplication();
+}
+
 // Safe to call from any thread, so an instance can be started ahead of need on a worker
 // thread and handed over once it is connected; a connection is used by one thread at a time,
 // and copyAsPicture only on the GUI thread (it fills the clipboard).
-std::unique_ptr<WordConnection> CreateWordApplication() {
-    if (factoryOverride()) return factoryOverride()();
-
+std::unique_ptr<WordConnection> StartWordApplication() {
     const QString module = moduleFile();
     const OfficeConnectFunction connect = loadModule(module);
 

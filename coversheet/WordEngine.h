@@ -7,6 +7,8 @@
 
 namespace velmora {
 
+class WordApplicationPool;
+
 using WordApplicationFactory = std::function<std::unique_ptr<WordConnection>()>;
 
 // Makes CreateWordApplication() use `factory` for as long as the object lives (tests drive
@@ -21,5 +23,22 @@ public:
 private:
     WordApplicationFactory previous_;
 };
+
+// Makes CreateWordApplication() take its instances from `pool` for as long as the object
+// lives (the program does this from its start; see WordApplicationPool).
+class ScopedWordApplicationPool {
+public:
+    explicit ScopedWordApplicationPool(WordApplicationPool& pool);
+    ~ScopedWordApplicationPool();
+    ScopedWordApplicationPool(const ScopedWordApplicationPool&) = delete;
+    ScopedWordApplicationPool& operator=(const ScopedWordApplicationPool&) = delete;
+
+private:
+    WordApplicationPool* previous_;
+};
+
+// Starts a new office instance and connects to it, on any thread: what
+// CreateWordApplication() does when no pool or factory stands in. Throws WordError.
+std::unique_ptr<WordConnection> StartWordApplication();
 
 }  // namespace velmora

@@ -453,8 +453,44 @@ void OfficeConnection::quit() {
     shutDown();
 }
 
+void OfficeConnection::warmUp() {
+    const QString wordFile = slot_->tempFolder() + QStringLiteral("/warm-up.doc");
+    const QString pdfFile = slot_->tempFolder() + QStringLiteral("/warm-up.pdf");
+    guarded(QStringLiteral("prepare the office"), [&] {
+        const Reference<css::frame::XComponentLoader> loader(desktop_, UNO_QUERY_THROW);
+        const auto store = [](const Reference<css::lang::XComponent>& document, const QString& file,
+                              const rtl::OUString& filter) {
+            Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
+                ->storeToURL(FileUrl(file),
+                             Properties({Property("FilterName", css::uno::Any(filter))}));
+            Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true);
+        };
+        // A blank document through the Word filters and the page export, as a cover sheet
+        // goes, so that their code is loaded before the user waits for it.
+        store(loader->loadComponentFromURL("private:factory/swriter", "_blank", 0,
+                                           Properties({Property("Hidden", css::uno::Any(true))})),
+              wordFile, "MS Word 97");
+        store(loader->loadComponentFromURL(FileUrl(wordFile), "_blank", 0,
+                                           Properties({Property("Hidden", css::uno::Any(true)),
+                                                       Property("ReadOnly", css::uno::Any(true))})),
+              pdfFile, "writer_pdf_Export");
+    });
+    // And the page reader on our side, which sets up its fonts on first use.
+    RenderFirstPage(pdfFile);
+    QFile::remove(wordFile);
+    QFile::remove(pdfFile);
+}
+
 bool OfficeConnection::alive() {
-    return lostReason_.isEmpty() && process_ && !process_->hasExited();
+    if (!lostReason_.isEmpty() || !process_ || process_->hasExited() || !desktop_.is())
+        return false;
+    // An office killed a moment ago may not have been reported yet; a call finds out.
+    try {
+        guarded(QStringLiteral("reach the office"), [&] { desktop_->getCurrentComponent(); });
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 void OfficeConnection::shutDown() noexcept {

@@ -44,6 +44,8 @@ public:
     void closeWithoutSaving() override;
     void copyAsPicture() override;
     void quit() override;
+    bool alive() override;
+    void warmUp() override;
 
     // For tests and tools that look inside the documents.
     pid_t officeProcessId() const { return process_ ? process_->pid() : -1; }

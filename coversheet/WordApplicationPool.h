@@ -1,0 +1,77 @@
+#pragma once
+
+#include "WordConnection.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace velmora {
+
+// Office instances started ahead of need, so that the user does not wait for an office to
+// start. Each instance still serves one connection and ends at its quit(); the pool only
+// starts it earlier, on a thread of its own, and hands it over connected. An idle instance
+// has no document open, so it holds no file of the user's; like every instance, it ends
+// with the program however the program ends.
+class WordApplicationPool {
+public:
+    using StartFunction = std::function<std::unique_ptr<WordConnection>()>;
+
+    struct Options {
+        // Starts one instance; throws WordError when it cannot. The real office by default.
+        StartFunction start;
+        // How long the pool waits after the last hand-over or quit before it starts
+        // replacements, so that they do not compete with the task that is running.
+        std::chrono::milliseconds replaceDelay{1500};
+        // Quits handed-out instances in the background: the caller's quit() returns at
+        // once, the instance ends on the pool's thread (its document is closed by then).
+        bool quitInBackground = true;
+    };
+
+    WordApplicationPool();
+    explicit WordApplicationPool(Options options);
+    ~WordApplicationPool();  // waits for starts under way, then ends every idle instance
+    WordApplicationPool(const WordApplicationPool&) = delete;
+    WordApplicationPool& operator=(const WordApplicationPool&) = delete;
+
+    // How far an instance is readied before it waits: Started is enough for the start-up
+    // check; Warmed has also loaded what a cover sheet needs (WordConnection::warmUp).
+    enum class Readiness { Started, Warmed };
+
+    // Keeps `count` instances ready: starts the missing ones now, and replaces handed-out
+    // ones after replaceDelay. A background start that fails stops replacing until the next
+    // start succeeds, so a missing office is not started over and over.
+    void keepReady(int count, Readiness readiness = Readiness::Warmed);
+
+    // A ready instance if there is one that still runs (dead ones are ended and dropped);
+    // else the one already starting, once it is up; else a fresh start on the calling
+    // thread, whose failure is the caller's WordError.
+    std::unique_ptr<WordConnection> take();
+
+    // Counts, for tests and the benchmark.
+    int readyCount() const;
+    int startingCount() const;
+
+    // Waits until no start is under way and no quit is pending (tests).
+    void waitUntilSettled() const;
+
+private:
+    class Handed;
+    struct Shared;
+
+    void startMissing(std::unique_lock<std::mutex>& lock);
+    void startOne(std::unique_lock<std::mutex>& lock);
+    void replacerLoop();
+    std::unique_ptr<WordConnection> handOver(std::unique_ptr<WordConnection> connection);
+
+    const Options options_;
+    std::shared_ptr<Shared> shared_;
+    std::thread replacer_;
+};
+
+}  // namespace velmora
