@@ -39,12 +39,15 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <map>
+#include <mutex>
 
 #include <sys/wait.h>
 #include <unistd.h>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 
 namespace velmora::office {
@@ -126,6 +129,59 @@ QString UniquePipeName() {
 
 QString OfficePipePath(const QString& pipeName) {
     return QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipeName);
+}
+
+// The office's version as its installation states it ("7.4"); empty when it cannot be read.
+QString InstalledVersion(const QString& program) {
+    static std::mutex mutex;
+    static std::map<QString, QString> known;
+    const std::lock_guard lock(mutex);
+    if (const auto found = known.find(program); found != known.end()) return found->second;
+    QFile registry(QFileInfo(program).absolutePath() +
+                   QStringLiteral("/../share/registry/main.xcd"));
+    QString version;
+    if (registry.open(QIODevice::ReadOnly)) {
+        const QByteArray text = registry.readAll();
+        const qsizetype name = text.indexOf("oor:name=\"ooSetupVersion\">");
+        const qsizetype open = name < 0 ? -1 : text.indexOf("<value>", name);
+        const qsizetype close = open < 0 ? -1 : text.indexOf("</value>", open);
+        if (close > open && close - open < 40)
+            version = QString::fromUtf8(text.mid(open + 7, close - open - 7)).trimmed();
+    }
+    known.emplace(program, version);
+    return version;
+}
+
+// A headless office never notes in its profile that it has met its own version, so every
+// start counts as the first after an upgrade and runs the graphics self-tests, which take
+// most of a second of the start. The profile gets the note the office would have made.
+void NoteVersionSeen(const QString& profileFolder, const QString& version) {
+    if (version.isEmpty()) return;
+    const QString file = profileFolder + QStringLiteral("/user/registrymodifications.xcu");
+    const QByteArray item =
+        "<item oor:path=\"/org.openoffice.Setup/Product\"><prop oor:name=\"ooSetupLastVersion\" "
+        "oor:op=\"fuse\"><value>" +
+        version.toUtf8() + "</value></prop></item>\n";
+    QByteArray text;
+    if (QFile existing(file); existing.open(QIODevice::ReadOnly)) text = existing.readAll();
+    if (text.contains(item)) return;
+    if (!text.contains("</oor:items>"))
+        text =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items "
+            "xmlns:oor=\"http://openoffice.org/2001/registry\" "
+            "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n</oor:items>\n";
+    // An older note is replaced.
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeIf([](const QByteArray& line) { return line.contains("\"ooSetupLastVersion\""); });
+    text = lines.join('\n');
+    text.insert(text.lastIndexOf("</oor:items>"), item);
+    QDir().mkpath(profileFolder + QStringLiteral("/user"));
+    QSaveFile out(file);
+    if (out.open(QIODevice::WriteOnly)) {
+        out.write(text);
+        out.commit();
+    }
 }
 
 QString FontConfigFile(const StartOptions& options) {
@@ -254,6 +310,7 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
                          QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipeName),
                          QStringLiteral("-env:UserInstallation=") + slot_->profileUrl()};
     command.environment = environment.toStringList();
+    NoteVersionSeen(slot_->folder(), InstalledVersion(program));
     command.inheritedFd = slot_->lockDescriptor();
     command.logFile = slot_->logFile();
 
