@@ -32,7 +32,14 @@ QString notStarted(const QString& reason) {
 QString moduleFile() {
     const QString chosen = qEnvironmentVariable("VELMORA_OFFICE_MODULE");
     if (!chosen.isEmpty()) return chosen;
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/libvelmora-office.so");
+    // Beside the program in a build tree; in lib/velmora where it is installed.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString beside = programFolder + QStringLiteral("/libvelmora-office.so");
+    const QString installed =
+        programFolder + QStringLiteral("/../lib/velmora/libvelmora-office.so");
+    return QFileInfo::exists(beside) || !QFileInfo::exists(installed)
+               ? beside
+               : QFileInfo(installed).canonicalFilePath();
 }
 
 // A module stays loaded for the rest of the run: connections it made may still be alive.
