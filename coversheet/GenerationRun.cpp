@@ -17,12 +17,6 @@ using namespace coversheet;
 
 namespace {
 
-// An engine call on a connection whose creation failed.
-WordConnection& use(const std::unique_ptr<WordConnection>& word) {
-    if (!word) throw WordError(QStringLiteral("Object variable or With block variable not set"));
-    return *word;
-}
-
 bool styleFills(int tab, const char* bookmark) {
     return tab >= 0 && tab < kTabCount && BookmarkNamed(bookmark).filledOnTab[tab];
 }
@@ -59,13 +53,13 @@ void GenerationRun::run() {
     proc.step(124, [&] { WriteNewFile(TemplatePath(), templateBytes); });
     QString templatePath;
     proc.step(126, [&] { templatePath = TemplatePath(); });
-    proc.step(128, [&] { use(word).documentsOpen(templatePath, true); });
+    proc.step(128, [&] { Use(word).documentsOpen(templatePath, true); });
 
     const auto text = [&](const char* field) { return host_.fieldText(Field(field)); };
     const auto ticked = [&](const char* field) { return host_.fieldTick(Field(field)) != 0; };
     const auto date = [&] { return host_.fieldDate(Field("dtpDate")); };
     const auto write = [&](int line, const char* bookmark, const auto& value) {
-        proc.step(line, [&] { use(word).setBookmarkText(QLatin1String(bookmark), value()); });
+        proc.step(line, [&] { Use(word).setBookmarkText(QLatin1String(bookmark), value()); });
     };
 
     QString dayText, dateText, streetText;
@@ -120,7 +114,7 @@ void GenerationRun::run() {
         }
     }
 
-    proc.step(186, [&] { use(word).fieldsUpdate(); });
+    proc.step(186, [&] { Use(word).fieldsUpdate(); });
 
     QString documentName, documentPath;
     do {
@@ -134,10 +128,10 @@ void GenerationRun::run() {
     } while (proc.test(
         202, [&] { return FileExists(documentPath); }, false));
 
-    proc.step(204, [&] { use(word).saveAs(documentPath); });
-    proc.step(206, [&] { use(word).setDisplayAlerts(false); });
-    proc.step(208, [&] { use(word).close(); });
-    proc.step(210, [&] { use(word).quit(); });
+    proc.step(204, [&] { Use(word).saveAs(documentPath); });
+    proc.step(206, [&] { Use(word).setDisplayAlerts(false); });
+    proc.step(208, [&] { Use(word).close(); });
+    proc.step(210, [&] { Use(word).quit(); });
     proc.step(212, [&] { word.reset(); });
 
     proc.step(216, [&] { SaveDocAsJPG(documentPath); });

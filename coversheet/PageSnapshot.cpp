@@ -25,12 +25,6 @@ QImage requestClipboardPicture() {
     return QGuiApplication::clipboard()->image();
 }
 
-// An engine call on a connection whose creation failed.
-WordConnection& use(const std::unique_ptr<WordConnection>& word) {
-    if (!word) throw WordError(QStringLiteral("Object variable or With block variable not set"));
-    return *word;
-}
-
 QByteArray windowsBitmap(const QImage& picture) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -65,16 +59,16 @@ void SaveDocAsJPG(const QString& inFile) {
     Procedure proc(location::Form1_SaveDocAsJPG);
     std::unique_ptr<WordConnection> word;
     proc.step(116, [&] { word = CreateWordApplication(); });
-    proc.step(118, [&] { use(word).documentsOpen(inFile, false); });
-    proc.step(120, [&] { use(word).copyAsPicture(); });
+    proc.step(118, [&] { Use(word).documentsOpen(inFile, false); });
+    proc.step(120, [&] { Use(word).copyAsPicture(); });
     // Written afresh: a link planted at the picture's name must not redirect the write.
     proc.step(122, [&] {
         const QImage picture = GetClipboardPicture(0);
         if (picture.isNull()) throw Failure(QStringLiteral("The clipboard holds no picture."));
         WriteNewFile(SnapshotPath(), windowsBitmap(picture));
     });
-    proc.step(124, [&] { use(word).closeWithoutSaving(); });
-    proc.step(126, [&] { use(word).quit(); });
+    proc.step(124, [&] { Use(word).closeWithoutSaving(); });
+    proc.step(126, [&] { Use(word).quit(); });
 }
 
 }  // namespace velmora

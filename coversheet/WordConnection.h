@@ -60,6 +60,13 @@ public:
     virtual void warmUp() {}
 };
 
+// The connection a step works with; a connection whose creation failed makes the step fail,
+// as using an object that was never set does.
+inline WordConnection& Use(const std::unique_ptr<WordConnection>& word) {
+    if (!word) throw WordError(QStringLiteral("Object variable or With block variable not set"));
+    return *word;
+}
+
 // CreateObject("Word.Application"): starts an office instance of our own and connects to
 // it. Throws WordError when no engine can be started.
 std::unique_ptr<WordConnection> CreateWordApplication();
