@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
+#include <optional>
 
 namespace velmora::test {
 namespace {
@@ -21,10 +22,18 @@ QString TestFolder() {
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/velmora-test-XXXXXX"));
-    velmora::test::testFolder = folder.path();
-    qputenv("TEMP", folder.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (folder.path() + QStringLiteral("/config")).toLocal8Bit());
+    // A test program started by another one (to be killed, say) works in its parent's
+    // folder, which the parent removes, however the child ends.
+    std::optional<QTemporaryDir> ownFolder;
+    QString folder = qEnvironmentVariable("VELMORA_TEST_FOLDER");
+    if (folder.isEmpty()) {
+        ownFolder.emplace(QDir::tempPath() + QStringLiteral("/velmora-test-XXXXXX"));
+        folder = ownFolder->path();
+        qputenv("VELMORA_TEST_FOLDER", folder.toLocal8Bit());
+    }
+    velmora::test::testFolder = folder;
+    qputenv("TEMP", folder.toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (folder + QStringLiteral("/config")).toLocal8Bit());
 
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
