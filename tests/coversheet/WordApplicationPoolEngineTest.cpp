@@ -1,5 +1,6 @@
 // The pool with the real office: instances started ahead, one killed while idle, and none
 // left behind when the pool goes or the program is killed.
+#include "Processes.h"
 #include "TestSupport.h"
 #include "coversheet/WordApplicationPool.h"
 
@@ -20,49 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The office processes descending from `ancestor`.
-std::set<pid_t> OfficesUnder(pid_t ancestor) {
-    std::map<pid_t, pid_t> parents;
-    std::map<pid_t, QByteArray> names;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool numeric = false;
-        const pid_t pid = entry.toInt(&numeric);
-        if (!numeric) continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly)) continue;
-        const QByteArray text = stat.readAll();
-        const qsizetype open = text.indexOf('('), close = text.lastIndexOf(')');
-        if (open < 0 || close < 0) continue;
-        const QList<QByteArray> rest = text.mid(close + 2).split(' ');
-        if (rest.value(0) == "Z") continue;  // ended, waiting to be reaped
-        names[pid] = text.mid(open + 1, close - open - 1);
-        parents[pid] = rest.value(1).toInt();
-    }
-    std::set<pid_t> offices;
-    for (const auto& [pid, name] : names) {
-        if (!name.startsWith("soffice")) continue;
-        for (pid_t up = parents[pid]; up > 1; up = parents.count(up) ? parents[up] : 0)
-            if (up == ancestor) {
-                offices.insert(pid);
-                break;
-            }
-    }
-    return offices;
-}
-
-bool Running(pid_t pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) return false;
-    const QByteArray text = stat.readAll();
-    return text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
-}
-
-template <class Condition>
-bool eventually(Condition done) {
-    for (int i = 0; i < 600 && !done(); ++i) std::this_thread::sleep_for(50ms);
-    return done();
-}
-
 QString SmallDocument() {
     const QString file = test::TestFolder() + QStringLiteral("/pool-note.txt");
     QFile note(file);
@@ -77,11 +35,11 @@ TEST(WordApplicationPoolEngineTest, AnOfficeKilledWhileIdleIsReplacedByAFreshOne
         pool.keepReady(2);
         pool.waitUntilSettled();
         ASSERT_EQ(pool.readyCount(), 2);
-        const std::set<pid_t> idle = OfficesUnder(getpid());
+        const std::set<pid_t> idle = test::OfficesUnder(getpid());
         ASSERT_EQ(idle.size(), 2u);
         const pid_t victim = *idle.begin();
         ::kill(victim, SIGKILL);
-        ASSERT_TRUE(eventually([&] { return !Running(victim); }));
+        ASSERT_TRUE(test::Eventually([&] { return !test::ProcessRuns(victim); }, 30s));
 
         const QString note = SmallDocument();
         for (int i = 0; i < 2; ++i) {
@@ -99,7 +57,7 @@ TEST(WordApplicationPoolEngineTest, AnOfficeKilledWhileIdleIsReplacedByAFreshOne
         }
         pool.waitUntilSettled();
     }
-    EXPECT_TRUE(eventually([] { return OfficesUnder(getpid()).empty(); }))
+    EXPECT_TRUE(test::Eventually([] { return test::OfficesUnder(getpid()).empty(); }, 30s))
         << "no office outlives the pool";
 }
 
@@ -122,16 +80,19 @@ TEST(WordApplicationPoolEngineTest, AKilledProgramTakesItsReadyOfficesAlong) {
     QByteArray output;
     while (!output.contains("ready") && holder.waitForReadyRead(60000)) output += holder.readAll();
     ASSERT_TRUE(output.contains("ready 2")) << output.toStdString();
-    const std::set<pid_t> offices = OfficesUnder(pid_t(holder.processId()));
+    const std::set<pid_t> offices = test::OfficesUnder(pid_t(holder.processId()));
     ASSERT_EQ(offices.size(), 2u);
 
     ::kill(pid_t(holder.processId()), SIGKILL);
     holder.waitForFinished();
-    EXPECT_TRUE(eventually([&] {
-        for (const pid_t office : offices)
-            if (Running(office)) return false;
-        return true;
-    })) << "an office outlived the killed program";
+    EXPECT_TRUE(test::Eventually(
+        [&] {
+            for (const pid_t office : offices)
+                if (test::ProcessRuns(office)) return false;
+            return true;
+        },
+        30s))
+        << "an office outlived the killed program";
 }
 
 }  // namespace

@@ -132,24 +132,6 @@ bool OpenedReadOnlyFrom(office::OfficeConnection& word, const QString& file) {
     });
 }
 
-bool ProcessRuns(pid_t pid) {
-    if (pid <= 0 || ::kill(pid, 0) != 0) return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) return false;
-    const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');
-    return close < 0 || line.mid(close + 2, 1) != "Z";
-}
-
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return condition();
-        QThread::msleep(50);
-    }
-    return true;
-}
-
 QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

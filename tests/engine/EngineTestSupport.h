@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Processes.h"
 #include "coversheet/engine-libreoffice/OfficeConnection.h"
 
 #include <sys/types.h>
@@ -29,13 +30,6 @@ QString BookmarkCharacterProperty(office::OfficeConnection& word, const QString&
 
 // Whether the document (the active one) was opened from `file` and is read-only.
 bool OpenedReadOnlyFrom(office::OfficeConnection& word, const QString& file);
-
-// A process that runs (not a zombie).
-bool ProcessRuns(pid_t pid);
-
-// Asks `condition` until it holds or `bound` has passed; returns its last answer.
-bool Eventually(const std::function<bool()>& condition,
-                std::chrono::milliseconds bound = std::chrono::seconds(20));
 
 QByteArray ReadFile(const QString& path);
 

@@ -2,6 +2,7 @@
 // the user waits for the editor and for the preview, and the peak memory of the program and
 // of its office processes. tools/bench-user-wait.sh runs it several times and takes medians.
 
+#include "Processes.h"
 #include "editor/Form1.h"
 #include "editor/ProgramMain.h"
 #include "preview/Form2.h"
@@ -19,7 +20,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <thread>
 
 namespace {
@@ -53,31 +53,9 @@ long StatusKb(const QString& pid, const char* key) {
 
 // The resident memory of every office process descending from us, added up.
 long OfficeRssKb() {
-    std::map<long, long> parents;
-    std::map<long, QByteArray> names;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool numeric = false;
-        const long pid = entry.toLong(&numeric);
-        if (!numeric) continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly)) continue;
-        const QByteArray text = stat.readAll();
-        const qsizetype open = text.indexOf('('), close = text.lastIndexOf(')');
-        if (open < 0 || close < 0) continue;
-        names[pid] = text.mid(open + 1, close - open - 1);
-        parents[pid] = text.mid(close + 2).split(' ').value(1).toLong();
-    }
-    const long self = getpid();
     long total = 0;
-    for (const auto& [pid, name] : names) {
-        if (!name.startsWith("soffice")) continue;
-        for (long up = parents[pid]; up > 1; up = parents.count(up) ? parents[up] : 0) {
-            if (up == self) {
-                total += StatusKb(QString::number(pid), "VmRSS:");
-                break;
-            }
-        }
-    }
+    for (const pid_t office : velmora::test::OfficesUnder(getpid()))
+        total += velmora::test::ResidentKb(office);
     return total;
 }
 
