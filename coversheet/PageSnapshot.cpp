@@ -41,11 +41,7 @@ QString SnapshotPath() {
 }
 
 ScopedClipboardPictureRequest::ScopedClipboardPictureRequest(ClipboardPictureRequest request)
-    : previous_(std::exchange(requestOverride(), std::move(request))) {}
-
-ScopedClipboardPictureRequest::~ScopedClipboardPictureRequest() {
-    requestOverride() = std::move(previous_);
-}
+    : ScopedOverride(requestOverride(), std::move(request)) {}
 
 QImage GetClipboardPicture(int /*format*/) {
     for (int attempt = 0; attempt < 1000; ++attempt) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/ScopedOverride.h"
+
 #include <QImage>
 #include <QString>
 #include <functional>
@@ -31,15 +33,9 @@ QString SnapshotPath();
 using ClipboardPictureRequest = std::function<QImage()>;
 
 // Makes GetClipboardPicture ask `request` instead of the clipboard while the object lives.
-class ScopedClipboardPictureRequest {
+class ScopedClipboardPictureRequest : public ScopedOverride<ClipboardPictureRequest> {
 public:
     explicit ScopedClipboardPictureRequest(ClipboardPictureRequest request);
-    ~ScopedClipboardPictureRequest();
-    ScopedClipboardPictureRequest(const ScopedClipboardPictureRequest&) = delete;
-    ScopedClipboardPictureRequest& operator=(const ScopedClipboardPictureRequest&) = delete;
-
-private:
-    ClipboardPictureRequest previous_;
 };
 
 }  // namespace velmora

@@ -70,11 +70,7 @@ std::chrono::milliseconds boundFromEnvironment(const char* name,
 }  // namespace
 
 ScopedWordApplicationFactory::ScopedWordApplicationFactory(WordApplicationFactory factory)
-    : previous_(std::exchange(factoryOverride(), std::move(factory))) {}
-
-ScopedWordApplicationFactory::~ScopedWordApplicationFactory() {
-    factoryOverride() = std::move(previous_);
-}
+    : ScopedOverride(factoryOverride(), std::move(factory)) {}
 
 ScopedWordApplicationPool::ScopedWordApplicationPool(WordApplicationPool& pool)
     : previous_(servingPool().exchange(&pool)) {}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/ScopedOverride.h"
+
 #include "WordConnection.h"
 
 #include <functional>
@@ -13,15 +15,9 @@ using WordApplicationFactory = std::function<std::unique_ptr<WordConnection>()>;
 
 // Makes CreateWordApplication() use `factory` for as long as the object lives (tests drive
 // the program with a scripted engine this way).
-class ScopedWordApplicationFactory {
+class ScopedWordApplicationFactory : public ScopedOverride<WordApplicationFactory> {
 public:
     explicit ScopedWordApplicationFactory(WordApplicationFactory factory);
-    ~ScopedWordApplicationFactory();
-    ScopedWordApplicationFactory(const ScopedWordApplicationFactory&) = delete;
-    ScopedWordApplicationFactory& operator=(const ScopedWordApplicationFactory&) = delete;
-
-private:
-    WordApplicationFactory previous_;
 };
 
 // Makes CreateWordApplication() take its instances from `pool` for as long as the object

@@ -29,11 +29,7 @@ MessageAnswer ShowMessage(const MessageRequest& request) {
     return responder() ? responder()(request) : showBox(request);
 }
 
-ScopedMessageResponder::ScopedMessageResponder(MessageResponder responder_)
-    : previous_(std::exchange(responder(), std::move(responder_))) {}
-
-ScopedMessageResponder::~ScopedMessageResponder() {
-    responder() = std::move(previous_);
-}
+ScopedMessageResponder::ScopedMessageResponder(MessageResponder replacement)
+    : ScopedOverride(responder(), std::move(replacement)) {}
 
 }  // namespace velmora

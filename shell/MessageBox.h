@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScopedOverride.h"
+
 #include <QString>
 #include <functional>
 
@@ -23,15 +25,9 @@ MessageAnswer ShowMessage(const MessageRequest& request);
 using MessageResponder = std::function<MessageAnswer(const MessageRequest&)>;
 
 // Replaces the real boxes for as long as the object lives.
-class ScopedMessageResponder {
+class ScopedMessageResponder : public ScopedOverride<MessageResponder> {
 public:
     explicit ScopedMessageResponder(MessageResponder responder);
-    ~ScopedMessageResponder();
-    ScopedMessageResponder(const ScopedMessageResponder&) = delete;
-    ScopedMessageResponder& operator=(const ScopedMessageResponder&) = delete;
-
-private:
-    MessageResponder previous_;
 };
 
 }  // namespace velmora
