@@ -52,7 +52,7 @@ Form2::Form2(EditorLink& editor, QWidget* parent)
       pointer_(*this),
       viewport_(*this) {
     createControls();
-    formLoad();
+    Form_Load();
 }
 
 Form2::~Form2() = default;
@@ -113,13 +113,13 @@ void Form2::createControls() {
         return button;
     };
     pushButton1_ = pushButton(frame1_, "PushButton1", QStringLiteral("Zoom In"),
-                              twips(240, 300, 4440, 405), &Form2::pushButton1Click);
+                              twips(240, 300, 4440, 405), &Form2::PushButton1_Click);
     pushButton2_ = pushButton(frame1_, "PushButton2", QStringLiteral("Zoom Out"),
-                              twips(4800, 300, 4560, 405), &Form2::pushButton2Click);
+                              twips(4800, 300, 4560, 405), &Form2::PushButton2_Click);
     pushButton6_ = pushButton(this, "PushButton6", QStringLiteral("Save Results To Word File"),
-                              twips(4920, 8850, 4800, 405), &Form2::pushButton6Click);
+                              twips(4920, 8850, 4800, 405), &Form2::PushButton6_Click);
     pushButton8_ = pushButton(this, "PushButton8", QStringLiteral("< Back"),
-                              twips(120, 8850, 4680, 405), &Form2::pushButton8Click);
+                              twips(120, 8850, 4680, 405), &Form2::PushButton8_Click);
 
     setTabOrder(hScroll1_, vScroll1_);
     setTabOrder(vScroll1_, pushButton1_);
@@ -139,7 +139,7 @@ void Form2::createControls() {
     mirrorViewport();
 }
 
-void Form2::formLoad() {
+void Form2::Form_Load() {
     Procedure proc(location::Form2_Form_Load);
     proc.step(100, [&] { viewport_.rearmCapture(); });
     proc.step(102, [&] { SetButtonFaceColors(this); });
@@ -166,11 +166,13 @@ void Form2::loadPicture(const QString& pictureFile) {
 }
 
 bool Form2::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate) {
-        viewport_.formActivate();
-        mirrorViewport();
-    }
+    if (event->type() == QEvent::WindowActivate) Form_Activate();
     return QWidget::event(event);
+}
+
+void Form2::Form_Activate() {
+    viewport_.Form_Activate();
+    mirrorViewport();
 }
 
 void Form2::showEvent(QShowEvent* event) {
@@ -220,31 +222,31 @@ void Form2::pictureMouse(const QMouseEvent& event) {
     const auto y = static_cast<float>(event.position().y() * kTwipsPerPixel);
     switch (event.type()) {
         case QEvent::MouseButtonPress:
-            viewport_.mouseDown(x, y);
+            viewport_.picture1_MouseDown(x, y);
             break;
         case QEvent::MouseMove:
-            viewport_.mouseMove(event.buttons() != Qt::NoButton, x, y);
+            viewport_.picture1_MouseMove(event.buttons() != Qt::NoButton, x, y);
             break;
         default:
-            viewport_.mouseUp();
+            viewport_.Picture1_MouseUp();
             break;
     }
     mirrorViewport();
 }
 
-void Form2::pushButton1Click() {
+void Form2::PushButton1_Click() {
     Procedure proc(location::Form2_PushButton1_Click);
-    proc.step(100, [&] { viewport_.stepZoom(ViewportModel::ZoomDirection::In); });
+    proc.step(100, [&] { viewport_.StepZoom(ViewportModel::ZoomDirection::In); });
     mirrorViewport();
 }
 
-void Form2::pushButton2Click() {
+void Form2::PushButton2_Click() {
     Procedure proc(location::Form2_PushButton2_Click);
-    proc.step(100, [&] { viewport_.stepZoom(ViewportModel::ZoomDirection::Out); });
+    proc.step(100, [&] { viewport_.StepZoom(ViewportModel::ZoomDirection::Out); });
     mirrorViewport();
 }
 
-void Form2::pushButton6Click() {
+void Form2::PushButton6_Click() {
     Procedure proc(location::Form2_PushButton6_Click);
     SaveDialogRequest request;
     QString chosen;
@@ -277,7 +279,7 @@ void Form2::pushButton6Click() {
     proc.step(132, [&] { ShowMessage({.title = {}, .text = QStringLiteral("Done.")}); });
 }
 
-void Form2::pushButton8Click() {
+void Form2::PushButton8_Click() {
     Procedure proc(location::Form2_PushButton8_Click);
     proc.step(102, [&] { DeleteFileQuietly(mWordFile); });
     proc.step(104, [&] {
@@ -289,12 +291,16 @@ void Form2::pushButton8Click() {
 }
 
 void Form2::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void Form2::Form_QueryUnload() {
     Procedure proc(location::Form2_Form_QueryUnload);
     proc.step(100, [&] { DeleteFileQuietly(mWordFile); });
     proc.step(102, [&] { QCoreApplication::processEvents(); });
     proc.step(104, [&] { QCoreApplication::processEvents(); });
-    event->accept();
-    QCoreApplication::quit();
 }
 
 void Form2::mirrorViewport() {

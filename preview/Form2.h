@@ -46,11 +46,13 @@ protected:
 
 private:
     void createControls();
-    void formLoad();
-    void pushButton1Click();
-    void pushButton2Click();
-    void pushButton6Click();
-    void pushButton8Click();
+    void Form_Load();
+    void Form_Activate();
+    void Form_QueryUnload();
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton6_Click();
+    void PushButton8_Click();
     void pictureMouse(const QMouseEvent& event);
     void mirrorViewport();
 

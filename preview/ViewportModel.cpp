@@ -35,7 +35,7 @@ void ViewportModel::assignViewPicture(QSizeF naturalSize) {
     }
 }
 
-void ViewportModel::formActivate() {
+void ViewportModel::Form_Activate() {
     Procedure proc(location::Form2_Form_Activate);
     if (proc.test(
             100, [&] { return mFirstActivate; }, false)) {
@@ -49,8 +49,8 @@ void ViewportModel::formActivate() {
         proc.step(122, [&] { canvas_.holdViewPicture(); });
         proc.step(124, [&] { mZoom = 1.0f; });
         takeOriginalFromHolder(proc);
-        proc.step(134, [&] { redrawImage(); });
-        proc.step(136, [&] { setupScrollbars(); });
+        proc.step(134, [&] { RedrawImage(); });
+        proc.step(136, [&] { SetupScrollbars(); });
     }
     proc.step(138, [&] { mFirstActivate = false; });
 }
@@ -68,7 +68,7 @@ void ViewportModel::takeOriginalFromHolder(Procedure& proc) {
     proc.step(132, [&] { mImageHeight = mOrigHeight; });
 }
 
-void ViewportModel::redrawImage() {
+void ViewportModel::RedrawImage() {
     Procedure proc(location::Form2_RedrawImage);
     proc.step(100, [&] {
         mImageWidth = checked<std::int32_t>(std::floor(double(mOrigWidth) * double(mZoom)));
@@ -101,7 +101,7 @@ void ViewportModel::redrawImage() {
     }
 }
 
-void ViewportModel::setupScrollbars() {
+void ViewportModel::SetupScrollbars() {
     view_.left = 0;
     view_.top = 0;
     setupBar(Axis::Horizontal);
@@ -130,16 +130,16 @@ void ViewportModel::setupBar(Axis axis) {
     setBarValue(axis, 0);
 }
 
-void ViewportModel::stepZoom(ZoomDirection direction) {
+void ViewportModel::StepZoom(ZoomDirection direction) {
     const float proposed = direction == ZoomDirection::In ? mZoom + kZoomStep : mZoom - kZoomStep;
-    setZoom(proposed);
+    SetZoom(proposed);
 }
 
-void ViewportModel::setZoom(float proposed) {
+void ViewportModel::SetZoom(float proposed) {
     if (proposed < kMinZoom || proposed > kMaxZoom) return;
     mZoom = proposed;
-    redrawImage();
-    setupScrollbars();
+    RedrawImage();
+    SetupScrollbars();
 }
 
 void ViewportModel::setHScrollValue(std::int16_t value) {
@@ -173,11 +173,11 @@ void ViewportModel::barChanged(Axis axis) {
     (axis == Axis::Horizontal ? view_.left : view_.top) = offset;
 }
 
-void ViewportModel::setHScrollbarByPercent(std::int16_t percent) {
+void ViewportModel::SetHScrollbarByPercent(std::int16_t percent) {
     setBarByPercent(Axis::Horizontal, percent);
 }
 
-void ViewportModel::setVScrollbarByPercent(std::int16_t percent) {
+void ViewportModel::SetVScrollbarByPercent(std::int16_t percent) {
     setBarByPercent(Axis::Vertical, percent);
 }
 
@@ -186,13 +186,13 @@ void ViewportModel::setBarByPercent(Axis axis, std::int16_t percent) {
     setBarValue(axis, rounded<std::int16_t>(percent / 100.0 * bar(axis).max));
 }
 
-void ViewportModel::mouseDown(float x, float y) {
+void ViewportModel::picture1_MouseDown(float x, float y) {
     Procedure proc(location::Form2_picture1_MouseDown);
     proc.step(100, [&] { mDragStartX = x; });
     proc.step(102, [&] { mDragStartY = y; });
 }
 
-void ViewportModel::mouseMove(bool anyButtonDown, float x, float y) {
+void ViewportModel::picture1_MouseMove(bool anyButtonDown, float x, float y) {
     Procedure proc(location::Form2_picture1_MouseMove);
     if (!proc.test(
             100, [&] { return anyButtonDown; }, false))
@@ -221,7 +221,7 @@ void ViewportModel::mouseMove(bool anyButtonDown, float x, float y) {
     });
 }
 
-void ViewportModel::mouseUp() {
+void ViewportModel::Picture1_MouseUp() {
     Procedure proc(location::Form2_Picture1_MouseUp);
     // A view exactly as large as the viewport has no range to take a share of.
     std::optional<double> hPercent;
@@ -234,8 +234,8 @@ void ViewportModel::mouseUp() {
         const double range = double(view_.height) - kViewportOuterHeight;
         if (range != 0) vPercent = std::nearbyint(std::fabs(view_.top) / range * 100);
     });
-    if (hPercent) proc.step(104, [&] { setHScrollbarByPercent(checked<std::int16_t>(*hPercent)); });
-    if (vPercent) proc.step(106, [&] { setVScrollbarByPercent(checked<std::int16_t>(*vPercent)); });
+    if (hPercent) proc.step(104, [&] { SetHScrollbarByPercent(checked<std::int16_t>(*hPercent)); });
+    if (vPercent) proc.step(106, [&] { SetVScrollbarByPercent(checked<std::int16_t>(*vPercent)); });
 }
 
 }  // namespace velmora

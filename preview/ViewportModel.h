@@ -78,18 +78,18 @@ public:
 
     // Form_Activate: on the first activation, takes the view's picture as the unscaled
     // page and shows it at zoom 1.
-    void formActivate();
+    void Form_Activate();
 
     // Redraws the page at the current zoom, or, when it would grow too large, goes back to
     // zoom 1 without drawing anything.
-    void redrawImage();
+    void RedrawImage();
 
     // Puts the view at the top left corner and sets the bars' ranges for its size.
-    void setupScrollbars();
+    void SetupScrollbars();
 
     // Zooms by one step, in or out; ignored at either end of the range.
-    void stepZoom(ZoomDirection direction);
-    void setZoom(float proposed);
+    void StepZoom(ZoomDirection direction);
+    void SetZoom(float proposed);
 
     // The scroll bars' values, as the user or the program sets them; a changed value moves
     // the view. Throws Failure for a value outside the bar's range.
@@ -97,13 +97,13 @@ public:
     void setVScrollValue(std::int16_t value);
 
     // Sets a bar to `percent` of its range; anything outside 0..100 is ignored.
-    void setHScrollbarByPercent(std::int16_t percent);
-    void setVScrollbarByPercent(std::int16_t percent);
+    void SetHScrollbarByPercent(std::int16_t percent);
+    void SetVScrollbarByPercent(std::int16_t percent);
 
     // Panning with any mouse button; positions are in the view's own coordinates.
-    void mouseDown(float x, float y);
-    void mouseMove(bool anyButtonDown, float x, float y);
-    void mouseUp();
+    void picture1_MouseDown(float x, float y);
+    void picture1_MouseMove(bool anyButtonDown, float x, float y);
+    void Picture1_MouseUp();
 
     float zoom() const { return mZoom; }
     std::int32_t origWidth() const { return mOrigWidth; }

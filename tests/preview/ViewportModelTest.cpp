@@ -32,14 +32,14 @@ protected:
     void capture(double width, double height) {
         model.rearmCapture();
         model.assignViewPicture(QSizeF(width + 2, height + 2));
-        model.formActivate();
+        model.Form_Activate();
     }
     void zoom(Zoom direction, int times = 1) {
-        for (int i = 0; i < times; ++i) model.stepZoom(direction);
+        for (int i = 0; i < times; ++i) model.StepZoom(direction);
     }
     void drag(float fromX, float fromY, float toX, float toY) {
-        model.mouseDown(fromX, fromY);
-        model.mouseMove(true, toX, toY);
+        model.picture1_MouseDown(fromX, fromY);
+        model.picture1_MouseMove(true, toX, toY);
     }
     void expectView(float left, float top, float width, float height) {
         const TwipsRect& view = model.view();
@@ -55,7 +55,7 @@ protected:
 
 TEST_F(Viewport, CaptureDrawsThePageOnceAtZoomOneAndLaterActivationsLeaveIt) {
     model.assignViewPicture(QSizeF(5100, 6600));  // 1360 × 1760 pixels at 384 dpi
-    model.formActivate();
+    model.Form_Activate();
     EXPECT_FLOAT_EQ(model.zoom(), 1.0f);
     EXPECT_EQ(model.holderSize(), QSizeF(5100, 6600));
     EXPECT_EQ(QSize(model.origWidth(), model.origHeight()), QSize(5098, 6598));
@@ -67,12 +67,12 @@ TEST_F(Viewport, CaptureDrawsThePageOnceAtZoomOneAndLaterActivationsLeaveIt) {
     EXPECT_EQ(model.hStep() + model.vStep(), 0);
 
     zoom(Zoom::In);
-    model.formActivate();
+    model.Form_Activate();
     EXPECT_FLOAT_EQ(model.zoom(), 1.25f) << "only the first activation captures";
     EXPECT_EQ(canvas.paints, 2);
     // Captured again without a new picture, the view's own size is the page's.
     model.rearmCapture();
-    model.formActivate();
+    model.Form_Activate();
     EXPECT_FLOAT_EQ(model.zoom(), 1.0f);
     EXPECT_EQ(model.origWidth(), 6370);
 }
@@ -158,7 +158,7 @@ TEST_F(Viewport, ScrollingMovesTheViewByStepsOnlyWhenTheValueChanges) {
 TEST_F(Viewport, ABarIsSetByPercentOnlyFromZeroToAHundred) {
     capture(9355, 2000);  // 25 over
     for (const auto& [percent, value] : {std::pair{-1, 0}, {100, 25}, {101, 25}, {50, 12}}) {
-        model.setHScrollbarByPercent(static_cast<std::int16_t>(percent));
+        model.SetHScrollbarByPercent(static_cast<std::int16_t>(percent));
         EXPECT_EQ(model.hScroll().value, value) << percent;
     }
     EXPECT_FLOAT_EQ(model.view().left, -12);
@@ -166,20 +166,20 @@ TEST_F(Viewport, ABarIsSetByPercentOnlyFromZeroToAHundred) {
 
 TEST_F(Viewport, DraggingStopsAtTheEdgesAndReleasingSetsTheBarsToTheViewsShare) {
     capture(10000, 14000);  // bars up to 67 and 658, in steps of 10
-    model.mouseDown(500, 500);
-    model.mouseMove(false, 100, 100);
+    model.picture1_MouseDown(500, 500);
+    model.picture1_MouseMove(false, 100, 100);
     expectView(0, 0, 10000, 14000);
     drag(1000, 1000, 1500, 1500);
     expectView(0, 0, 10000, 14000);
-    model.mouseMove(true, -2000, -9000);
+    model.picture1_MouseMove(true, -2000, -9000);
     expectView(9270 - 10000, 7365 - 14000, 10000, 14000);
     // The far edge is over 100 % of the ranges, which are taken from the outer size.
-    model.mouseUp();
+    model.Picture1_MouseUp();
     EXPECT_EQ(model.hScroll().value, 0);
 
     capture(10000, 14000);
     drag(0, 0, -335, -3000);
-    model.mouseUp();
+    model.Picture1_MouseUp();
     // 335 of 670 is 50 %: 33.5 goes to 34; 3000 of 6575 is 46 %: 302.68 goes to 303.
     EXPECT_EQ(model.hScroll().value, 34);
     EXPECT_EQ(model.vScroll().value, 303);
@@ -191,7 +191,7 @@ TEST_F(Viewport, AViewAsWideAsTheViewportHasNoBarAndItsReleaseLeavesTheBar) {
     EXPECT_FALSE(model.hScroll().enabled);
     EXPECT_EQ(model.hStep(), 0);
     drag(100, 100, 50, 100);
-    model.mouseUp();  // no share of an empty range, and no error report
+    model.Picture1_MouseUp();  // no share of an empty range, and no error report
     EXPECT_EQ(model.hScroll().value, 0);
     EXPECT_FLOAT_EQ(model.view().left, -50);
 }
@@ -200,9 +200,9 @@ TEST_F(Viewport, APageSmallerThanTheViewportJumpsToItsFarSide) {
     capture(3000, 3000);
     drag(100, 100, 200, 200);
     expectView(0, 0, 3000, 3000);
-    model.mouseMove(true, 50, 50);
+    model.picture1_MouseMove(true, 50, 50);
     expectView(9270 - 3000, 7365 - 3000, 3000, 3000);
-    model.mouseUp();  // negative shares are ignored
+    model.Picture1_MouseUp();  // negative shares are ignored
     EXPECT_EQ(model.hScroll().value + model.vScroll().value, 0);
     expectView(6270, 4365, 3000, 3000);
 }
