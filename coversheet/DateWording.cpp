@@ -30,12 +30,8 @@ QString ProperCase(const QString& text) {
     QString result = text.toLower();
     bool wordStart = true;
     for (QChar& c : result) {
-        if (c.isLetter()) {
-            if (wordStart) c = c.toUpper();
-            wordStart = false;
-        } else {
-            wordStart = c.isSpace() || c.isPunct();
-        }
+        if (wordStart) c = c.toUpper();
+        wordStart = c.isSpace() || c.isNull();
     }
     return result;
 }
@@ -44,24 +40,6 @@ QString DateText(const QDate& date, const QLocale& locale) {
     const QString partA = ProperCase(locale.toString(date, QStringLiteral("dddd, MMMM ")));
     const QString partB = ProperCase(locale.toString(date, QStringLiteral(", yyyy")));
     return QLatin1Char(' ') + partA + DayText(date).trimmed() + partB + QLatin1Char(' ');
-}
-
-QString DateToSetting(const QDate& date) {
-    return date.toString(Qt::ISODate);
-}
-
-std::optional<QDate> DateFromSetting(const QString& text) {
-    const QString trimmed = text.trimmed();
-    if (const QDate iso = QDate::fromString(trimmed, Qt::ISODate); iso.isValid()) return iso;
-    static const QRegularExpression shortForm(
-        QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{2}|\\d{4})$"));
-    if (const auto match = shortForm.match(trimmed); match.hasMatch()) {
-        int year = match.captured(3).toInt();
-        if (match.captured(3).size() == 2) year += 2000;
-        const QDate date(year, match.captured(1).toInt(), match.captured(2).toInt());
-        if (date.isValid()) return date;
-    }
-    return std::nullopt;
 }
 
 }  // namespace velmora::coversheet

@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QLocale>
 #include <QString>
-#include <optional>
 
 namespace velmora::coversheet {
 
@@ -18,13 +17,8 @@ QString DayText(const QDate& date);
 // with names in proper case in any locale.
 QString DateText(const QDate& date, const QLocale& locale = QLocale());
 
-// Every word with an upper-case first letter and lower-case other letters.
+// All letters lower case but the first character of every word, which is upper case. Words
+// are parted by white space only: "segunda-feira" becomes "Segunda-feira", "l'été" "L'été".
 QString ProperCase(const QString& text);
-
-// How a date is kept in the settings store: ISO 8601, which reads back exactly.
-QString DateToSetting(const QDate& date);
-// Reads a stored date: ISO 8601, or the short forms "M/d/yy" and "M/d/yyyy" that earlier
-// versions stored (a two-digit year lies in 2000 to 2099). Nothing for other text.
-std::optional<QDate> DateFromSetting(const QString& text);
 
 }  // namespace velmora::coversheet

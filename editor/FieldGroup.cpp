@@ -1,7 +1,8 @@
 #include "FieldGroup.h"
 
-#include "coversheet/DateWording.h"
+#include "coversheet/StoredDate.h"
 #include "shell/Failure.h"
+#include "shell/NumericText.h"
 #include "shell/SettingsStore.h"
 
 #include <QCheckBox>
@@ -11,7 +12,6 @@
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
 #include <QTimer>
-#include <cmath>
 
 namespace velmora {
 
@@ -42,11 +42,9 @@ protected:
     }
 };
 
+// 0 clear, 1 ticked, 2 greyed; the stored text is taken as a number rounded to a whole one.
 Qt::CheckState tickState(const QString& stored) {
-    // 0 clear, 1 ticked, 2 greyed
-    bool numeric = false;
-    const double number = stored.trimmed().toDouble(&numeric);
-    switch (numeric ? std::lround(number) : -1) {
+    switch (NumericText(stored).toInteger()) {
         case 0:
             return Qt::Unchecked;
         case 1:
@@ -58,10 +56,10 @@ Qt::CheckState tickState(const QString& stored) {
     }
 }
 
-bool isNumber(const QString& text) {
-    bool numeric = false;
-    text.trimmed().toDouble(&numeric);
-    return numeric;
+// Only the program greys a box; once it is ticked or cleared, the user's clicks only tick
+// and clear it.
+void keepTwoStateForTheUser(QCheckBox& box) {
+    if (box.checkState() != Qt::PartiallyChecked) box.setTristate(false);
 }
 
 }  // namespace
@@ -123,7 +121,7 @@ QString FieldGroup::value(int index) const {
         case FieldKind::MultiLineText:
             return static_cast<QPlainTextEdit*>(control)->toPlainText().replace(kLf, kCrLf);
         case FieldKind::Date:
-            return coversheet::DateToSetting(static_cast<QDateEdit*>(control)->date());
+            return coversheet::StoredDate::write(static_cast<QDateEdit*>(control)->date());
         case FieldKind::Tick:
             return QString::number(TickValue(static_cast<QCheckBox*>(control)->checkState()));
     }
@@ -131,7 +129,7 @@ QString FieldGroup::value(int index) const {
 }
 
 void FieldGroup::setValue(int index, const QString& stored) {
-    if (field_.kind == FieldKind::Tick && !isNumber(stored)) return;
+    if (field_.kind == FieldKind::Tick && !NumericText(stored).isNumeric()) return;
     if (value(index) == stored) return;
     show(index, stored);
 }
@@ -139,7 +137,7 @@ void FieldGroup::setValue(int index, const QString& stored) {
 void FieldGroup::restoreMember(int index) {
     QString stored = GetSetting(key());
     if (field_.kind == FieldKind::Date && stored.isEmpty())
-        stored = coversheet::DateToSetting(QDate::currentDate());
+        stored = coversheet::StoredDate::write(QDate::currentDate());
     setValue(index, stored);
 }
 
@@ -155,19 +153,31 @@ void FieldGroup::show(int index, const QString& stored) {
             break;
         }
         case FieldKind::Date: {
-            const auto date = coversheet::DateFromSetting(stored);
+            const auto date = coversheet::StoredDate().read(stored);
             if (!date)
                 throw Failure(QStringLiteral("Type mismatch: '%1' is not a date").arg(stored));
-            static_cast<QDateEdit*>(control)->setDate(*date);
+            auto* picker = static_cast<QDateEdit*>(control);
+            // A date the picker cannot show is refused, never moved into its range.
+            if (*date < picker->minimumDate() || *date > picker->maximumDate())
+                throw Failure(QStringLiteral("Invalid property value: %1 is not between %2 and %3")
+                                  .arg(coversheet::StoredDate::write(*date),
+                                       coversheet::StoredDate::write(picker->minimumDate()),
+                                       coversheet::StoredDate::write(picker->maximumDate())));
+            picker->setDate(*date);
             break;
         }
-        case FieldKind::Tick:
-            static_cast<QCheckBox*>(control)->setCheckState(tickState(stored));
+        case FieldKind::Tick: {
+            auto* box = static_cast<QCheckBox*>(control);
+            box->setCheckState(tickState(stored));
+            keepTwoStateForTheUser(*box);
             break;
+        }
     }
 }
 
 void FieldGroup::memberChanged(int index) {
+    if (field_.kind == FieldKind::Tick)
+        keepTwoStateForTheUser(*static_cast<QCheckBox*>(member(index)));
     if (spreading_) return;
     const QString stored = value(index);
     SaveSetting(key(), stored);

@@ -38,8 +38,10 @@ public:
     QString value(int index) const;
 
     // Puts a stored value into a member, which then passes it on as if it had been typed.
-    // A date that cannot be read throws Failure ("Type mismatch"); a tick value that is not
-    // a number is ignored, and one other than 0, 1 or 2 (greyed) throws Failure.
+    // A date that cannot be read throws Failure ("Type mismatch"), one outside the picker's
+    // range too. A tick value is rounded to a whole number (see NumericText); text that is
+    // no number is ignored, a number other than 0, 1 or 2 (greyed) throws Failure. A greyed
+    // box stays a two-state box for the user: a click ticks it, the next one clears it.
     void setValue(int index, const QString& stored);
 
     // Shows the stored value in a member; an unset date shows today.

@@ -1,6 +1,6 @@
 #include "Form1.h"
 
-#include "coversheet/DateWording.h"
+#include "coversheet/StoredDate.h"
 #include "coversheet/WordCheck.h"
 #include "editor/EditorLayout.h"
 #include "editor/SkinFramework.h"
@@ -10,6 +10,7 @@
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
 #include "shell/Locations.h"
+#include "shell/NumericText.h"
 #include "shell/Procedure.h"
 #include "shell/SettingsStore.h"
 
@@ -123,6 +124,7 @@ QWidget* createMember(const CoverSheetField& field, int member, QWidget* parent)
             // Month abbreviations in English whatever the desktop's language: 06-Dec-2026.
             date->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
             date->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
+            date->setDateRange(StoredDate::earliest(), StoredDate::latest());
             date->setCalendarPopup(true);
             control = date;
             break;
@@ -310,8 +312,11 @@ bool Form1::Form_Load() {
 
 void Form1::ApplySkin() {
     const QString skinFile = programFolder() + QStringLiteral("/x/o.cjs");
-    if (!FileExists(skinFile)) return;
+    if (!FileListed(skinFile)) return;
     SetButtonFaceColors(this);
+    // The pages under the frames too, or white strips would stay around them.
+    for (int tab = 0; tab < TabControl1_->count(); ++tab)
+        PaintButtonFace(TabControl1_->widget(tab));
     SkinFramework skin;
     skin.loadSkin(skinFile);
     skin.setApplyOptions(skin.applyOptions() | SkinFramework::ApplyColors);
@@ -352,10 +357,8 @@ void Form1::RestoreFields(Procedure& proc) {
             proc.step(line + 2, [&] { fields.restoreMember(member); });
     }
     proc.step(228, [&] {
-        const QString stored = GetSetting(QStringLiteral("TabControl1"), QStringLiteral("0"));
-        bool numeric = false;
-        const int tab = stored.trimmed().toInt(&numeric);
-        if (!numeric) throw Failure(QStringLiteral("Type mismatch: '%1' is not a tab").arg(stored));
+        const int tab =
+            NumericText(GetSetting(QStringLiteral("TabControl1"), QStringLiteral("0"))).toInteger();
         if (tab < 0 || tab >= TabControl1_->count())
             throw Failure(QStringLiteral("Invalid property value"));
         TabControl1_->setCurrentIndex(tab);

@@ -33,6 +33,12 @@ bool FileExists(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
+bool FileListed(const QString& path) {
+    if (path.isEmpty()) return false;
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 void ForceDeleteFile(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     // Unlinking needs write access to the folder, not to the file; give the file write
@@ -72,23 +78,23 @@ void WriteNewFile(const QString& path, const QByteArray& bytes) {
     if (::close(fd) != 0) throw Failure(systemError("Cannot write", path));
 }
 
+void PaintButtonFace(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
 void SetButtonFaceColors(QWidget* window) {
-    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
-    const auto paintButtonFace = [&](QWidget* widget) {
-        QPalette palette = widget->palette();
-        palette.setColor(QPalette::Window, buttonFace);
-        widget->setPalette(palette);
-        widget->setAutoFillBackground(true);
-    };
     // A plain QFrame is a frame; labels and scroll areas are QFrames too, but not frames.
     const auto isFrame = [](const QWidget* w) {
         return qobject_cast<const QGroupBox*>(w) || w->metaObject() == &QFrame::staticMetaObject;
     };
-    paintButtonFace(window);
+    PaintButtonFace(window);
     for (QWidget* child : window->findChildren<QWidget*>()) {
         if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) ||
             qobject_cast<QLabel*>(child) || isFrame(child))
-            paintButtonFace(child);
+            PaintButtonFace(child);
     }
 }
 

@@ -10,6 +10,10 @@ namespace velmora {
 // True for an existing file or folder; false, silently, for anything else.
 bool FileExists(const QString& path);
 
+// True for an existing file that a listing of its folder shows: not for a folder, a device
+// or a link to nothing. False, silently, for anything else.
+bool FileListed(const QString& path);
+
 // Lets pending events run once, then deletes the file, falling back to ForceDeleteFile.
 // Never reports anything; a file that cannot be deleted stays.
 void DeleteFileQuietly(const QString& path);
@@ -25,5 +29,8 @@ void WriteNewFile(const QString& path, const QByteArray& bytes);
 // Gives the window, and its option buttons, tick boxes, frames and labels, the button-face
 // colour; every other control keeps its own.
 void SetButtonFaceColors(QWidget* window);
+
+// Fills the widget's background with the button-face colour.
+void PaintButtonFace(QWidget* widget);
 
 }  // namespace velmora

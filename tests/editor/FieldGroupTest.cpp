@@ -72,8 +72,12 @@ TEST_F(FieldGroupTest, TickValuesFromTheStore) {
     EXPECT_THROW(group.setValue(0, QStringLiteral("5")), Failure);
 
     QTest::keyClick(members[1], Qt::Key_Space);  // greyed → ticked
-    EXPECT_EQ(members[0]->checkState(), members[1]->checkState());
-    EXPECT_EQ(GetSetting(QStringLiteral("CheckUrgent")), group.value(0));
+    EXPECT_EQ(members[0]->checkState(), Qt::Checked);
+    EXPECT_EQ(GetSetting(QStringLiteral("CheckUrgent")), QStringLiteral("1"));
+    QTest::keyClick(members[0], Qt::Key_Space);
+    QTest::keyClick(members[0], Qt::Key_Space);  // never greyed again by the user
+    EXPECT_EQ(members[1]->checkState(), Qt::Checked);
+    EXPECT_EQ(GetSetting(QStringLiteral("CheckUrgent")), QStringLiteral("1"));
 }
 
 TEST_F(FieldGroupTest, DatesFromTheStore) {
@@ -83,7 +87,7 @@ TEST_F(FieldGroupTest, DatesFromTheStore) {
     group.restoreMember(2);  // nothing stored: today
     EXPECT_EQ(members[0]->date(), QDate::currentDate());
 
-    group.setValue(0, QStringLiteral("12/6/26"));  // the short form of earlier versions
+    group.setValue(0, QStringLiteral("12/6/26"));  // the US short form of earlier versions
     for (auto* member : members) EXPECT_EQ(member->date(), QDate(2026, 12, 6));
     EXPECT_EQ(GetSetting(QStringLiteral("dtpDate")), QStringLiteral("2026-12-06"));
 

@@ -1,5 +1,6 @@
 // Start-up, focus and pointer behaviour of the editor window.
 #include "EditorFixture.h"
+#include "editor/FieldGroup.h"
 #include "shell/Locations.h"
 #include "shell/SettingsStore.h"
 
@@ -7,6 +8,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QFile>
+#include <QFrame>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,41 +22,106 @@ namespace {
 
 using StartUpTest = EditorTest;
 
-TEST_F(StartUpTest, UnreadableDateIsReportedOncePerPickerAndTheLoadGoesOn) {
-    SaveSetting("dtpDate", "xyz");
+TEST_F(StartUpTest, UnreadableOrUnshowableDateIsReportedOncePerPickerAndTheLoadGoesOn) {
     SaveSetting("txtFor", "Martin Hale");
     SaveSetting("TabControl1", "3");
-    Form1& editor = openEditor();
-
-    const auto reports = messages_.errorReports();
-    ASSERT_EQ(reports.size(), 4u);
-    for (const auto& report : reports) {
-        EXPECT_EQ(report.location, QLatin1String(location::Form1_Form_Load));
-        EXPECT_EQ(report.step, 130);
-        EXPECT_EQ(report.description, QStringLiteral("Type mismatch: 'xyz' is not a date"));
+    const std::pair<const char*, const char*> dates[] = {
+        {"xyz", "Type mismatch: 'xyz' is not a date"},
+        {"0001-01-01",
+         "Invalid property value: 0001-01-01 is not between 1601-01-01 and "
+         "9999-12-31"},
+        {"1600-12-31",
+         "Invalid property value: 1600-12-31 is not between 1601-01-01 and "
+         "9999-12-31"},
+    };
+    for (const auto& [stored, description] : dates) {
+        SaveSetting("dtpDate", stored);
+        messages_.clear();
+        Form1& editor = openEditor();
+        const auto reports = messages_.errorReports();
+        ASSERT_EQ(reports.size(), 4u) << stored;
+        for (const auto& report : reports) {
+            EXPECT_EQ(report.location, QLatin1String(location::Form1_Form_Load));
+            EXPECT_EQ(report.step, 130);
+            EXPECT_EQ(report.description, QLatin1String(description));
+        }
+        // The picker is left at today and the stored text stays as it was.
+        EXPECT_EQ(control<QDateEdit>("dtpDate_2")->date(), QDate::currentDate()) << stored;
+        EXPECT_EQ(GetSetting("dtpDate"), QLatin1String(stored));
+        EXPECT_EQ(control<QLineEdit>("txtFor_3")->text(), QStringLiteral("Martin Hale"));
+        EXPECT_EQ(editor.tabControl()->currentIndex(), 3);
+        EXPECT_TRUE(loaded_);
     }
-    EXPECT_EQ(control<QLineEdit>("txtFor_3")->text(), QStringLiteral("Martin Hale"));
-    EXPECT_EQ(editor.tabControl()->currentIndex(), 3);
-    EXPECT_TRUE(loaded_);
+    // The whole range the pickers take.
+    for (const QDate date : {QDate(1601, 1, 1), QDate(9999, 12, 31)}) {
+        SaveSetting("dtpDate", date.toString(Qt::ISODate));
+        messages_.clear();
+        openEditor();
+        EXPECT_TRUE(messages_.all().empty());
+        EXPECT_EQ(control<QDateEdit>("dtpDate_0")->date(), date);
+        EXPECT_EQ(control<QDateEdit>("dtpDate_3")->date(), date);
+    }
 }
 
-TEST_F(StartUpTest, StoredTickThatIsNoNumberIsIgnoredSilently) {
-    SaveSetting("CheckRecycle", "abc");
-    SaveSetting("CheckReply", "1");
+// The same stored text under a tick key and under "TabControl1": numbers are rounded to a
+// whole number, ties to even; text that is no number leaves a tick box alone silently and
+// is reported for the tab strip.
+TEST_F(StartUpTest, StoredTicksAndTabAreReadAsRoundedNumbers) {
+    struct Row {
+        const char* stored;
+        Qt::CheckState tick;
+        int tab;
+        std::vector<int> reportedSteps;
+    };
+    const Row rows[] = {
+        {"1", Qt::Checked, 1, {}},
+        {"0.5", Qt::Unchecked, 0, {}},
+        {"1.5", Qt::PartiallyChecked, 2, {}},
+        {"2.5", Qt::PartiallyChecked, 2, {}},
+        {"-0.5", Qt::Unchecked, 0, {}},
+        {"2.0", Qt::PartiallyChecked, 2, {}},
+        {" 1E0 ", Qt::Checked, 1, {}},
+        {"&H1", Qt::Checked, 1, {}},
+        {"&O2", Qt::PartiallyChecked, 2, {}},
+        {"3", Qt::Unchecked, 3, {224, 224}},
+        {"nan", Qt::Unchecked, 0, {228}},
+        {"inf", Qt::Unchecked, 0, {228}},
+        {"abc", Qt::Unchecked, 0, {228}},
+        {"7", Qt::Unchecked, 0, {224, 224, 228}},
+        {"1e9", Qt::Unchecked, 0, {224, 224, 228}},
+    };
+    for (const Row& row : rows) {
+        SaveSetting("CheckUrgent", row.stored);
+        SaveSetting("TabControl1", row.stored);
+        messages_.clear();
+        Form1& editor = openEditor();
+        std::vector<int> steps;
+        for (const auto& report : messages_.errorReports()) steps.push_back(report.step);
+        EXPECT_EQ(steps, row.reportedSteps) << row.stored;
+        EXPECT_EQ(messages_.all().size(), steps.size()) << row.stored;
+        EXPECT_EQ(control<QCheckBox>("CheckUrgent_0")->checkState(), row.tick) << row.stored;
+        EXPECT_EQ(control<QCheckBox>("CheckUrgent_1")->checkState(), row.tick) << row.stored;
+        EXPECT_EQ(editor.tabControl()->currentIndex(), row.tab) << row.stored;
+    }
+}
+
+TEST_F(StartUpTest, GreyedBoxIsTickedAndClearedByTheUsersClicks) {
+    SaveSetting("CheckReview", "2");
+    SaveSetting("TabControl1", "2");
     openEditor();
-    EXPECT_TRUE(messages_.all().empty());
-    EXPECT_FALSE(control<QCheckBox>("CheckRecycle_0")->isChecked());
-    EXPECT_TRUE(control<QCheckBox>("CheckReply_1")->isChecked());
-}
-
-TEST_F(StartUpTest, UnreadableTabAndTickAreReportedAtTheirSteps) {
-    SaveSetting("CheckUrgent", "7");
-    SaveSetting("TabControl1", "Standard");
-    Form1& editor = openEditor();
-    std::vector<int> steps;
-    for (const auto& report : messages_.errorReports()) steps.push_back(report.step);
-    EXPECT_EQ(steps, (std::vector<int>{224, 224, 228}));
-    EXPECT_EQ(editor.tabControl()->currentIndex(), 0);
+    auto* professional = control<QCheckBox>("CheckReview_1");
+    auto* contemporary = control<QCheckBox>("CheckReview_0");
+    ASSERT_EQ(professional->checkState(), Qt::PartiallyChecked);
+    for (const char* expected : {"1", "0", "1", "0"}) {
+        QTest::mouseClick(professional, Qt::LeftButton);
+        EXPECT_EQ(GetSetting("CheckReview"), QLatin1String(expected));
+        EXPECT_EQ(TickValue(contemporary->checkState()), QString(expected).toInt());
+    }
+    editor_->tabControl()->setCurrentIndex(1);
+    QTest::mouseClick(contemporary, Qt::LeftButton);
+    QTest::mouseClick(contemporary, Qt::LeftButton);
+    EXPECT_EQ(GetSetting("CheckReview"), QStringLiteral("0"));
+    EXPECT_EQ(professional->checkState(), Qt::Unchecked);
 }
 
 TEST_F(StartUpTest, WithoutTheOfficeTheEditorStaysClosed) {
@@ -79,7 +146,14 @@ TEST_F(StartUpTest, CaptionIconAndOneStartInAHundredVisitsTheWebSite) {
 }
 
 TEST_F(StartUpTest, SkinInTheProgramFolderIsLaidOverTheWindow) {
-    QDir(programFolder_).mkpath("x");
+    // A folder of the skin file's name is no skin file.
+    QDir(programFolder_).mkpath("x/o.cjs");
+    Form1& plain = openEditor();
+    EXPECT_TRUE(messages_.all().empty());
+    EXPECT_TRUE(plain.styleSheet().isEmpty());
+    EXPECT_EQ(control("Frame6_0")->palette().color(QPalette::Window), QColor(Qt::white));
+
+    QDir(programFolder_ + "/x/o.cjs").removeRecursively();
     QFile skin(programFolder_ + "/x/o.cjs");
     ASSERT_TRUE(skin.open(QIODevice::WriteOnly));
     skin.write("QPushButton { color: #123456; }");
@@ -87,9 +161,22 @@ TEST_F(StartUpTest, SkinInTheProgramFolderIsLaidOverTheWindow) {
     Form1& editor = openEditor();
     qApp->setStyleSheet({});
     EXPECT_EQ(editor.styleSheet(), QStringLiteral("QPushButton { color: #123456; }"));
-    EXPECT_EQ(control("Frame6_0")->palette().color(QPalette::Window),
-              QApplication::palette().color(QPalette::Button));
+    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    EXPECT_EQ(control("Frame6_0")->palette().color(QPalette::Window), buttonFace);
     EXPECT_TRUE(messages_.all().empty());
+    // No white is left on a page around its frame.
+    QTabWidget* tabs = editor.tabControl();
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        tabs->setCurrentIndex(tab);
+        QWidget* page = tabs->currentWidget();
+        const QRect frame = page->findChild<QFrame*>()->geometry();
+        const QImage picture = page->grab().toImage();
+        int white = 0;
+        for (int y = 0; y < page->height(); ++y)
+            for (int x = 0; x < page->width(); ++x)
+                if (!frame.contains(x, y) && picture.pixelColor(x, y) == Qt::white) ++white;
+        EXPECT_EQ(white, 0) << tab;
+    }
 }
 
 TEST_F(StartUpTest, FocusMovesThroughEachTabInItsOwnOrder) {

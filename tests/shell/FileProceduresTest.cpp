@@ -42,6 +42,11 @@ TEST_F(FileProcedures, FileExistsForFilesAndFoldersOnly) {
     EXPECT_FALSE(FileExists(path(QStringLiteral("missing.doc"))));
     EXPECT_FALSE(FileExists(path(QStringLiteral("no/such/folder/a.doc"))));
     EXPECT_FALSE(FileExists(QString()));
+    // A listing shows files only.
+    EXPECT_TRUE(FileListed(path(QStringLiteral("a.doc"))));
+    EXPECT_FALSE(FileListed(dir_.path()));
+    EXPECT_FALSE(FileListed(path(QStringLiteral("missing.doc"))));
+    EXPECT_FALSE(FileListed(QString()));
     EXPECT_TRUE(boxes_.all().empty());
 }
 
