@@ -17,8 +17,12 @@ void SkinFramework::loadSkin(const QString& path) {
 
 void SkinFramework::applyWindow(QWidget& window) const {
     if (applyOptions_ & ApplyColors) window.setAttribute(Qt::WA_StyledBackground);
-    window.setStyleSheet(styleSheet_);
-    if (autoApplyNewWindows_) qApp->setStyleSheet(styleSheet_);
+    // Laid over every window, the skin covers this one too; laying it over this one as well
+    // would make Qt drop the fonts its labels inherit.
+    if (autoApplyNewWindows_)
+        qApp->setStyleSheet(styleSheet_);
+    else
+        window.setStyleSheet(styleSheet_);
 }
 
 }  // namespace velmora

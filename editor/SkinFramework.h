@@ -28,6 +28,7 @@ public:
     bool autoApplyNewWindows() const { return autoApplyNewWindows_; }
     void setAutoApplyNewWindows(bool on) { autoApplyNewWindows_ = on; }
 
+    // Lays the skin over the window, or over every window when later ones take it too.
     void applyWindow(QWidget& window) const;
 
 private:

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -150,7 +151,7 @@ TEST_F(StartUpTest, SkinInTheProgramFolderIsLaidOverTheWindow) {
     QDir(programFolder_).mkpath("x/o.cjs");
     Form1& plain = openEditor();
     EXPECT_TRUE(messages_.all().empty());
-    EXPECT_TRUE(plain.styleSheet().isEmpty());
+    EXPECT_TRUE(plain.styleSheet().isEmpty() && qApp->styleSheet().isEmpty());
     EXPECT_EQ(control("Frame6_0")->palette().color(QPalette::Window), QColor(Qt::white));
 
     QDir(programFolder_ + "/x/o.cjs").removeRecursively();
@@ -159,8 +160,15 @@ TEST_F(StartUpTest, SkinInTheProgramFolderIsLaidOverTheWindow) {
     skin.write("QPushButton { color: #123456; }");
     skin.close();
     Form1& editor = openEditor();
+    // The captions keep their font, so none is cut off.
+    for (const QLabel* label : editor.findChildren<QLabel*>()) {
+        EXPECT_TRUE(label->font().bold()) << label->text().toStdString();
+        EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+    }
+    EXPECT_EQ(qApp->styleSheet(), QStringLiteral("QPushButton { color: #123456; }"));
+    EXPECT_EQ(control<QPushButton>("PushButton6")->palette().color(QPalette::ButtonText),
+              QColor(0x12, 0x34, 0x56));
     qApp->setStyleSheet({});
-    EXPECT_EQ(editor.styleSheet(), QStringLiteral("QPushButton { color: #123456; }"));
     const QColor buttonFace = QApplication::palette().color(QPalette::Button);
     EXPECT_EQ(control("Frame6_0")->palette().color(QPalette::Window), buttonFace);
     EXPECT_TRUE(messages_.all().empty());
