@@ -29,11 +29,12 @@ constexpr auto withCommonRows(const FieldPlacement (&extra)[N]) {
 constexpr FieldPlacement kCasual[] = {
     {"dtpDate", "Date", 398, 390, 330},
     {"txtFor", "For:", 765, 1755, 720},
-    {"txtFaxFor", "Fax number:", 1185, 1770, 1110},
+    {"txtFaxFor", "Fax number:", 1185, 1770, 1110, "Fax number (recipient)"},
     {"txtFrom", "From:", 1575, 1800, 1530},
     {"txtSubj", "Subject:", 2340, 1770, 2280},
     {"txtMsg", "Message:", 2745, 1740, 2700},
-    {"txtFaxFrom", "Fax Number:", 1980, 1785, 1890},  // the sender's fax comes last
+    // The sender's fax comes last.
+    {"txtFaxFrom", "Fax Number:", 1980, 1785, 1890, "Fax number (sender)"},
 };
 
 constexpr FieldPlacement kContemporaryRows[] = {
@@ -88,6 +89,13 @@ constexpr TabPlacement kTabs[] = {
 
 QRect Twips::toPixels() const {
     return {px(left), px(top), px(width), px(height)};
+}
+
+QString SpokenName(const FieldPlacement& row) {
+    if (row.spokenName) return QLatin1String(row.spokenName);
+    QString caption = QLatin1String(row.caption);
+    if (caption.endsWith(QLatin1Char(':'))) caption.chop(1);
+    return caption;
 }
 
 std::span<const TabPlacement> TabPlacements() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
 #include <span>
 
 // Where the editor's controls sit. Positions are in twips as the window was drawn; 15 twips
@@ -39,7 +40,13 @@ struct FieldPlacement {
     int labelTop;
     int labelWidth;
     int top;
+    // What a screen reader calls the field where its caption alone does not tell it apart;
+    // otherwise the caption without its colon.
+    const char* spokenName = nullptr;
 };
+
+// The name a screen reader gives the field of a row.
+QString SpokenName(const FieldPlacement& row);
 
 struct TickPlacement {
     const char* field;

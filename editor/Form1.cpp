@@ -13,7 +13,10 @@
 #include "shell/NumericText.h"
 #include "shell/Procedure.h"
 #include "shell/SettingsStore.h"
+#include "shell/ShortcutToolTip.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -21,13 +24,16 @@
 #include <QDesktopServices>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
@@ -51,10 +57,26 @@ QFont arial(double points) {
     return font;
 }
 
+// The editor is white whatever the desktop's theme: a light palette with dark text, taking
+// from the theme only its selection, link and tooltip colours, which come in pairs.
+QPalette editorPalette(const QPalette& theme) {
+    QPalette light(QColor(0xf0, 0xf0, 0xf0), Qt::white);
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        for (const auto role :
+             {QPalette::Highlight, QPalette::HighlightedText, QPalette::Link, QPalette::LinkVisited,
+              QPalette::ToolTipBase, QPalette::ToolTipText})
+            light.setColor(group, role, theme.color(group, role));
+    return light;
+}
+
+// A white surface comes with its dark text, so that a dark theme cannot put light text on it.
 void paintWhite(QWidget* widget) {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::Base, Qt::white);
+    const QPalette light = editorPalette(palette);
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        for (const auto role : {QPalette::Window, QPalette::Base, QPalette::WindowText,
+                                QPalette::Text, QPalette::ButtonText})
+            palette.setColor(group, role, light.color(group, role));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
@@ -96,13 +118,40 @@ private:
     QWidget* frame_ = nullptr;
 };
 
-// A date picker: Tab leaves it at once, the arrow keys move between its day, month and year.
+// A date picker: Tab leaves it at once, the arrow keys move between its day, month and year,
+// and Alt+Down or F4 opens its calendar, as the drop-down button does.
 class DatePicker : public QDateEdit {
 public:
     using QDateEdit::QDateEdit;
 
+    void showCalendar() {
+        // The calendar opens where the button is pressed; press it.
+        QStyleOptionComboBox option;
+        option.initFrom(this);
+        option.editable = true;
+        option.subControls = QStyle::SC_All;
+        const QPointF button =
+            style()
+                ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, this)
+                .center();
+        QMouseEvent press(QEvent::MouseButtonPress, button, mapToGlobal(button), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        mousePressEvent(&press);
+    }
+
 protected:
     bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool altArrow = event->modifiers() == Qt::AltModifier &&
+                              (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up);
+        const bool f4 = event->key() == Qt::Key_F4 && event->modifiers() == Qt::NoModifier;
+        if (calendarPopup() && (altArrow || f4)) {
+            showCalendar();
+            return;
+        }
+        QDateEdit::keyPressEvent(event);
+    }
 };
 
 QWidget* createMember(const CoverSheetField& field, int member, QWidget* parent) {
@@ -126,6 +175,7 @@ QWidget* createMember(const CoverSheetField& field, int member, QWidget* parent)
             date->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
             date->setDateRange(StoredDate::earliest(), StoredDate::latest());
             date->setCalendarPopup(true);
+            date->setToolTip(QStringLiteral("Alt+Down or F4 opens the calendar"));
             control = date;
             break;
         }
@@ -147,12 +197,19 @@ Form1::Form1(EditorEnvironment environment, QWidget* parent)
     buildWindow();
     buildFocusOrder();
     buildPointerRules();
+    createActions();
 
     connect(PushButton6_, &QPushButton::clicked, this, &Form1::PushButton6_Click);
     connect(PushButton2_, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3_, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(TabControl1_, &QTabWidget::currentChanged, this,
             [](int index) { SaveSetting(QStringLiteral("TabControl1"), QString::number(index)); });
+    // Focus on a field of the tab that went away moves to the first field of the new one.
+    connect(TabControl1_, &QTabWidget::currentChanged, this, [this] {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus && focus != TabControl1_->tabBar() && TabControl1_->isAncestorOf(focus))
+            focusFirstField();
+    });
 }
 
 Form1::~Form1() = default;
@@ -161,12 +218,14 @@ void Form1::buildWindow() {
     setFixedSize(editor::kWindowClient.toPixels().size());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    setPalette(editorPalette(QApplication::palette()));
     paintWhite(this);
     setFont(arial(9));
 
     const auto button = [this](const char* name, const char* caption, editor::Twips at) {
         auto* pushButton = new QPushButton(QLatin1String(caption), this);
         pushButton->setObjectName(QLatin1String(name));
+        pushButton->setAutoDefault(true);  // Enter presses the button that has the focus
         pushButton->setFont(arial(11.25));
         pushButton->setGeometry(at.toPixels());
         return pushButton;
@@ -204,6 +263,7 @@ void Form1::buildTab(int tab) {
     paintWhite(frame);
     page->setFrame(frame);
     TabControl1_->addTab(page, QLatin1String(style.caption));
+    page->setAccessibleName(QLatin1String(style.caption));
 
     for (const auto& row : plan.fields) {
         const CoverSheetField& field = Field(row.field);
@@ -218,6 +278,8 @@ void Form1::buildTab(int tab) {
         label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
 
         QWidget* control = createMember(field, member, frame);
+        label->setBuddy(control);
+        control->setAccessibleName(editor::SpokenName(row));
         const bool isDate = field.kind == FieldKind::Date;
         const bool isMessage = field.kind == FieldKind::MultiLineText;
         const int height = isDate      ? plan.dateHeight
@@ -248,18 +310,94 @@ void Form1::buildTab(int tab) {
 }
 
 void Form1::buildFocusOrder() {
-    // Each tab's fields in their rows' order, then its tick boxes; then the commands. Tab
-    // skips what is on hidden tabs.
-    std::vector<QWidget*> order;
+    // Each tab's fields in their rows' order, then its tick boxes; then the commands.
     for (const auto& plan : TabPlacements()) {
+        std::vector<QWidget*>& order = tabFocusOrder_[size_t(plan.tab)];
         for (const auto& row : plan.fields)
             order.push_back(group(row.field).member(Field(row.field).memberOnTab(plan.tab)));
         if (plan.tickRow)
             for (const auto& tick : plan.tickRow->ticks)
                 order.push_back(group(tick.field).member(Field(tick.field).memberOnTab(plan.tab)));
     }
-    order.insert(order.end(), {PushButton6_, TabControl1_->tabBar(), PushButton2_, PushButton3_});
-    for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    // The toolkit's own chain in the same order, for whatever walks it rather than asking
+    // the window (a page that hides its focus, accessibility tools).
+    std::vector<QWidget*> chain;
+    for (const auto& order : tabFocusOrder_) chain.insert(chain.end(), order.begin(), order.end());
+    chain.insert(chain.end(), commandFocusOrder().begin(), commandFocusOrder().end());
+    for (size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
+}
+
+std::array<QWidget*, 4> Form1::commandFocusOrder() const {
+    return {PushButton6_, TabControl1_->tabBar(), PushButton2_, PushButton3_};
+}
+
+std::vector<QWidget*> Form1::focusOrder() const {
+    std::vector<QWidget*> order = tabFocusOrder_.at(size_t(std::max(selectedTab(), 0)));
+    const auto commands = commandFocusOrder();
+    order.insert(order.end(), commands.begin(), commands.end());
+    return order;
+}
+
+bool Form1::focusNextPrevChild(bool next) {
+    // Tab and Shift+Tab walk the visible tab's fields and then the commands, round and round;
+    // nothing on a hidden tab takes the focus.
+    const std::vector<QWidget*> order = focusOrder();
+    const auto count = std::ptrdiff_t(order.size());
+    std::ptrdiff_t at = next ? -1 : count;
+    for (QWidget* focus = QApplication::focusWidget(); focus && focus != this;
+         focus = focus->parentWidget()) {
+        if (const auto found = std::ranges::find(order, focus); found != order.end()) {
+            at = found - order.begin();
+            break;
+        }
+    }
+    for (std::ptrdiff_t step = 1; step <= count; ++step) {
+        QWidget* candidate = order[size_t(((at + (next ? step : -step)) % count + count) % count)];
+        if (candidate->isVisibleTo(this) && candidate->isEnabled()) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Form1::focusFirstField() {
+    const std::vector<QWidget*> order = focusOrder();
+    const auto first =
+        std::ranges::find_if(order, [this](QWidget* widget) { return widget->isVisibleTo(this); });
+    if (first != order.end()) (*first)->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::createActions() {
+    // Commands the keyboard reaches from anywhere in the window.
+    const auto action = [this](const QString& text, QList<QKeySequence> keys, auto slot) {
+        auto* command = new QAction(text, this);
+        command->setShortcuts(keys);
+        command->setShortcutContext(Qt::WindowShortcut);
+        connect(command, &QAction::triggered, this, slot);
+        addAction(command);
+        return command;
+    };
+    const QAction* start =
+        action(PushButton6_->text(),
+               {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+               &Form1::PushButton6_Click);
+    PushButton6_->setToolTip(ShortcutToolTip(*start));
+
+    const auto stepTab = [this](int by) {
+        const int count = TabControl1_->count();
+        TabControl1_->setCurrentIndex((TabControl1_->currentIndex() + by + count) % count);
+    };
+    action(QStringLiteral("Next Style"),
+           {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
+           [stepTab] { stepTab(1); });
+    action(QStringLiteral("Previous Style"),
+           {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+            QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+           [stepTab] { stepTab(-1); });
+    TabControl1_->tabBar()->setToolTip(
+        QStringLiteral("Next style: Ctrl+Tab or Ctrl+PgDown; previous style: Ctrl+Shift+Tab or "
+                       "Ctrl+PgUp"));
 }
 
 void Form1::buildPointerRules() {
@@ -446,6 +584,13 @@ void Form1::showEditor() {
     show();
     raise();
     activateWindow();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    // The first time the window opens, the focus is on the selected tab's first field; later
+    // it comes back to wherever it was.
+    if (!focusWidget()) focusFirstField();
+    QWidget::showEvent(event);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

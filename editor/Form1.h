@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -70,13 +71,21 @@ public:
     void showEditor() override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;  // Form_Unload
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildWindow();
     void buildTab(int tab);
     void buildFocusOrder();
     void buildPointerRules();
+    void createActions();
+
+    // Where Tab goes: the selected tab's fields, then the commands.
+    std::vector<QWidget*> focusOrder() const;
+    std::array<QWidget*, 4> commandFocusOrder() const;
+    void focusFirstField();
 
     void ApplySkin();
     void MaybeVisitWebSite();
@@ -88,6 +97,7 @@ private:
     WindowPointer pointer_{*this};
     PointerRules pointerRules_{pointer_};
     std::vector<std::unique_ptr<FieldGroup>> groups_;
+    std::array<std::vector<QWidget*>, coversheet::kTabCount> tabFocusOrder_;
     std::unique_ptr<Form2> preview_;
     GenerationRun run_{*this};
 

@@ -79,8 +79,14 @@ void WriteNewFile(const QString& path, const QByteArray& bytes) {
 }
 
 void PaintButtonFace(QWidget* widget) {
+    // The button face comes with the text colour drawn on it, so that light and dark themes
+    // both keep their text readable.
+    const QPalette system = QApplication::palette();
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Window, system.color(group, QPalette::Button));
+        palette.setColor(group, QPalette::WindowText, system.color(group, QPalette::ButtonText));
+    }
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }

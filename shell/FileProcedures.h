@@ -30,7 +30,8 @@ void WriteNewFile(const QString& path, const QByteArray& bytes);
 // colour; every other control keeps its own.
 void SetButtonFaceColors(QWidget* window);
 
-// Fills the widget's background with the button-face colour.
+// Fills the widget's background with the button-face colour, and gives its text the colour
+// that goes with it.
 void PaintButtonFace(QWidget* widget);
 
 }  // namespace velmora

@@ -187,42 +187,6 @@ TEST_F(StartUpTest, SkinInTheProgramFolderIsLaidOverTheWindow) {
     }
 }
 
-TEST_F(StartUpTest, FocusMovesThroughEachTabInItsOwnOrder) {
-    Form1& editor = openEditor();
-    editor.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
-    const std::vector<std::vector<QString>> orders = {
-        {"txtFor_0", "txtFaxFor_0", "txtFrom_0", "txtSubj_0", "txtMsg_0", "txtFaxFrom_0"},
-        {"txtFor_1", "txtFaxFor_1", "txtFrom_1", "txtSubj_1", "txtMsg_1", "txtCC_0", "txtAddress",
-         "CheckUrgent_0", "CheckReview_0", "CheckComm_0", "CheckReply_0", "CheckRecycle_0"},
-        {"txtFor_2", "txtFaxFor_2", "txtFrom_2", "txtSubj_2", "txtMsg_2", "txtFaxFrom_1", "txtCC_1",
-         "txtPhoneFor_0", "txtOrgName", "txtLocation", "txtCity", "txtPhone_0", "txtWWW",
-         "CheckUrgent_1", "CheckReview_1", "CheckComm_1", "CheckReply_1", "CheckRecycle_1"},
-        {"txtFor_3", "txtFaxFor_3", "txtFrom_3", "txtSubj_3", "txtMsg_3", "txtFaxFrom_2",
-         "txtPhone_1", "txtPhoneFor_1"},
-    };
-    // The tab strip is part of the tab control.
-    const auto focusName = [] {
-        QWidget* focus = QApplication::focusWidget();
-        while (focus && focus->objectName().startsWith("qt_")) focus = focus->parentWidget();
-        return focus ? focus->objectName() : QString();
-    };
-    for (int tab = 0; tab < 4; ++tab) {
-        SCOPED_TRACE(tab);
-        editor.tabControl()->setCurrentIndex(tab);
-        control(QStringLiteral("dtpDate_%1").arg(tab))->setFocus(Qt::TabFocusReason);
-        std::vector<QString> visited;
-        for (size_t i = 0; i < orders[tab].size() + 4; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            visited.push_back(focusName());
-        }
-        std::vector<QString> expected = orders[tab];
-        expected.insert(expected.end(),
-                        {"PushButton6", "TabControl1", "PushButton2", "PushButton3"});
-        EXPECT_EQ(visited, expected);
-    }
-}
-
 TEST_F(StartUpTest, TextFieldSelectsItsWholeTextOnFocus) {
     Form1& editor = openEditor();
     editor.activateWindow();

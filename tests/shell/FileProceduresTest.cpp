@@ -93,6 +93,7 @@ TEST(SetButtonFaceColors, ColoursFramesLabelsAndTicksButNotFieldsOrButtons) {
     QPalette white = window.palette();
     white.setColor(QPalette::Window, Qt::white);
     white.setColor(QPalette::Base, Qt::white);
+    white.setColor(QPalette::WindowText, Qt::red);  // would be inherited
     window.setPalette(white);
     auto* frame = new QFrame(&window);
     auto* label = new QLabel(QStringLiteral("For"), frame);
@@ -103,9 +104,13 @@ TEST(SetButtonFaceColors, ColoursFramesLabelsAndTicksButNotFieldsOrButtons) {
     SetButtonFaceColors(&window);
 
     const QColor face = QApplication::palette().color(QPalette::Button);
+    const QColor faceText = QApplication::palette().color(QPalette::ButtonText);
     for (QWidget* w : {static_cast<QWidget*>(&window), static_cast<QWidget*>(frame),
-                       static_cast<QWidget*>(label), static_cast<QWidget*>(tick)})
+                       static_cast<QWidget*>(label), static_cast<QWidget*>(tick)}) {
         EXPECT_EQ(w->palette().color(QPalette::Window), face) << w->metaObject()->className();
+        // The face comes with its own text colour, readable on it in a dark theme too.
+        EXPECT_EQ(w->palette().color(QPalette::WindowText), faceText);
+    }
     EXPECT_EQ(field->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_FALSE(button->autoFillBackground());
 }
