@@ -26,7 +26,11 @@ public:
     virtual void documentsOpen(const QString& fileName, bool readOnly) = 0;
 
     // ActiveDocument.Bookmarks.Item(name).Range.Text = value. The bookmark's whole range
-    // takes the value, in the paragraph's own text formatting; the bookmark survives.
+    // takes the value, in the paragraph's own text formatting; the bookmark survives. What a
+    // document's text cannot hold is stood in for: a vertical tab is a line break, any other
+    // control character but tab, CR and LF a space, a non-character or a lone half of a
+    // surrogate pair U+FFFD. The bookmark is read back, and a mismatch is a WordError that
+    // names it.
     virtual void setBookmarkText(const QString& name, const QString& value) = 0;
 
     // ActiveDocument.Fields.Update

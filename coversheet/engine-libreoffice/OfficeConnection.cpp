@@ -243,13 +243,41 @@ void ResetCharacterFormatting(const Reference<css::text::XTextCursor>& cursor,
     }
 }
 
-// Line breaks as typed in the message box (CR LF) become paragraph breaks, as they do when
-// Word is given the same text; a lone LF counts as one as well. (The office splits
-// paragraphs at CR and would make an LF a line break within the paragraph.)
+// What the user typed, as the document's text can hold it. A line break typed as CR LF, CR or
+// LF ends the paragraph, as it does when Word is given the same text (the office splits
+// paragraphs at CR and would make an LF a line break within the paragraph). A vertical tab,
+// Word's own line break, is a line break within the paragraph. The tab stays; every other
+// control character (form feed, BEL, ESC, NUL, ... as pasted from other programs) is a space:
+// the office would drop the whole value, and in a Word file they mark fields and objects.
+// Non-characters, and halves of surrogate pairs without their other half, become U+FFFD; the
+// office cannot even take the latter.
 rtl::OUString OfficeText(const QString& value) {
-    QString text = value;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\r"))
-        .replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    QString text;
+    text.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        const bool pair =
+            c.isHighSurrogate() && i + 1 < value.size() && value[i + 1].isLowSurrogate();
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            text += QLatin1Char('\r');
+            if (c == QLatin1Char('\r') && i + 1 < value.size() && value[i + 1] == QLatin1Char('\n'))
+                ++i;
+        } else if (c == QLatin1Char('\v')) {
+            text += QLatin1Char('\n');
+        } else if (c == QLatin1Char('\t')) {
+            text += c;
+        } else if (c.unicode() < 0x20) {
+            text += QLatin1Char(' ');
+        } else if (pair && !QChar::isNonCharacter(QChar::surrogateToUcs4(c, value[i + 1]))) {
+            text += c;
+            text += value[++i];
+        } else if (pair || c.isSurrogate() || QChar::isNonCharacter(c.unicode())) {
+            text += QChar::ReplacementCharacter;
+            i += pair;
+        } else {
+            text += c;
+        }
+    }
     return ToOffice(text);
 }
 
@@ -420,23 +448,40 @@ void OfficeConnection::setBookmarkText(const QString& name, const QString& value
             throw WordError(QStringLiteral("The document has no bookmark named '%1'.").arg(name));
         }
         const rtl::OUString text = OfficeText(value);
+        // What the bookmark reads once written: paragraph and line breaks both read as LF.
+        const rtl::OUString expected = text.replace('\r', '\n');
         const Reference<css::text::XTextRange> anchor = bookmark->getAnchor();
-        const Reference<css::text::XTextCursor> written =
-            anchor->getText()->createTextCursorByRange(anchor);
-        written->setString(text);  // the cursor now spans the written text
-        const Reference<css::text::XTextRange> writtenRange(written.get());
+        const Reference<css::text::XText> body = anchor->getText();
+        // The written text starts just after the character before the bookmark, which the
+        // writing does not move. (The cursor that writes would span the text, but the office
+        // counts a surrogate pair as one character there and starts it too early.)
+        const Reference<css::text::XTextCursor> range =
+            body->createTextCursorByRange(anchor->getStart());
+        const bool atStart = !range->goLeft(1, false);
+        const Reference<css::text::XTextCursor> written = body->createTextCursorByRange(anchor);
+        written->setString(text);
+        if (atStart)
+            range->gotoStart(false);
+        else
+            range->goRight(1, false);
+        range->gotoRange(written->getEnd(), true);
         // An empty bookmark stays empty before its new text, and one that gets several
         // paragraphs ends after the first; such a bookmark is set again around all of it.
-        if (bookmark->getAnchor()->getString() != text.replace('\r', '\n')) {
+        if (bookmark->getAnchor()->getString() != expected) {
             Reference<css::lang::XComponent>(bookmark, UNO_QUERY_THROW)->dispose();
-            const Reference<css::text::XTextContent> renewed(
-                Reference<css::lang::XMultiServiceFactory>(document, UNO_QUERY_THROW)
-                    ->createInstance("com.sun.star.text.Bookmark"),
-                UNO_QUERY_THROW);
-            Reference<css::container::XNamed>(renewed, UNO_QUERY_THROW)->setName(ToOffice(name));
-            written->getText()->insertTextContent(writtenRange, renewed, true);
+            bookmark.set(Reference<css::lang::XMultiServiceFactory>(document, UNO_QUERY_THROW)
+                             ->createInstance("com.sun.star.text.Bookmark"),
+                         UNO_QUERY_THROW);
+            Reference<css::container::XNamed>(bookmark, UNO_QUERY_THROW)->setName(ToOffice(name));
+            body->insertTextContent(Reference<css::text::XTextRange>(range.get()), bookmark, true);
         }
-        ResetCharacterFormatting(written, characterProperties_);
+        // Read back: what the office did not take as written fails the step, naming the
+        // bookmark, rather than leaving the value out of the document unsaid.
+        if (bookmark->getAnchor()->getString() != expected)
+            throw WordError(
+                QStringLiteral("The bookmark '%1' does not hold the text written to it.")
+                    .arg(name));
+        ResetCharacterFormatting(range, characterProperties_);
     });
 }
 

@@ -1,0 +1,76 @@
+// Faults and bad input against the real office: what the user typed reaches the document,
+// whatever it holds.
+#include "EngineTestSupport.h"
+#include "TestSupport.h"
+#include "shell/SettingsStore.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+
+namespace velmora::test {
+namespace {
+
+QString Folder(const char* name) {
+    const QString folder = TestFolder() + QLatin1Char('/') + QLatin1String(name);
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QString Text(std::initializer_list<char16_t> characters) {
+    QString text;
+    for (const char16_t c : characters) text += QChar(c);
+    return text;
+}
+
+// Control characters pasted from other programs, and text that is not text at all, reach
+// the document as what its text can hold; the store keeps what was typed.
+TEST(OfficeFaults, ControlCharactersReachTheDocumentStoodInFor) {
+    struct Case {
+        const char* bookmark;
+        QString typed;
+        QString reads;  // as the office reads the bookmark back: line breaks as LF
+        QString shows;  // as a Word reader shows it
+    };
+    const Case cases[] = {
+        {"bkFor", Text({'a', 0x0C, 'b', 0x07, 'c'}), "a b c", "a b c"},
+        {"bkSubj", Text({'a', 0x0B, 'b', '\t', 'c'}), "a\nb\tc", "a\nb"},
+        {"bkMsg", Text({'a', 0x1B, 'b', 0x00, 'c', '\r', '\n', 'd', 0x01, 0x15}), "a b c\nd  ",
+         "a b c\nd"},
+        {"bkCC", Text({'a', 0xD800, 'b', 0xFFFF, 'c', 0xDC00}), "a\uFFFDb\uFFFDc\uFFFD",
+         "a\uFFFDb\uFFFDc"},
+        {"bkDate", Text({'a', 0x7F, 0x85, 0xD83D, 0xDE00}), Text({'a', 0x7F, 0x85, 0xD83D, 0xDE00}),
+         "a"},
+    };
+    const QString folder = Folder("control");
+    const QString document = folder + QStringLiteral("/sheet.doc");
+    office::OfficeConnection word(ProgramStartOptions());
+    word.documentsOpen(SampleTemplate(folder), true);
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.bookmark);
+        word.setBookmarkText(QLatin1String(each.bookmark), each.typed);
+        EXPECT_EQ(BookmarkText(word, QLatin1String(each.bookmark)), each.reads);
+    }
+    // A vertical tab is a line break within the paragraph, not a new one.
+    EXPECT_EQ(ParagraphsCovered(word, QStringLiteral("bkSubj")), 1);
+    word.fieldsUpdate();
+    word.saveAs(document);
+    word.close();
+
+    word.documentsOpen(document, false);
+    for (const Case& each : cases)
+        EXPECT_EQ(BookmarkText(word, QLatin1String(each.bookmark)), each.reads) << each.bookmark;
+    word.closeWithoutSaving();
+    const QString shown = RunProgram(QStringLiteral("antiword"),
+                                     {QStringLiteral("-m"), QStringLiteral("UTF-8.txt"), document});
+    for (const Case& each : cases) EXPECT_TRUE(shown.contains(each.shows)) << each.shows << shown;
+
+    for (const Case& each : cases) {
+        SaveSetting(QStringLiteral("txtMsg"), each.typed);
+        EXPECT_EQ(GetSetting(QStringLiteral("txtMsg")), each.typed) << each.bookmark;
+    }
+}
+
+}  // namespace
+}  // namespace velmora::test
