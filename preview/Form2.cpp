@@ -9,7 +9,10 @@
 #include "shell/Locations.h"
 #include "shell/MessageBox.h"
 #include "shell/Procedure.h"
+#include "shell/ShortcutToolTip.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -19,6 +22,9 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QWheelEvent>
+#include <cmath>
+#include <cstdlib>
 
 namespace velmora {
 namespace {
@@ -52,6 +58,7 @@ Form2::Form2(EditorLink& editor, QWidget* parent)
       pointer_(*this),
       viewport_(*this) {
     createControls();
+    createActions();
     Form_Load();
 }
 
@@ -70,16 +77,20 @@ void Form2::createControls() {
         bar->setSingleStep(1);
         bar->setPageStep(1);
         bar->setFocusPolicy(Qt::StrongFocus);
+        bar->installEventFilter(this);  // the wheel over a bar moves the page as over the page
         return bar;
     };
     hScroll1_ = scrollBar(Qt::Horizontal, "HScroll1", twips(120, 7545, 9330, 255));
     vScroll1_ = scrollBar(Qt::Vertical, "VScroll1", twips(9450, 120, 255, 7425));
+    hScroll1_->setAccessibleName(QStringLiteral("Page across"));
+    vScroll1_->setAccessibleName(QStringLiteral("Page up and down"));
 
     auto* viewport = new PictureBox(this);
     viewport->setObjectName(QStringLiteral("Picture2"));
     viewport->setGeometry(twips(120, 120, 9330, 7425));
     viewport->setSunkenBorder(true);
     picture2_ = viewport;
+    picture2_->installEventFilter(this);
     // The view moves inside the border and is clipped by it.
     auto* inside = new QWidget(picture2_);
     inside->setObjectName(QStringLiteral("Picture2Inside"));
@@ -89,6 +100,7 @@ void Form2::createControls() {
     picture1_->setObjectName(QStringLiteral("Picture1"));
     picture1_->setMouseTracking(true);
     picture1_->installEventFilter(this);
+    picture1_->setAccessibleName(QStringLiteral("Cover sheet page"));
 
     frame1_ = new QGroupBox(QStringLiteral("Zoom:"), this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
@@ -108,6 +120,7 @@ void Form2::createControls() {
         button->setGeometry(where);
         button->setFont(arialBold(11.25));
         button->setMouseTracking(true);
+        button->setAutoDefault(true);  // Enter presses the button that has the focus
         button->installEventFilter(this);
         connect(button, &QPushButton::clicked, this, click);
         return button;
@@ -136,6 +149,77 @@ void Form2::createControls() {
         viewport_.setVScrollValue(static_cast<std::int16_t>(value));
         mirrorViewport();
     });
+    mirrorViewport();
+}
+
+template <class Procedure>
+QAction* Form2::addCommand(const QString& text, QList<QKeySequence> keys, Procedure procedure) {
+    // A key named twice (a standard key that is also listed) would make the shortcut
+    // ambiguous, and then it would do nothing.
+    QList<QKeySequence> distinct;
+    for (const QKeySequence& sequence : keys)
+        if (!sequence.isEmpty() && !distinct.contains(sequence)) distinct << sequence;
+    auto* command = new QAction(text, this);
+    command->setShortcuts(distinct);
+    command->setShortcutContext(Qt::WindowShortcut);
+    connect(command, &QAction::triggered, this, procedure);
+    addAction(command);
+    return command;
+}
+
+void Form2::createActions() {
+    zoomInAction_ = addCommand(QStringLiteral("Zoom In"),
+                               {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                                QKeySequence(QKeySequence::ZoomIn)},
+                               &Form2::PushButton1_Click);
+    zoomOutAction_ =
+        addCommand(QStringLiteral("Zoom Out"),
+                   {QKeySequence(Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::Key_Minus),
+                    QKeySequence(QKeySequence::ZoomOut)},
+                   &Form2::PushButton2_Click);
+    backAction_ = addCommand(QStringLiteral("< Back"), {QKeySequence(Qt::ALT | Qt::Key_Left)},
+                             &Form2::PushButton8_Click);
+    closeAction_ =
+        addCommand(QStringLiteral("Close"), {QKeySequence(Qt::CTRL | Qt::Key_W)}, &Form2::close);
+    pushButton1_->setToolTip(ShortcutToolTip(*zoomInAction_));
+    pushButton2_->setToolTip(ShortcutToolTip(*zoomOutAction_));
+    pushButton8_->setToolTip(ShortcutToolTip(*backAction_));
+
+    // The keys that move the page, wherever the focus is in the window.
+    using Axis = ViewportNavigation::Axis;
+    const auto key = [this](QKeySequence keys, auto move) {
+        auto* scroll = new QAction(this);
+        scroll->setShortcut(keys);
+        scroll->setShortcutContext(Qt::WindowShortcut);
+        connect(scroll, &QAction::triggered, this, [this, move] {
+            move(navigation_);
+            mirrorViewport();
+        });
+        addAction(scroll);
+    };
+    key(QKeySequence(Qt::Key_Up), [](auto& to) { to.scrollLines(Axis::Vertical, -1); });
+    key(QKeySequence(Qt::Key_Down), [](auto& to) { to.scrollLines(Axis::Vertical, 1); });
+    key(QKeySequence(Qt::Key_Left), [](auto& to) { to.scrollLines(Axis::Horizontal, -1); });
+    key(QKeySequence(Qt::Key_Right), [](auto& to) { to.scrollLines(Axis::Horizontal, 1); });
+    key(QKeySequence(Qt::Key_PageUp), [](auto& to) { to.scrollPages(Axis::Vertical, -1); });
+    key(QKeySequence(Qt::Key_PageDown), [](auto& to) { to.scrollPages(Axis::Vertical, 1); });
+    key(QKeySequence(Qt::Key_Home), [](auto& to) { to.scrollToStart(Axis::Vertical); });
+    key(QKeySequence(Qt::Key_End), [](auto& to) { to.scrollToEnd(Axis::Vertical); });
+}
+
+void Form2::wheelEvent(QWheelEvent* event) {
+    turnWheel(*event);
+}
+
+void Form2::turnWheel(QWheelEvent& event) {
+    event.accept();
+    const Qt::KeyboardModifiers modifiers = event.modifiers();
+    const int zoomSteps =
+        navigation_.wheel(event.angleDelta(), modifiers & Qt::ControlModifier,
+                          modifiers & Qt::ShiftModifier, QApplication::wheelScrollLines());
+    // One zoom step per notch, through the zoom commands themselves.
+    for (int step = 0; step < std::abs(zoomSteps); ++step)
+        zoomSteps > 0 ? PushButton1_Click() : PushButton2_Click();
     mirrorViewport();
 }
 
@@ -193,6 +277,11 @@ void Form2::showEvent(QShowEvent* event) {
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
     const auto type = event->type();
+    if (type == QEvent::Wheel && (watched == hScroll1_ || watched == vScroll1_ ||
+                                  watched == picture1_ || watched == picture2_)) {
+        turnWheel(static_cast<QWheelEvent&>(*event));
+        return true;
+    }
     if (watched == picture1_ && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
                                  type == QEvent::MouseButtonRelease)) {
         pictureMouse(static_cast<const QMouseEvent&>(*event));
@@ -311,6 +400,8 @@ void Form2::mirrorViewport() {
                      TwipsToPixels(viewport_.holderSize().height()));
     mirrorBar(*hScroll1_, viewport_.hScroll());
     mirrorBar(*vScroll1_, viewport_.vScroll());
+    const QString zoom = QStringLiteral("Zoom %1 %").arg(std::lround(viewport_.zoom() * 100));
+    if (picture1_->accessibleDescription() != zoom) picture1_->setAccessibleDescription(zoom);
 }
 
 void Form2::prepareView() {

@@ -3,11 +3,15 @@
 #include "EditorLink.h"
 #include "SaveDialog.h"
 #include "ViewportModel.h"
+#include "ViewportNavigation.h"
 #include "shell/WindowPointer.h"
 
+#include <QKeySequence>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
+class QAction;
 class QGroupBox;
 class QPushButton;
 class QScrollBar;
@@ -43,9 +47,16 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void createControls();
+    // The window's commands, each one QAction that its button, its keys and any menu share.
+    void createActions();
+    // `procedure`: a member function or a callable, run by the action's trigger.
+    template <class Procedure>
+    QAction* addCommand(const QString& text, QList<QKeySequence> keys, Procedure procedure);
+    void turnWheel(QWheelEvent& event);
     void Form_Load();
     void Form_Activate();
     void Form_QueryUnload();
@@ -66,6 +77,7 @@ private:
     EditorLink& editor_;
     WindowPointer pointer_;
     ViewportModel viewport_;
+    ViewportNavigation navigation_{viewport_};
     SaveDialog saveDialog_ = RunSaveDialog;
     bool centred_ = false;
 
@@ -80,6 +92,11 @@ private:
     QPushButton* pushButton2_ = nullptr;
     QPushButton* pushButton6_ = nullptr;
     QPushButton* pushButton8_ = nullptr;
+
+    QAction* zoomInAction_ = nullptr;   // PushButton1
+    QAction* zoomOutAction_ = nullptr;  // PushButton2
+    QAction* backAction_ = nullptr;     // PushButton8
+    QAction* closeAction_ = nullptr;
 };
 
 }  // namespace velmora

@@ -2,18 +2,22 @@
 #include "PreviewTestPages.h"
 #include "TestSupport.h"
 #include "preview/Form2.h"
+#include "preview/PageImage.h"
 #include "preview/PictureBox.h"
 #include "shell/Failure.h"
 #include "shell/Locations.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <QAccessible>
+#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <csignal>
 
 namespace velmora {
@@ -263,6 +267,146 @@ TEST_F(PreviewWindow, ThePointerIsAHandOverTheButtonsAndAnArrowOverTheRest) {
     EXPECT_EQ(form.cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseMove(control<QGroupBox>("Frame1"), QPoint(630, 5));
     EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+}
+
+// Zoomed to 2.0, the page is 10196 × 13196 twips: 866 and 5771 twips more than the viewport,
+// so both bars take steps of ten twips, up to 87 across and 577 down.
+class PreviewKeysAndWheel : public PreviewWindow {
+protected:
+    void SetUp() override {
+        PreviewWindow::SetUp();
+        showPage(pagePicture);
+        for (int i = 0; i < 4; ++i) click("PushButton1");
+        ASSERT_EQ(form.viewport().vScroll().max, 577);
+        ASSERT_EQ(form.viewport().hScroll().max, 87);
+    }
+
+    // Where the page is, as the viewport has it and as the widgets show it; the view always
+    // sits where the bars' values put it.
+    struct Place {
+        float zoom;
+        int across, down;
+        bool operator==(const Place&) const = default;
+    };
+    Place place() {
+        const ViewportModel& viewport = form.viewport();
+        const TwipsRect& view = viewport.view();
+        EXPECT_EQ(view.left, -viewport.hStep() * viewport.hScroll().value);
+        EXPECT_EQ(view.top, -viewport.vStep() * viewport.vScroll().value);
+        EXPECT_EQ(control<QScrollBar>("HScroll1")->value(), viewport.hScroll().value);
+        EXPECT_EQ(control<QScrollBar>("VScroll1")->value(), viewport.vScroll().value);
+        EXPECT_EQ(control<PictureBox>("Picture1")->pos(),
+                  QPoint(TwipsToPixels(view.left), TwipsToPixels(view.top)));
+        return {viewport.zoom(), viewport.hScroll().value, viewport.vScroll().value};
+    }
+
+    // A turn of the wheel over a control. (A turn over a control that has no use for it,
+    // such as a button, reaches the window itself.)
+    void turnWheel(QWidget* over, QPoint angleDelta, Qt::KeyboardModifiers modifiers = {}) {
+        const QPointF at(over->rect().center());
+        QWheelEvent turn(at, over->mapToGlobal(at), QPoint(), angleDelta, Qt::NoButton, modifiers,
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &turn);
+        EXPECT_TRUE(turn.isAccepted());
+    }
+};
+
+TEST_F(PreviewKeysAndWheel, KeysScrollAndZoomWhereverTheFocusIs) {
+    struct Press {
+        const char* focus;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        Place after;
+    };
+    const Press presses[] = {
+        {"Picture2", Qt::Key_Down, {}, {2, 0, 30}},  // 300 twips
+        {"VScroll1", Qt::Key_Down, {}, {2, 0, 60}},  // not the bar's own step of one
+        {"PushButton6", Qt::Key_Up, {}, {2, 0, 30}},
+        {"HScroll1", Qt::Key_PageDown, {}, {2, 0, 577}},  // 7365 twips, as far as it goes
+        {"Picture2", Qt::Key_PageUp, {}, {2, 0, 0}},
+        {"Picture2", Qt::Key_End, {}, {2, 0, 577}},
+        {"Picture2", Qt::Key_Home, {}, {2, 0, 0}},
+        {"PushButton1", Qt::Key_Right, {}, {2, 30, 0}},
+        {"Picture2", Qt::Key_Right, {}, {2, 60, 0}},
+        {"Picture2", Qt::Key_Right, {}, {2, 87, 0}},
+        {"Picture2", Qt::Key_Left, {}, {2, 57, 0}},
+        // Every zoom step starts again at the top left corner.
+        {"Picture2", Qt::Key_Minus, {}, {1.75f, 0, 0}},
+        {"Picture2", Qt::Key_Minus, Qt::ControlModifier, {1.5f, 0, 0}},
+        {"VScroll1", Qt::Key_Plus, {}, {1.75f, 0, 0}},
+        {"Picture2", Qt::Key_Equal, Qt::ControlModifier, {2, 0, 0}},
+        {"Picture2", Qt::Key_Minus, Qt::KeypadModifier, {1.75f, 0, 0}},
+        {"PushButton1", Qt::Key_Return, {}, {2, 0, 0}},  // presses Zoom In
+        {"PushButton2", Qt::Key_Enter, Qt::KeypadModifier, {1.75f, 0, 0}},
+    };
+    for (const auto& [focus, key, modifiers, after] : presses) {
+        SCOPED_TRACE(QStringLiteral("%1 on %2").arg(key, 0, 16).arg(focus).toStdString());
+        control<QWidget>(focus)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &form,
+                        Qt::Key(key), modifiers);
+        EXPECT_EQ(place(), after);
+    }
+    EXPECT_TRUE(messages.all().empty());
+
+    control<QWidget>("PushButton6")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(&form, Qt::Key_Left, Qt::AltModifier);  // "< Back"
+    EXPECT_EQ(editor.shown, 1);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(QFile::exists(form.mWordFile));
+
+    WriteBytes(form.mWordFile, document);
+    showPage(pagePicture);
+    QTest::keyClick(&form, Qt::Key_W, Qt::ControlModifier);  // closes, as the close box does
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(QFile::exists(form.mWordFile));
+}
+
+TEST_F(PreviewKeysAndWheel, TheWheelScrollsShiftedSidewaysAndWithCtrlZoomsOneStepANotch) {
+    auto* page = control<QWidget>("Picture1");
+    struct Turn {
+        const char* over;
+        QPoint delta;
+        Qt::KeyboardModifiers modifiers;
+        Place after;
+    };
+    const Turn turns[] = {
+        {"Picture1", {0, -120}, {}, {2, 0, 90}},   // three lines down
+        {"Picture1", {0, -60}, {}, {2, 0, 90}},    // half a notch: nothing yet
+        {"Picture1", {0, -60}, {}, {2, 0, 180}},   // and the other half
+        {"VScroll1", {0, -120}, {}, {2, 0, 270}},  // over a bar, as over the page
+        {"Picture1", {0, 120}, {}, {2, 0, 180}},
+        {"Picture1", {0, -120}, Qt::ShiftModifier, {2, 87, 180}},
+        {"HScroll1", {0, 120}, Qt::ShiftModifier, {2, 0, 180}},
+        {"Picture1", {-120, 0}, {}, {2, 87, 180}},  // a sideways wheel
+        {"Picture1", {0, -120}, Qt::ControlModifier, {1.75f, 0, 0}},
+        {"Form2", {0, 120}, Qt::ControlModifier, {2, 0, 0}},
+        {"Picture1", {0, -240}, Qt::ControlModifier, {1.5f, 0, 0}},
+    };
+    for (const auto& [over, delta, modifiers, after] : turns) {
+        SCOPED_TRACE(
+            QStringLiteral("%1,%2 over %3").arg(delta.x()).arg(delta.y()).arg(over).toStdString());
+        turnWheel(over == QLatin1String("Form2") ? &form : control<QWidget>(over), delta,
+                  modifiers);
+        EXPECT_EQ(place(), after);
+    }
+    for (int i = 0; i < 2; ++i) click("PushButton2");  // 1.0: the page fits, the bars are off
+    turnWheel(page, {0, -120});
+    turnWheel(page, {0, -120}, Qt::ShiftModifier);
+    EXPECT_EQ(place(), (Place{1, 0, 0}));
+    EXPECT_TRUE(messages.all().empty());
+}
+
+TEST_F(PreviewKeysAndWheel, ScreenReadersHearThePageAndItsZoomAndTooltipsNameTheKeys) {
+    QAccessibleInterface* page =
+        QAccessible::queryAccessibleInterface(control<QWidget>("Picture1"));
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->text(QAccessible::Name), QStringLiteral("Cover sheet page"));
+    EXPECT_EQ(page->text(QAccessible::Description), QStringLiteral("Zoom 200 %"));
+    click("PushButton2");
+    EXPECT_EQ(page->text(QAccessible::Description), QStringLiteral("Zoom 175 %"));
+    EXPECT_TRUE(control<QWidget>("PushButton1")->toolTip().startsWith("Zoom In (+, Ctrl+="));
+    EXPECT_TRUE(control<QWidget>("PushButton2")->toolTip().startsWith("Zoom Out (-, Ctrl+-"));
+    EXPECT_EQ(control<QWidget>("PushButton8")->toolTip(), QStringLiteral("< Back (Alt+Left)"));
 }
 
 // Not a check: with VELMORA_PREVIEW_SHOTS naming a folder, grabs the window at zoom 1 and

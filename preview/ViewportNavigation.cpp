@@ -1,0 +1,71 @@
+#include "ViewportNavigation.h"
+
+#include "ViewportModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace velmora {
+
+void ViewportNavigation::scrollLines(Axis axis, int lines) {
+    scrollBy(axis, float(lines) * kLineTwips);
+}
+
+void ViewportNavigation::scrollPages(Axis axis, int pages) {
+    const float page = axis == Axis::Horizontal ? ViewportModel::kViewportInnerWidth
+                                                : ViewportModel::kViewportInnerHeight;
+    scrollBy(axis, float(pages) * page);
+}
+
+void ViewportNavigation::scrollToStart(Axis axis) {
+    setValue(axis, 0);
+}
+
+void ViewportNavigation::scrollToEnd(Axis axis) {
+    const ScrollBarState& bar =
+        axis == Axis::Horizontal ? viewport_.hScroll() : viewport_.vScroll();
+    setValue(axis, bar.max);
+}
+
+void ViewportNavigation::scrollBy(Axis axis, float twips) {
+    const bool horizontal = axis == Axis::Horizontal;
+    const std::int16_t step = horizontal ? viewport_.hStep() : viewport_.vStep();
+    if (step == 0) return;
+    const ScrollBarState& bar = horizontal ? viewport_.hScroll() : viewport_.vScroll();
+    setValue(axis, bar.value + int(std::lround(twips / float(step))));
+}
+
+void ViewportNavigation::setValue(Axis axis, int value) {
+    const bool horizontal = axis == Axis::Horizontal;
+    const ScrollBarState& bar = horizontal ? viewport_.hScroll() : viewport_.vScroll();
+    if (!bar.enabled) return;
+    const auto clamped = static_cast<std::int16_t>(std::clamp<int>(value, 0, bar.max));
+    if (horizontal)
+        viewport_.setHScrollValue(clamped);
+    else
+        viewport_.setVScrollValue(clamped);
+}
+
+int ViewportNavigation::takeNotches(int& pending, int delta) {
+    pending += delta;
+    const int notches = pending / kNotch;  // toward zero, so the remainder keeps its sign
+    pending -= notches * kNotch;
+    return notches;
+}
+
+int ViewportNavigation::wheel(QPoint angleDelta, bool control, bool shift, int linesPerNotch) {
+    if (control) return takeNotches(pendingZoom_, angleDelta.y() ? angleDelta.y() : angleDelta.x());
+    // Turning the wheel away from the user shows what lies above (or to the left).
+    if (shift) {
+        const int delta = angleDelta.y() ? angleDelta.y() : angleDelta.x();
+        scrollLines(Axis::Horizontal, -takeNotches(pendingX_, delta) * linesPerNotch);
+        return 0;
+    }
+    if (angleDelta.x())
+        scrollLines(Axis::Horizontal, -takeNotches(pendingX_, angleDelta.x()) * linesPerNotch);
+    if (angleDelta.y())
+        scrollLines(Axis::Vertical, -takeNotches(pendingY_, angleDelta.y()) * linesPerNotch);
+    return 0;
+}
+
+}  // namespace velmora
