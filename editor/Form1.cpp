@@ -124,6 +124,21 @@ class DatePicker : public QDateEdit {
 public:
     using QDateEdit::QDateEdit;
 
+protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool altArrow = event->modifiers() == Qt::AltModifier &&
+                              (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up);
+        const bool f4 = event->key() == Qt::Key_F4 && event->modifiers() == Qt::NoModifier;
+        if (calendarPopup() && (altArrow || f4)) {
+            showCalendar();
+            return;
+        }
+        QDateEdit::keyPressEvent(event);
+    }
+
+private:
     void showCalendar() {
         // The calendar opens where the button is pressed; press it.
         QStyleOptionComboBox option;
@@ -137,20 +152,6 @@ public:
         QMouseEvent press(QEvent::MouseButtonPress, button, mapToGlobal(button), Qt::LeftButton,
                           Qt::LeftButton, Qt::NoModifier);
         mousePressEvent(&press);
-    }
-
-protected:
-    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
-
-    void keyPressEvent(QKeyEvent* event) override {
-        const bool altArrow = event->modifiers() == Qt::AltModifier &&
-                              (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up);
-        const bool f4 = event->key() == Qt::Key_F4 && event->modifiers() == Qt::NoModifier;
-        if (calendarPopup() && (altArrow || f4)) {
-            showCalendar();
-            return;
-        }
-        QDateEdit::keyPressEvent(event);
     }
 };
 
