@@ -349,6 +349,8 @@ TEST_F(PreviewKeysAndWheel, KeysScrollAndZoomWhereverTheFocusIs) {
     EXPECT_TRUE(messages.all().empty());
 
     control<QWidget>("PushButton6")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // the save dialog, cancelled
+    EXPECT_EQ(dialogRequests.size(), 1u);
     QTest::keyClick(&form, Qt::Key_Left, Qt::AltModifier);  // "< Back"
     EXPECT_EQ(editor.shown, 1);
     EXPECT_FALSE(form.isVisible());
