@@ -54,11 +54,11 @@ int ViewportNavigation::takeNotches(int& pending, int delta) {
 }
 
 int ViewportNavigation::wheel(QPoint angleDelta, bool control, bool shift, int linesPerNotch) {
-    if (control) return takeNotches(pendingZoom_, angleDelta.y() ? angleDelta.y() : angleDelta.x());
+    const int turn = angleDelta.y() ? angleDelta.y() : angleDelta.x();
+    if (control) return takeNotches(pendingZoom_, turn);
     // Turning the wheel away from the user shows what lies above (or to the left).
     if (shift) {
-        const int delta = angleDelta.y() ? angleDelta.y() : angleDelta.x();
-        scrollLines(Axis::Horizontal, -takeNotches(pendingX_, delta) * linesPerNotch);
+        scrollLines(Axis::Horizontal, -takeNotches(pendingX_, turn) * linesPerNotch);
         return 0;
     }
     if (angleDelta.x())
