@@ -1,17 +1,32 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Velmora needs to build, run and test, when any is missing.
+# Installs the Debian packages Velmora needs, when any is missing:
+#   tools/install-deps.sh           what building and running the program need
+#   tools/install-deps.sh --tests   that, and what the tests and benchmarks need
 # Runs apt-get directly as root and through sudo otherwise; does nothing when all are present.
 set -euo pipefail
 
+# Building and running.
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev libgtest-dev libgmock-dev
+  qt6-base-dev libgl-dev
   libreoffice-dev libpoppler-qt6-dev
-  xvfb xauth xdotool
   fonts-liberation fonts-wine
+)
+
+# The tests and benchmarks.
+test_packages=(
+  libgtest-dev libgmock-dev
+  xvfb xauth xdotool
   antiword catdoc python3-olefile
   librsvg2-bin faketime poppler-utils
+  dpkg-dev lintian appstream desktop-file-utils man-db
 )
+
+case "${1:-}" in
+  "") ;;
+  --tests) packages+=("${test_packages[@]}") ;;
+  *) echo "usage: $0 [--tests]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
