@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -138,6 +139,27 @@ protected:
         QDateEdit::keyPressEvent(event);
     }
 
+    void mousePressEvent(QMouseEvent* event) override {
+        const QDate before = date();
+        QDateEdit::mousePressEvent(event);
+        if (QCalendarWidget* calendar = calendarWidget(); calendar && calendar->isVisible()) {
+            dateBeforeCalendar_ = before;
+            calendar->window()->installEventFilter(this);
+        }
+    }
+
+    // The calendar shows each day the arrow keys reach in the picker at once; Escape closes
+    // it and puts back the date it opened with.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel)) {
+            static_cast<QWidget*>(watched)->close();
+            setDate(dateBeforeCalendar_);
+            return true;
+        }
+        return QDateEdit::eventFilter(watched, event);
+    }
+
 private:
     void showCalendar() {
         // The calendar opens where the button is pressed; press it.
@@ -153,6 +175,8 @@ private:
                           Qt::LeftButton, Qt::NoModifier);
         mousePressEvent(&press);
     }
+
+    QDate dateBeforeCalendar_;
 };
 
 QWidget* createMember(const CoverSheetField& field, int member, QWidget* parent) {

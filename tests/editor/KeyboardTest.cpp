@@ -192,11 +192,18 @@ TEST_F(EditorKeyboardTest, AltDownAndF4OpenTheCalendarWhoseDayReachesEveryPicker
             EXPECT_EQ(control<QDateEdit>(QStringLiteral("dtpDate_%1").arg(member))->date(), chosen);
         EXPECT_EQ(GetSetting("dtpDate"), chosen.toString(Qt::ISODate));
     }
+    // Escape closes it and puts the date back, however far the arrows went.
     press(Qt::Key_F4);
+    press(Qt::Key_Left);
+    press(Qt::Key_Up);
+    EXPECT_EQ(control<QDateEdit>("dtpDate_3")->date(), QDate(2026, 12, 6));
     press(Qt::Key_Escape);
     EXPECT_FALSE(picker->calendarWidget()->isVisible());
     EXPECT_EQ(focusName(), QStringLiteral("dtpDate_0"));
-    EXPECT_EQ(picker->date(), QDate(2026, 12, 14));
+    for (int member = 0; member < 4; ++member)
+        EXPECT_EQ(control<QDateEdit>(QStringLiteral("dtpDate_%1").arg(member))->date(),
+                  QDate(2026, 12, 14));
+    EXPECT_EQ(GetSetting("dtpDate"), QStringLiteral("2026-12-14"));
 }
 
 TEST_F(EditorKeyboardTest, ScreenReadersHearEveryControlByItsCaption) {
