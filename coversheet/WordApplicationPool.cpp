@@ -53,6 +53,8 @@ public:
     }
     void fieldsUpdate() override { use().fieldsUpdate(); }
     void saveAs(const QString& fileName) override { use().saveAs(fileName); }
+    void exportAsPdf(const QString& fileName) override { use().exportAsPdf(fileName); }
+    void saveAsDocx(const QString& fileName) override { use().saveAsDocx(fileName); }
     void setDisplayAlerts(bool value) override { use().setDisplayAlerts(value); }
     void close() override { use().close(); }
     void closeWithoutSaving() override { use().closeWithoutSaving(); }

@@ -39,6 +39,19 @@ public:
     // Document.SaveAs(fileName): a Word 97-2003 document.
     virtual void saveAs(const QString& fileName) = 0;
 
+    // ActiveDocument.ExportAsFixedFormat(fileName, wdExportFormatPDF): every page of the
+    // document as the office lays it out, its fonts embedded and its text selectable.
+    virtual void exportAsPdf(const QString& fileName) {
+        throw WordError(QStringLiteral("This office cannot export '%1' as PDF.").arg(fileName));
+    }
+
+    // ActiveDocument.SaveAs2(fileName, FileFormat:=wdFormatXMLDocument): a copy of the
+    // document in the Word 2007-365 format; the active document stays the one opened.
+    virtual void saveAsDocx(const QString& fileName) {
+        throw WordError(QStringLiteral("This office cannot save '%1' in the Word 2007-365 format.")
+                            .arg(fileName));
+    }
+
     // Application.DisplayAlerts = value
     virtual void setDisplayAlerts(bool value) = 0;
 

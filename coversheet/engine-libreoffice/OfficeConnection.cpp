@@ -538,6 +538,34 @@ void OfficeConnection::exportFirstPage(const QString& pdfFile) {
     });
 }
 
+// A copy of the active document in another format; the document stays as it was opened.
+void OfficeConnection::storeCopy(const QString& what, const QString& fileName, const char* filter,
+                                 const css::uno::Sequence<css::beans::PropertyValue>& filterData) {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    guarded(what, [&] {
+        std::vector<css::beans::PropertyValue> arguments = {
+            Property("FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))),
+            Property("Overwrite", css::uno::Any(true))};
+        if (filterData.hasElements())
+            arguments.push_back(Property("FilterData", css::uno::Any(filterData)));
+        Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
+            ->storeToURL(FileUrl(fileName), Properties(arguments));
+    });
+}
+
+void OfficeConnection::exportAsPdf(const QString& fileName) {
+    // Every font embedded, the standard PDF ones as well, so that the file looks the same
+    // wherever it is opened or printed.
+    storeCopy(QStringLiteral("export the document as PDF to '%1'").arg(fileName), fileName,
+              "writer_pdf_Export",
+              Properties({Property("EmbedStandardFonts", css::uno::Any(true))}));
+}
+
+void OfficeConnection::saveAsDocx(const QString& fileName) {
+    storeCopy(QStringLiteral("save the document as '%1'").arg(fileName), fileName,
+              "MS Word 2007 XML");
+}
+
 void OfficeConnection::copyAsPicture() {
     requireDocument();
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))

@@ -6,6 +6,7 @@
 #include "Watchdog.h"
 #include "coversheet/WordConnection.h"
 
+#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/XBridge.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
@@ -39,6 +40,8 @@ public:
     void setBookmarkText(const QString& name, const QString& value) override;
     void fieldsUpdate() override;
     void saveAs(const QString& fileName) override;
+    void exportAsPdf(const QString& fileName) override;
+    void saveAsDocx(const QString& fileName) override;
     void setDisplayAlerts(bool value) override;
     void close() override;
     void closeWithoutSaving() override;
@@ -66,6 +69,8 @@ private:
     WordError failure(const QString& what, const css::uno::Exception& error, bool disposed);
     css::uno::Reference<css::lang::XComponent> requireDocument() const;
     void exportFirstPage(const QString& pdfFile);
+    void storeCopy(const QString& what, const QString& fileName, const char* filter,
+                   const css::uno::Sequence<css::beans::PropertyValue>& filterData = {});
     void shutDown() noexcept;
 
     std::chrono::milliseconds callBound_;

@@ -42,6 +42,14 @@ public:
         if (!file.open(QIODevice::WriteOnly)) throw WordError(QStringLiteral("cannot save"));
         file.write("document");
     }
+    void exportAsPdf(const QString& fileName) override {
+        record(QStringLiteral("exportAsPdf %1").arg(fileName));
+        write(fileName, "%PDF-1.6 fake");
+    }
+    void saveAsDocx(const QString& fileName) override {
+        record(QStringLiteral("saveAsDocx %1").arg(fileName));
+        write(fileName, "PK fake docx");
+    }
     void setDisplayAlerts(bool value) override {
         record(QStringLiteral("displayAlerts %1").arg(value ? "true" : "false"));
     }
@@ -56,6 +64,11 @@ public:
     void quit() override { record(QStringLiteral("quit")); }
 
 private:
+    static void write(const QString& fileName, const QByteArray& bytes) {
+        QFile file(fileName);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            throw WordError(QStringLiteral("cannot write ") + fileName);
+    }
     void record(const QString& call) {
         log_.calls << call;
         if (log_.onCall) log_.onCall(call);

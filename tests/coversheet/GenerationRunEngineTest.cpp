@@ -3,7 +3,9 @@
 #include "FakeHost.h"
 #include "TestSupport.h"
 #include "coversheet/DateWording.h"
+#include "coversheet/DocumentExport.h"
 #include "coversheet/GenerationRun.h"
+#include "coversheet/WordConnection.h"
 #include "shell/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -16,11 +18,16 @@ namespace {
 
 using namespace coversheet;
 
-QString antiword(const QString& document) {
+QString output(const QString& program, const QStringList& arguments) {
     QProcess reader;
-    reader.start(QStringLiteral("antiword"), {QStringLiteral("-w"), QStringLiteral("0"), document});
+    reader.start(program, arguments);
     reader.waitForFinished(30000);
     return QString::fromUtf8(reader.readAllStandardOutput());
+}
+
+QString antiword(const QString& document) {
+    return output(QStringLiteral("antiword"),
+                  {QStringLiteral("-w"), QStringLiteral("0"), document});
 }
 
 // The sample data plus a value for every other field.
@@ -108,13 +115,44 @@ TEST_P(GenerationRunEngine, FillsTheStyleAndLeavesOnlyTheDocument) {
     EXPECT_TRUE(host.events.contains("wordFile " + document));
     EXPECT_TRUE(host.events.contains("picture 1360x1760"));
 
+    // In reading order; a page's text read back from a PDF comes in the order of its
+    // columns, so there only that every value is there.
+    const auto expectValuesInOrder = [&](const QString& text, bool inOrder = true) {
+        qsizetype at = 0;
+        for (const QString& value : ExpectedInOrder(tab)) {
+            const qsizetype found = text.indexOf(value, at);
+            ASSERT_GE(found, 0) << value << " missing or out of order in\n" << text;
+            if (inOrder) at = found + value.size();
+        }
+    };
     const QString text = antiword(document);
-    qsizetype at = 0;
-    for (const QString& value : ExpectedInOrder(tab)) {
-        const qsizetype found = text.indexOf(value, at);
-        ASSERT_GE(found, 0) << value << " missing or out of order in\n" << text;
-        at = found + value.size();
+    expectValuesInOrder(text);
+
+    // Saved as PDF: the same values as selectable text, every font embedded, one page.
+    const QString pdf = TempPath(QStringLiteral("sheet.pdf"));
+    ExportDocument(document, pdf, DocumentFormat::Pdf);
+    expectValuesInOrder(output("pdftotext", {pdf, "-"}).simplified(), false);
+    const QStringList fonts = output("pdffonts", {pdf}).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GT(fonts.size(), 2) << "a heading of two lines, then the fonts";
+    for (const QString& font : fonts.mid(2))
+        EXPECT_TRUE(font.contains(QRegularExpression(" yes +(yes|no) +(yes|no) +\\d+ +\\d+$")))
+            << font;
+    EXPECT_TRUE(output("pdfinfo", {pdf}).contains(QRegularExpression("\nPages: +1\n")));
+
+    // Saved as DOCX and opened again by the office: the same values.
+    const QString docx = TempPath(QStringLiteral("sheet.docx"));
+    ExportDocument(document, docx, DocumentFormat::Docx);
+    const QString reopened = TempPath(QStringLiteral("reopened.doc"));
+    {
+        const std::unique_ptr<WordConnection> word = CreateWordApplication();
+        word->documentsOpen(docx, true);
+        word->saveAs(reopened);
+        word->closeWithoutSaving();
+        word->quit();
     }
+    expectValuesInOrder(antiword(reopened));
+    for (const QString& file : {pdf, docx, reopened}) QFile::remove(file);
+
     if (tab == Contemporary || tab == Professional) {
         // Ticked remarks read "V"; the others keep their square.
         EXPECT_TRUE(text.contains(QRegularExpression("V Urgent")));

@@ -226,3 +226,70 @@ TEST_F(OfficeDocumentTest, CopyAsPicturePutsTheFirstPageOnTheClipboard) {
 
 }  // namespace
 }  // namespace velmora::test
+
+namespace velmora::test {
+namespace {
+
+// A note long enough for a second page and a third.
+QString LongNote() {
+    QStringList lines;
+    for (int i = 1; i <= 120; ++i) lines << QStringLiteral("Line %1 of the long note.").arg(i);
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+TEST_F(OfficeDocumentTest, PdfExportHasEveryPageEmbeddedFontsAndSelectableText) {
+    const QString document = folder_ + QStringLiteral("/sheet.doc");
+    word_->documentsOpen(SampleTemplate(folder_), true);
+    word_->setBookmarkText(QStringLiteral("bkFor"), kName);
+    word_->setBookmarkText(QStringLiteral("bkMsg"), LongNote());
+    word_->fieldsUpdate();
+    word_->saveAs(document);
+    word_->close();
+
+    word_->documentsOpen(document, true);
+    const QString pdf = folder_ + QStringLiteral("/sheet.pdf");
+    word_->exportAsPdf(pdf);
+    word_->closeWithoutSaving();
+
+    // As many pages as the document's own page-count field says, the last line on the last.
+    const QString text = RunProgram(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    const QRegularExpressionMatch pages = QRegularExpression("Pages: (\\d+)").match(text);
+    ASSERT_TRUE(pages.hasMatch()) << text.toStdString();
+    EXPECT_GE(pages.captured(1).toInt(), 2);
+    EXPECT_TRUE(RunProgram(QStringLiteral("pdfinfo"), {pdf})
+                    .contains(QRegularExpression("\\nPages: +" + pages.captured(1) + "\\n")));
+    const QString last = RunProgram(QStringLiteral("pdftotext"),
+                                    {QStringLiteral("-f"), pages.captured(1), pdf, "-"});
+    EXPECT_TRUE(last.contains(QStringLiteral("Line 120 of the long note."))) << last.toStdString();
+    EXPECT_TRUE(text.contains(kName));
+
+    // Every font embedded; the list has a heading of two lines.
+    const QStringList fonts =
+        RunProgram(QStringLiteral("pdffonts"), {pdf}).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GT(fonts.size(), 2);
+    for (const QString& font : fonts.mid(2))
+        EXPECT_TRUE(font.contains(QRegularExpression(" yes +(yes|no) +(yes|no) +\\d+ +\\d+$")))
+            << font.toStdString();
+
+    // The document is still the one opened, unchanged.
+    word_->documentsOpen(document, false);
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkFor")), kName);
+}
+
+TEST_F(OfficeDocumentTest, DocxCopyReopensWithItsValues) {
+    const QString document = folder_ + QStringLiteral("/sheet.doc");
+    fillAndSave(SampleTemplate(folder_), document);
+    const QString docx = folder_ + QStringLiteral("/sheet.docx");
+    word_->documentsOpen(document, true);
+    word_->saveAsDocx(docx);
+    word_->closeWithoutSaving();
+    EXPECT_TRUE(ReadFile(docx).startsWith("PK")) << "a zip package";
+
+    word_->documentsOpen(docx, false);
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkFor")), kName);
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkSubj")), kSubject);
+    EXPECT_EQ(BookmarkText(*word_, QStringLiteral("bkUrgent")), QStringLiteral("V"));
+}
+
+}  // namespace
+}  // namespace velmora::test

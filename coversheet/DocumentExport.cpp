@@ -1,0 +1,77 @@
+#include "DocumentExport.h"
+
+#include "WordConnection.h"
+#include "shell/ReplaceFile.h"
+
+#include <QFileInfo>
+#include <memory>
+
+namespace velmora {
+namespace {
+
+// The office's part of an export: the document opened read-only, closed and the instance
+// ended however the export went.
+class OpenDocument {
+public:
+    explicit OpenDocument(const QString& source) : word_(CreateWordApplication()) {
+        word_->documentsOpen(source, true);
+        open_ = true;
+    }
+    ~OpenDocument() {
+        // The file is written or given up by now; a failure to close changes neither.
+        try {
+            if (open_) word_->closeWithoutSaving();
+        } catch (...) {
+        }
+        try {
+            word_->quit();
+        } catch (...) {
+        }
+    }
+    OpenDocument(const OpenDocument&) = delete;
+    OpenDocument& operator=(const OpenDocument&) = delete;
+
+    WordConnection& word() { return *word_; }
+
+private:
+    std::unique_ptr<WordConnection> word_;
+    bool open_ = false;
+};
+
+}  // namespace
+
+QString SaveFormatFilter() {
+    return QStringLiteral(
+        "Word Files (*.doc)|*.doc|PDF Files (*.pdf)|*.pdf|Word 2007-365 Files (*.docx)|*.docx");
+}
+
+DocumentFormat FormatForName(const QString& name, DocumentFormat selectedFilter) {
+    const QString extension = QFileInfo(name).suffix().toLower();
+    if (extension == QLatin1String("doc")) return DocumentFormat::Word97;
+    if (extension == QLatin1String("pdf")) return DocumentFormat::Pdf;
+    if (extension == QLatin1String("docx")) return DocumentFormat::Docx;
+    return selectedFilter;
+}
+
+void ExportDocument(const QString& source, const QString& target, DocumentFormat format) {
+    // An empty document would open as a blank page and be exported as one.
+    const QFileInfo document(source);
+    if (!document.isFile() || !document.isReadable() || document.size() == 0)
+        throw Failure(QStringLiteral("The document '%1' is missing or empty.").arg(source));
+    OpenDocument opened(source);
+    ReplaceFile(target, [&](const QString& newFile) {
+        try {
+            if (format == DocumentFormat::Pdf)
+                opened.word().exportAsPdf(newFile);
+            else if (format == DocumentFormat::Docx)
+                opened.word().saveAsDocx(newFile);
+            else
+                throw Failure(QStringLiteral("A Word 97-2003 document is copied, not exported."));
+        } catch (const WordError& error) {
+            // The user knows the file by the name they chose.
+            throw WordError(QString::fromStdString(error.what()).replace(newFile, target));
+        }
+    });
+}
+
+}  // namespace velmora

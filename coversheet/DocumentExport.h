@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace velmora {
+
+// The formats the finished document is saved in: the generated Word 97-2003 file itself,
+// a PDF of its pages, and the Word 2007-365 format.
+enum class DocumentFormat { Word97, Pdf, Docx };
+
+// The save dialog's filter, in the paired form "description|pattern|...", one pair per
+// format in the order of DocumentFormat; the first is the default.
+QString SaveFormatFilter();
+
+// The format the save writes for a chosen name: the one its extension names (".doc",
+// ".pdf", ".docx", in any letter case), otherwise `selectedFilter`'s.
+DocumentFormat FormatForName(const QString& name, DocumentFormat selectedFilter);
+
+// Writes the generated document `source` to `target` as PDF or in the Word 2007-365 format,
+// through an office instance of its own (one started ahead of need, where there is one):
+// the office writes a new file beside the target, which replaces the target only once it is
+// complete. Throws Failure, with the office's description when the office failed.
+void ExportDocument(const QString& source, const QString& target, DocumentFormat format);
+
+}  // namespace velmora
