@@ -10,21 +10,30 @@
 #include "shell/MessageBox.h"
 #include "shell/Procedure.h"
 #include "shell/ShortcutToolTip.h"
+#include "shell/TempFolder.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QImageReader>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QWheelEvent>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
+#include <utility>
 
 namespace velmora {
 namespace {
@@ -40,6 +49,37 @@ QFont arialBold(qreal points) {
     font.setBold(true);
     return font;
 }
+
+// The hourglass while a command works, and the pointer as it was afterwards.
+class BusyPointer {
+public:
+    explicit BusyPointer(WindowPointer& pointer) : pointer_(pointer), before_(pointer.pointer()) {
+        pointer_.set(WindowPointer::Hourglass);
+    }
+    ~BusyPointer() { pointer_.set(before_); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+
+private:
+    WindowPointer& pointer_;
+    const WindowPointer::Pointer before_;
+};
+
+// The save dialog's filters in Qt's form, one per format.
+QStringList saveFilters() {
+    return QtNameFilter(SaveFormatFilter()).split(QStringLiteral(";;"));
+}
+
+// Where the save dialog opens when nothing was saved yet in this run: the user's documents
+// folder, or the home folder where there is none (never the working folder).
+QString documentsFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+// A right-button press and release count as a click when the pointer moved less than this
+// (in pixels, either way) in between; more is a drag.
+constexpr qreal kStillClickSlack = 2;
 
 void mirrorBar(QScrollBar& widget, const ScrollBarState& state) {
     const QSignalBlocker quiet(widget);
@@ -114,7 +154,7 @@ void Form2::createControls() {
     zoomOri_->hide();
 
     const auto pushButton = [this](QWidget* parent, const char* name, const QString& caption,
-                                   QRect where, void (Form2::*click)()) {
+                                   QRect where, auto click) {
         auto* button = new QPushButton(caption, parent);
         button->setObjectName(QLatin1String(name));
         button->setGeometry(where);
@@ -130,9 +170,11 @@ void Form2::createControls() {
     pushButton2_ = pushButton(frame1_, "PushButton2", QStringLiteral("Zoom Out"),
                               twips(4800, 300, 4560, 405), &Form2::PushButton2_Click);
     pushButton6_ = pushButton(this, "PushButton6", QStringLiteral("Save Results To Word File"),
-                              twips(4920, 8850, 4800, 405), &Form2::PushButton6_Click);
+                              twips(4920, 8850, 4800, 405), [this] { PushButton6_Click(); });
     pushButton8_ = pushButton(this, "PushButton8", QStringLiteral("< Back"),
                               twips(120, 8850, 4680, 405), &Form2::PushButton8_Click);
+
+    picture1_->setContextMenuPolicy(Qt::PreventContextMenu);  // opened at a still release
 
     setTabOrder(hScroll1_, vScroll1_);
     setTabOrder(vScroll1_, pushButton1_);
@@ -184,6 +226,26 @@ void Form2::createActions() {
     pushButton1_->setToolTip(ShortcutToolTip(*zoomInAction_));
     pushButton2_->setToolTip(ShortcutToolTip(*zoomOutAction_));
     pushButton8_->setToolTip(ShortcutToolTip(*backAction_));
+
+    saveAction_ = addCommand(QStringLiteral("Save Results To Word File\u2026"),
+                             {QKeySequence(QKeySequence::Save)}, [this] { PushButton6_Click(); });
+    savePdfAction_ = addCommand(QStringLiteral("Save as PDF\u2026"),
+                                {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+                                [this] { PushButton6_Click(DocumentFormat::Pdf); });
+    printAction_ = addCommand(QStringLiteral("Print\u2026"), {QKeySequence(QKeySequence::Print)},
+                              [this] { PrintDocument(); });
+    pushButton6_->setToolTip(
+        QStringLiteral("Save as a Word document (.doc or .docx) or as PDF (.pdf) (%1)")
+            .arg(saveAction_->shortcut().toString(QKeySequence::NativeText)));
+
+    // The page's context menu: the window's commands with their keys.
+    pageMenu_ = new QMenu(this);
+    pageMenu_->setObjectName(QStringLiteral("PageMenu"));
+    pageMenu_->addActions(QList<QAction*>{zoomInAction_, zoomOutAction_});
+    pageMenu_->addSeparator();
+    pageMenu_->addActions(QList<QAction*>{saveAction_, savePdfAction_, printAction_});
+    pageMenu_->addSeparator();
+    pageMenu_->addAction(backAction_);
 
     // The keys that move the page, wherever the focus is in the window.
     using Axis = ViewportNavigation::Axis;
@@ -309,11 +371,20 @@ void Form2::mouseMoveEvent(QMouseEvent* event) {
 void Form2::pictureMouse(const QMouseEvent& event) {
     const auto x = static_cast<float>(event.position().x() * kTwipsPerPixel);
     const auto y = static_cast<float>(event.position().y() * kTwipsPerPixel);
+    // The view moves with a drag, so movement is measured on the screen.
+    const QPointF onScreen = event.globalPosition();
     switch (event.type()) {
         case QEvent::MouseButtonPress:
+            if (event.button() == Qt::RightButton) {
+                rightPressed_ = true;
+                rightMoved_ = false;
+                rightPressAt_ = onScreen;
+            }
             viewport_.picture1_MouseDown(x, y);
             break;
         case QEvent::MouseMove:
+            if (rightPressed_ && (onScreen - rightPressAt_).manhattanLength() > kStillClickSlack)
+                rightMoved_ = true;
             viewport_.picture1_MouseMove(event.buttons() != Qt::NoButton, x, y);
             break;
         default:
@@ -321,6 +392,16 @@ void Form2::pictureMouse(const QMouseEvent& event) {
             break;
     }
     mirrorViewport();
+    if (event.type() == QEvent::MouseButtonRelease && event.button() == Qt::RightButton &&
+        std::exchange(rightPressed_, false) && !rightMoved_)
+        pageMenu_->popup(onScreen.toPoint());
+}
+
+void Form2::contextMenuEvent(QContextMenuEvent* event) {
+    // The menu key: the menu opens over the middle of the page's frame.
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        pageMenu_->popup(picture2_->mapToGlobal(picture2_->rect().center()));
+    event->accept();
 }
 
 void Form2::PushButton1_Click() {
@@ -335,18 +416,21 @@ void Form2::PushButton2_Click() {
     mirrorViewport();
 }
 
-void Form2::PushButton6_Click() {
+void Form2::PushButton6_Click(DocumentFormat filter) {
     Procedure proc(location::Form2_PushButton6_Click);
     SaveDialogRequest request;
-    QString chosen;
+    SaveDialogChoice chosen;
     QString name;
     auto answer = MessageAnswer::No;
     proc.step(106, [&] { request.fileName.clear(); });
     proc.step(108, [&] { request.title = QStringLiteral("Save File"); });
-    proc.step(110,
-              [&] { request.filter = QtNameFilter(QStringLiteral("Word Files (*.doc)|*.doc")); });
+    proc.step(110, [&] {
+        request.filter = QtNameFilter(SaveFormatFilter());
+        request.selectedFilter = saveFilters().value(int(filter));
+        request.folder = lastSaveFolder_.isEmpty() ? documentsFolder() : lastSaveFolder_;
+    });
     proc.step(112, [&] { chosen = saveDialog_(this, request); });
-    proc.step(114, [&] { name = chosen; });
+    proc.step(114, [&] { name = chosen.fileName; });
     if (!proc.test(
             116, [&] { return !name.isEmpty(); }, false))
         return;
@@ -364,8 +448,47 @@ void Form2::PushButton6_Click() {
     if (!proc.test(
             128, [&] { return answer == MessageAnswer::Yes; }, false))
         return;
-    if (!proc.step(130, [&] { CopyFileOver(mWordFile, name); })) return;
+    // The format the name's extension names, else the selected filter's. The old file is
+    // replaced only by a complete new one.
+    const bool saved = proc.step(130, [&] {
+        const qsizetype selected = saveFilters().indexOf(chosen.filter);
+        const DocumentFormat format =
+            FormatForName(name, selected < 0 ? filter : DocumentFormat(selected));
+        const BusyPointer busy(pointer_);
+        if (format == DocumentFormat::Word97)
+            CopyFileOver(mWordFile, name);
+        else
+            ExportDocument(mWordFile, name, format);
+    });
+    if (!saved) return;
+    lastSaveFolder_ = QFileInfo(name).absolutePath();
     proc.step(132, [&] { ShowMessage({.title = {}, .text = QStringLiteral("Done.")}); });
+}
+
+// Print: the desktop's print dialog, then every chosen page of the document as the office
+// lays it out. Cancelling prints nothing.
+void Form2::PrintDocument() {
+    Procedure proc(location::Form2_PrintDocument);
+    QPrinter printer(QPrinter::HighResolution);
+    proc.step(100, [&] { printer.setDocName(QFileInfo(mWordFile).completeBaseName()); });
+    if (!proc.test(
+            102, [&] { return printDialog_(this, printer); }, false))
+        return;
+    const BusyPointer busy(pointer_);
+    // The document's pages, exported by the office into a folder of their own that goes with
+    // the command.
+    std::optional<QTemporaryDir> folder;
+    QString pages;
+    if (!proc.step(104, [&] {
+            folder.emplace(TempFolder() + QStringLiteral("/velmora-print-XXXXXX"));
+            if (!folder->isValid())
+                throw Failure(QStringLiteral("Cannot create a folder for the pages to print: %1")
+                                  .arg(folder->errorString()));
+            pages = folder->filePath(QStringLiteral("pages.pdf"));
+            ExportDocument(mWordFile, pages, DocumentFormat::Pdf);
+        }))
+        return;
+    proc.step(106, [&] { PagePrinter(pages).print(printer); });
 }
 
 void Form2::PushButton8_Click() {

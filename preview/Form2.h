@@ -1,9 +1,11 @@
 #pragma once
 
 #include "EditorLink.h"
+#include "PagePrinter.h"
 #include "SaveDialog.h"
 #include "ViewportModel.h"
 #include "ViewportNavigation.h"
+#include "coversheet/DocumentExport.h"
 #include "shell/WindowPointer.h"
 
 #include <QKeySequence>
@@ -13,6 +15,7 @@
 
 class QAction;
 class QGroupBox;
+class QMenu;
 class QPushButton;
 class QScrollBar;
 
@@ -38,6 +41,8 @@ public:
 
     // Replaces the modal save dialog, so that tests can choose a name or cancel.
     void setSaveDialog(SaveDialog dialog) { saveDialog_ = std::move(dialog); }
+    // Replaces the print dialog, so that tests can choose a printer or cancel.
+    void setPrintDialog(PrintDialog dialog) { printDialog_ = std::move(dialog); }
 
     const ViewportModel& viewport() const { return viewport_; }
 
@@ -48,6 +53,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void createControls();
@@ -62,7 +68,9 @@ private:
     void Form_QueryUnload();
     void PushButton1_Click();
     void PushButton2_Click();
-    void PushButton6_Click();
+    // The save command; `filter` is the format whose filter the dialog starts with.
+    void PushButton6_Click(DocumentFormat filter = DocumentFormat::Word97);
+    void PrintDocument();
     void PushButton8_Click();
     void pictureMouse(const QMouseEvent& event);
     void mirrorViewport();
@@ -79,7 +87,14 @@ private:
     ViewportModel viewport_;
     ViewportNavigation navigation_{viewport_};
     SaveDialog saveDialog_ = RunSaveDialog;
+    PrintDialog printDialog_ = RunPrintDialog;
     bool centred_ = false;
+    QString lastSaveFolder_;  // where this run last saved; the save dialog opens there
+    // A right-button press on the page opens the context menu at its release, unless the
+    // mouse moved in between (a drag that pans the page).
+    bool rightPressed_ = false;
+    bool rightMoved_ = false;
+    QPointF rightPressAt_;
 
     // Owned by the window through their parents.
     QScrollBar* hScroll1_ = nullptr;
@@ -97,6 +112,10 @@ private:
     QAction* zoomOutAction_ = nullptr;  // PushButton2
     QAction* backAction_ = nullptr;     // PushButton8
     QAction* closeAction_ = nullptr;
+    QAction* saveAction_ = nullptr;  // PushButton6
+    QAction* savePdfAction_ = nullptr;
+    QAction* printAction_ = nullptr;
+    QMenu* pageMenu_ = nullptr;  // the page's context menu
 };
 
 }  // namespace velmora

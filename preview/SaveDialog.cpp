@@ -9,15 +9,16 @@
 
 namespace velmora {
 
-QString RunSaveDialog(QWidget* parent, const SaveDialogRequest& request) {
-    QFileDialog dialog(parent, request.title, QString(), request.filter);
+SaveDialogChoice RunSaveDialog(QWidget* parent, const SaveDialogRequest& request) {
+    QFileDialog dialog(parent, request.title, request.folder, request.filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setDefaultSuffix(QString());
-    dialog.selectFile(request.fileName);
+    if (!request.selectedFilter.isEmpty()) dialog.selectNameFilter(request.selectedFilter);
+    if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted) return {};
-    return dialog.selectedFiles().value(0);
+    return {dialog.selectedFiles().value(0), dialog.selectedNameFilter()};
 }
 
 QString QtNameFilter(const QString& pairedFilter) {

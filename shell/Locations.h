@@ -15,6 +15,7 @@ inline constexpr auto Form2_PushButton1_Click = "in Velmora2021/08/31.Form2.Push
 inline constexpr auto Form2_PushButton2_Click = "in Velmora2021/08/31.Form2.PushButton2_Click ";
 inline constexpr auto Form2_PushButton6_Click = "in Velmora2021/08/31.Form2.PushButton6_Click ";
 inline constexpr auto Form2_PushButton8_Click = "in Velmora2021/08/31.Form2.PushButton8_Click ";
+inline constexpr auto Form2_PrintDocument = "in Velmora2021/08/31.Form2.PrintDocument ";
 inline constexpr auto Form2_picture1_MouseDown = "in Velmora2021/08/31.Form2.picture1_MouseDown ";
 inline constexpr auto Form2_picture1_MouseMove = "in Velmora2021/08/31.Form2.picture1_MouseMove ";
 inline constexpr auto Form2_Picture1_MouseUp = "in Velmora2021/08/31.Form2.Picture1_MouseUp ";

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -42,9 +44,17 @@ public:
         if (!file.open(QIODevice::WriteOnly)) throw WordError(QStringLiteral("cannot save"));
         file.write("document");
     }
+    // A real PDF: one Letter page that reads "Fake page".
     void exportAsPdf(const QString& fileName) override {
         record(QStringLiteral("exportAsPdf %1").arg(fileName));
-        write(fileName, "%PDF-1.6 fake");
+        QPdfWriter pdf(fileName);
+        pdf.setPageSize(QPageSize(QPageSize::Letter));
+        QPainter painter(&pdf);
+        QFont font = painter.font();
+        font.setPointSize(24);
+        painter.setFont(font);
+        painter.drawText(QPointF(600, 1200), QStringLiteral("Fake page"));
+        if (!painter.end()) throw WordError(QStringLiteral("cannot write ") + fileName);
     }
     void saveAsDocx(const QString& fileName) override {
         record(QStringLiteral("saveAsDocx %1").arg(fileName));

@@ -6,6 +6,8 @@
 #include "preview/PictureBox.h"
 #include "shell/Failure.h"
 #include "shell/Locations.h"
+#include "shell/TempFolder.h"
+#include "tests/coversheet/FakeWord.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -13,8 +15,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QMenu>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -50,7 +56,7 @@ protected:
         WriteBytes(form.mWordFile, document);
         form.setSaveDialog([this](QWidget*, const SaveDialogRequest& request) {
             dialogRequests.push_back(request);
-            return chosenName;
+            return SaveDialogChoice{chosenName, chosenFilter};
         });
     }
 
@@ -75,6 +81,7 @@ protected:
     QString pagePicture;
     const QByteArray document = SampleDocument('A');
     QString chosenName;
+    QString chosenFilter = QStringLiteral("Word Files (*.doc)");
     std::vector<SaveDialogRequest> dialogRequests;
     test::MessageRecorder messages;
     FakeEditor editor;
@@ -142,8 +149,14 @@ TEST_F(PreviewWindow, SavesToANewNameExactlyAsChosenAndNothingWhenCancelled) {
 
     ASSERT_EQ(dialogRequests.size(), 1u);
     EXPECT_EQ(dialogRequests[0].title, QStringLiteral("Save File"));
-    EXPECT_EQ(dialogRequests[0].filter, QStringLiteral("Word Files (*.doc)"));
+    EXPECT_EQ(
+        dialogRequests[0].filter,
+        QStringLiteral("Word Files (*.doc);;PDF Files (*.pdf);;Word 2007-365 Files (*.docx)"));
+    EXPECT_EQ(dialogRequests[0].selectedFilter, QStringLiteral("Word Files (*.doc)"));
     EXPECT_TRUE(dialogRequests[0].fileName.isEmpty());
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    EXPECT_EQ(dialogRequests[0].folder,
+              QFileInfo(documents).isDir() ? documents : QDir::homePath());
     EXPECT_EQ(ReadBytes(chosenName), document);
     EXPECT_FALSE(QFile::exists(chosenName + QStringLiteral(".doc")));
     const auto shown = messages.all();
@@ -157,6 +170,7 @@ TEST_F(PreviewWindow, SavesToANewNameExactlyAsChosenAndNothingWhenCancelled) {
     click("PushButton6");
     EXPECT_EQ(dialogRequests.size(), 2u);
     EXPECT_TRUE(messages.all().empty());
+    EXPECT_EQ(dialogRequests[1].folder, folder.path()) << "where this run saved last";
 }
 
 TEST_F(PreviewWindow, OverwritesAnExistingFileOnlyWhenTheUserAgrees) {
@@ -409,6 +423,170 @@ TEST_F(PreviewKeysAndWheel, ScreenReadersHearThePageAndItsZoomAndTooltipsNameThe
     EXPECT_TRUE(control<QWidget>("PushButton1")->toolTip().startsWith("Zoom In (+, Ctrl+="));
     EXPECT_TRUE(control<QWidget>("PushButton2")->toolTip().startsWith("Zoom Out (-, Ctrl+-"));
     EXPECT_EQ(control<QWidget>("PushButton8")->toolTip(), QStringLiteral("< Back (Alt+Left)"));
+}
+
+// The format follows the name's extension, in any letter case, else the selected filter;
+// the name is used exactly as chosen. PDF and DOCX come from an office instance opened on
+// the generated document, which it leaves as it was.
+TEST_F(PreviewWindow, SavesInTheFormatOfTheExtensionElseOfTheFilter) {
+    const QString word = QStringLiteral("Word Files (*.doc)");
+    const QString pdf = QStringLiteral("PDF Files (*.pdf)");
+    const QString docx = QStringLiteral("Word 2007-365 Files (*.docx)");
+    const struct {
+        const char* name;
+        QString filter;
+        QByteArray startsWith;
+    } cases[] = {
+        {"a.PDF", word, "%PDF"},      {"b", pdf, "%PDF"},          {"c.docx", pdf, "PK fake"},
+        {"d.Doc", docx, document},    {"e", docx, "PK fake"},      {"f.txt", word, document},
+        {"g.pdf.doc", pdf, document}, {"h.DOCX", word, "PK fake"},
+    };
+    test::FakeWordLog log;
+    const test::FakeWordEngine engine(log);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.calls.clear();
+        messages.clear();
+        chosenName = path(c.name);
+        chosenFilter = c.filter;
+        click("PushButton6");
+        EXPECT_TRUE(ReadBytes(chosenName).startsWith(c.startsWith));
+        ASSERT_EQ(messages.all().size(), 1u);
+        EXPECT_EQ(messages.all()[0].text, QStringLiteral("Done."));
+        if (c.startsWith == document) {
+            EXPECT_TRUE(log.calls.isEmpty()) << log.calls.join(", ");
+            continue;
+        }
+        ASSERT_EQ(log.calls.size(), 5) << log.calls.join(", ");
+        EXPECT_EQ(log.calls[1], QStringLiteral("open ") + form.mWordFile + QStringLiteral(" ro"));
+        EXPECT_TRUE(log.calls[2].startsWith(c.startsWith == "%PDF" ? "exportAsPdf " + path(".")
+                                                                   : "saveAsDocx " + path(".")));
+        EXPECT_EQ(log.calls.mid(3), QStringList({"closeWithoutSaving", "quit"}));
+    }
+    EXPECT_EQ(ReadBytes(form.mWordFile), document);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 10)
+        << "the eight files, the picture and the document";
+}
+
+TEST_F(PreviewWindow, AFailedExportKeepsTheOldFileAndSaysNoDone) {
+    test::FakeWordLog log;
+    const test::FakeWordEngine engine(log);
+    log.onCall = [](const QString& call) {
+        if (call.startsWith("exportAsPdf"))
+            throw WordError(QStringLiteral("Could not export the document (disk full)."));
+    };
+    chosenName = path("results.pdf");
+    WriteBytes(chosenName, "the old results");
+    messages.setAnswer(MessageAnswer::Yes);
+    click("PushButton6");
+
+    EXPECT_EQ(ReadBytes(chosenName), QByteArray("the old results"));
+    ASSERT_EQ(messages.errorReports().size(), 1u);
+    EXPECT_EQ(messages.errorReports()[0].location,
+              QLatin1String(location::Form2_PushButton6_Click));
+    EXPECT_EQ(messages.errorReports()[0].step, 130);
+    EXPECT_TRUE(messages.errorReports()[0].description.contains("(disk full)"))
+        << messages.errorReports()[0].description;
+    EXPECT_EQ(messages.otherMessages().size(), 1u) << "the question, and no \"Done.\"";
+    EXPECT_EQ(log.calls.mid(3), QStringList({"closeWithoutSaving", "quit"}));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"results.pdf", "temp.bmp", "velmora.doc"}));
+
+    // An empty generated document is refused, not exported as a blank page.
+    messages.clear();
+    log.calls.clear();
+    WriteBytes(form.mWordFile, "");
+    click("PushButton6");
+    ASSERT_EQ(messages.errorReports().size(), 1u);
+    EXPECT_EQ(messages.errorReports()[0].step, 130);
+    EXPECT_TRUE(log.calls.isEmpty());
+    EXPECT_EQ(ReadBytes(chosenName), QByteArray("the old results"));
+}
+
+TEST_F(PreviewWindow, ShortcutsSaveWithTheWordOrThePdfFilterAndPrint) {
+    showPage(pagePicture);
+    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(dialogRequests.size(), 2u);
+    EXPECT_EQ(dialogRequests[0].selectedFilter, QStringLiteral("Word Files (*.doc)"));
+    EXPECT_EQ(dialogRequests[1].selectedFilter, QStringLiteral("PDF Files (*.pdf)"));
+    EXPECT_EQ(dialogRequests[1].title, QStringLiteral("Save File"));
+    EXPECT_TRUE(control<QPushButton>("PushButton6")->toolTip().contains("Ctrl+S"));
+
+    // Ctrl+P, cancelled: nothing printed, no office asked.
+    test::FakeWordLog log;
+    const test::FakeWordEngine engine(log);
+    int printDialogs = 0;
+    form.setPrintDialog([&](QWidget*, QPrinter&) { return ++printDialogs, false; });
+    QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(printDialogs, 1);
+    EXPECT_TRUE(log.calls.isEmpty());
+    EXPECT_TRUE(messages.all().empty());
+}
+
+QString PdfText(const QString& pdf) {
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    reader.waitForFinished(30000);
+    return QString::fromUtf8(reader.readAllStandardOutput());
+}
+
+TEST_F(PreviewWindow, PrintsThePagesToThePrinterAndReportsAFailure) {
+    test::FakeWordLog log;
+    const test::FakeWordEngine engine(log);
+    showPage(pagePicture);
+    const QString printed = path("printed.pdf");
+    form.setPrintDialog([&](QWidget*, QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        return true;
+    });
+    QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_TRUE(messages.all().empty());
+    EXPECT_TRUE(PdfText(printed).contains("Fake page")) << PdfText(printed);
+    EXPECT_TRUE(QDir(TempFolder()).entryList({"velmora-print-*"}, QDir::AllEntries).isEmpty())
+        << "the pages' folder is gone";
+
+    // The office fails: reported at its own location, nothing printed.
+    QFile::remove(printed);
+    log.onCall = [](const QString& call) {
+        if (call.startsWith("exportAsPdf")) throw WordError(QStringLiteral("The office is gone."));
+    };
+    QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+    ASSERT_EQ(messages.errorReports().size(), 1u);
+    EXPECT_EQ(messages.errorReports()[0].location,
+              QStringLiteral("in Velmora2021/08/31.Form2.PrintDocument "));
+    EXPECT_EQ(messages.errorReports()[0].description, QStringLiteral("The office is gone."));
+    EXPECT_FALSE(QFile::exists(printed));
+    EXPECT_EQ(ReadBytes(form.mWordFile), document);
+}
+
+TEST_F(PreviewWindow, AStillRightClickOpensThePageMenuAndADragDoesNot) {
+    showPage(pagePicture);
+    for (int i = 0; i < 4; ++i) click("PushButton1");
+    auto* view = control<PictureBox>("Picture1");
+    auto* menu = control<QMenu>("PageMenu");
+    QStringList entries;
+    for (const QAction* action : menu->actions())
+        if (!action->isSeparator()) entries << action->text() + "|" + action->shortcut().toString();
+    EXPECT_EQ(entries,
+              QStringList({"Zoom In|+", "Zoom Out|-", "Save Results To Word File…|Ctrl+S",
+                           "Save as PDF…|Ctrl+Shift+S", "Print…|Ctrl+P", "< Back|Alt+Left"}));
+
+    // A drag with the right button pans and opens nothing.
+    QTest::mousePress(view, Qt::RightButton, {}, QPoint(100, 100));
+    QTest::mouseMove(view, QPoint(100, 80));
+    QTest::mouseRelease(view, Qt::RightButton, {}, QPoint(100, 80));
+    EXPECT_EQ(control<QScrollBar>("VScroll1")->value(), 29);
+    EXPECT_FALSE(menu->isVisible());
+
+    // A still click opens it where the pointer is; the release's steps ran as well.
+    QTest::mouseClick(view, Qt::RightButton, {}, QPoint(50, 60));
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(menu));
+    EXPECT_EQ(menu->pos(), view->mapToGlobal(QPoint(50, 60)));
+    EXPECT_EQ(view->pos(), QPoint(0, -19));
+    menu->hide();
+    EXPECT_TRUE(messages.all().empty());
 }
 
 // Not a check: with VELMORA_PREVIEW_SHOTS naming a folder, grabs the window at zoom 1 and
