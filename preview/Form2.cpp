@@ -470,7 +470,7 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
 void Form2::PrintDocument() {
     Procedure proc(location::Form2_PrintDocument);
     QPrinter printer(QPrinter::HighResolution);
-    proc.step(100, [&] { printer.setDocName(QFileInfo(mWordFile).completeBaseName()); });
+    proc.step(100, [&] { printer.setDocName(QLatin1String(kProductName)); });
     if (!proc.test(
             102, [&] { return printDialog_(this, printer); }, false))
         return;
