@@ -14,19 +14,20 @@ namespace {
 class OpenDocument {
 public:
     explicit OpenDocument(const QString& source) : word_(CreateWordApplication()) {
-        word_->documentsOpen(source, true);
-        open_ = true;
+        try {
+            word_->documentsOpen(source, true);
+        } catch (...) {
+            quit();
+            throw;
+        }
     }
     ~OpenDocument() {
         // The file is written or given up by now; a failure to close changes neither.
         try {
-            if (open_) word_->closeWithoutSaving();
+            word_->closeWithoutSaving();
         } catch (...) {
         }
-        try {
-            word_->quit();
-        } catch (...) {
-        }
+        quit();
     }
     OpenDocument(const OpenDocument&) = delete;
     OpenDocument& operator=(const OpenDocument&) = delete;
@@ -34,8 +35,14 @@ public:
     WordConnection& word() { return *word_; }
 
 private:
+    void quit() noexcept {
+        try {
+            word_->quit();
+        } catch (...) {
+        }
+    }
+
     std::unique_ptr<WordConnection> word_;
-    bool open_ = false;
 };
 
 }  // namespace

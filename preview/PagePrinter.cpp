@@ -67,10 +67,12 @@ void PagePrinter::print(QPrinter& printer) const {
     // Copies the printer does not make itself are printed here, collated as it asks.
     const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
     std::vector<int> sheets;
-    for (int copy = 0; copy < copies && printer.collateCopies(); ++copy)
-        sheets.insert(sheets.end(), pages.begin(), pages.end());
-    if (!printer.collateCopies())
+    if (printer.collateCopies()) {
+        for (int copy = 0; copy < copies; ++copy)
+            sheets.insert(sheets.end(), pages.begin(), pages.end());
+    } else {
         for (const int page : pages) sheets.insert(sheets.end(), size_t(copies), page);
+    }
 
     printer.setFullPage(true);
     QPainter painter;

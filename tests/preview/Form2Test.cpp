@@ -492,6 +492,18 @@ TEST_F(PreviewWindow, AFailedExportKeepsTheOldFileAndSaysNoDone) {
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList({"results.pdf", "temp.bmp", "velmora.doc"}));
 
+    // An office that cannot open the document is ended all the same.
+    messages.clear();
+    log.calls.clear();
+    log.onCall = [](const QString& call) {
+        if (call.startsWith("open")) throw WordError(QStringLiteral("cannot open"));
+    };
+    click("PushButton6");
+    ASSERT_EQ(messages.errorReports().size(), 1u);
+    EXPECT_EQ(messages.errorReports()[0].step, 130);
+    EXPECT_EQ(log.calls.size(), 3) << log.calls.join(", ");
+    EXPECT_EQ(log.calls.value(2), QStringLiteral("quit"));
+
     // An empty generated document is refused, not exported as a blank page.
     messages.clear();
     log.calls.clear();
