@@ -6,6 +6,7 @@
 #include "shell/FileProcedures.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
+#include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 
 #include <QRandomGenerator>
@@ -129,6 +130,9 @@ void GenerationRun::run() {
         202, [&] { return FileExists(documentPath); }, false));
 
     proc.step(204, [&] { Use(word).saveAs(documentPath); });
+    // The office made the file; noted so that it goes should the program end without the
+    // preview's own tidying.
+    NoteCreatedFile(documentPath);
     proc.step(206, [&] { Use(word).setDisplayAlerts(false); });
     proc.step(208, [&] { Use(word).close(); });
     proc.step(210, [&] { Use(word).quit(); });

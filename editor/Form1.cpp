@@ -618,6 +618,14 @@ void Form1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
+void Form1::endProgram() {
+    if (preview_ && preview_->isVisible())
+        preview_->close();
+    else
+        close();
+    QCoreApplication::quit();
+}
+
 void Form1::closeEvent(QCloseEvent* event) {
     // Closing the editor ends the program, whatever else is open.
     event->accept();

@@ -47,6 +47,10 @@ public:
     // Returns false when the program is to end without showing the editor.
     bool Form_Load();
 
+    // Ends the program as the user's close would: through the preview's close steps (its
+    // temporary document deleted) when the preview is shown, else as the editor's close.
+    void endProgram();
+
     void PushButton2_Click();  // Clear/Reset Data
     void PushButton3_Click();  // Load Sample/Example Data
     void PushButton6_Click();  // Start Creating Template

@@ -1,6 +1,7 @@
 #include "FileProcedures.h"
 
 #include "Failure.h"
+#include "RunRecord.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -41,16 +42,25 @@ bool FileListed(const QString& path) {
 
 void ForceDeleteFile(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
-    // Unlinking needs write access to the folder, not to the file; give the file write
-    // access anyway so that a read-only file also goes where the folder demands it.
-    ::chmod(native.constData(), S_IRUSR | S_IWUSR);
+    // Unlinking needs write access to the folder, not to the file, so a read-only file goes
+    // without any change of its mode. Only a regular file of this user's is removed here:
+    // what stands at the name is looked at itself (never through a link), and nothing is
+    // ever changed, so a link planted at the name cannot lead to someone's file.
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0) throw Failure(systemError("Cannot delete", path));
+    if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+        throw Failure(QStringLiteral("Cannot delete '%1': not a file of this user's").arg(path));
     if (::unlink(native.constData()) != 0) throw Failure(systemError("Cannot delete", path));
+    NoteRemovedFile(path);
 }
 
 void DeleteFileQuietly(const QString& path) {
     QCoreApplication::processEvents();
     if (path.isEmpty()) return;
-    if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT) return;
+    if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT) {
+        NoteRemovedFile(path);
+        return;
+    }
     try {
         ForceDeleteFile(path);
     } catch (...) {
@@ -71,11 +81,17 @@ void WriteNewFile(const QString& path, const QByteArray& bytes) {
         if (n <= 0) {
             const QString reason = systemError("Cannot write", path);
             ::close(fd);
+            ::unlink(native.constData());  // no half-written file stays behind
             throw Failure(reason);
         }
         written += n;
     }
-    if (::close(fd) != 0) throw Failure(systemError("Cannot write", path));
+    if (::close(fd) != 0) {
+        const QString reason = systemError("Cannot write", path);
+        ::unlink(native.constData());
+        throw Failure(reason);
+    }
+    NoteCreatedFile(path);
 }
 
 void PaintButtonFace(QWidget* widget) {

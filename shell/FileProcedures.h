@@ -18,12 +18,14 @@ bool FileListed(const QString& path);
 // Never reports anything; a file that cannot be deleted stays.
 void DeleteFileQuietly(const QString& path);
 
-// Deletes the file also when it has no write permission. Throws Failure when it cannot.
+// Deletes a regular file of this user's, also one without write permission, looking at the
+// name itself and never through a link; changes nothing else. Throws Failure when it cannot.
 void ForceDeleteFile(const QString& path);
 
 // Writes `bytes` to a file created afresh at `path`: whatever entry stood there before is
 // removed first and the new file is never opened through a symbolic link, so a planted
-// link cannot redirect the write. Throws Failure with the reason.
+// link cannot redirect the write. The file is noted in the run's record (RunRecord). Throws
+// Failure with the reason, and leaves no half-written file.
 void WriteNewFile(const QString& path, const QByteArray& bytes);
 
 // Gives the window, and its option buttons, tick boxes, frames and labels, the button-face

@@ -1,8 +1,6 @@
 #include "shell/AppTitle.h"
-#include "shell/TempFolder.h"
 
 #include <gtest/gtest.h>
-#include <QDir>
 
 namespace velmora {
 namespace {
@@ -18,17 +16,6 @@ TEST(AppTitle, DropsTheLastWordOnceAndWhileLongerThanForty) {
         ShortenAppTitle(QStringLiteral("Aaaaaaaaaaaaaaaaaaaaa Bbbbbbbbbbbbbbbbbbbbbbbbbb Ccc")),
         QStringLiteral("Aaaaaaaaaaaaaaaaaaaaa"));
     EXPECT_EQ(ShortenAppTitle(QString(50, QLatin1Char('x'))), QString(50, QLatin1Char('x')));
-}
-
-TEST(TempFolder, IsTempUnchangedOrTheSystemFolderWhenUnset) {
-    const QByteArray saved = qgetenv("TEMP");
-    qputenv("TEMP", "/some/where/");
-    EXPECT_EQ(TempPath(QStringLiteral("temp.bmp")), QStringLiteral("/some/where//temp.bmp"));
-    qputenv("TEMP", "");
-    EXPECT_EQ(TempPath(QStringLiteral("temp.bmp")), QDir::tempPath() + QStringLiteral("/temp.bmp"));
-    qunsetenv("TEMP");
-    EXPECT_EQ(TempFolder(), QDir::tempPath());
-    qputenv("TEMP", saved);
 }
 
 }  // namespace

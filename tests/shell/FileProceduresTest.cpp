@@ -88,6 +88,23 @@ TEST_F(FileProcedures, WriteNewFileReplacesAnOldFileAndNeverFollowsALink) {
     EXPECT_THROW(WriteNewFile(path(QStringLiteral("no/such/folder/x")), "x"), Failure);
 }
 
+TEST_F(FileProcedures, ForcedDeleteNeverChangesOrFollowsAnythingButARegularFileOfOurs) {
+    write(QStringLiteral("victim"), "someone's own file");
+    ::chmod(QFile::encodeName(path(QStringLiteral("victim"))).constData(), 0644);
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("victim")), path(QStringLiteral("template.dot"))));
+    ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder")));
+
+    EXPECT_THROW(ForceDeleteFile(path(QStringLiteral("template.dot"))), Failure);
+    EXPECT_THROW(ForceDeleteFile(path(QStringLiteral("folder"))), Failure);
+
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path(QStringLiteral("victim"))).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u) << "the link was followed";
+    EXPECT_EQ(read(QStringLiteral("victim")), QByteArray("someone's own file"));
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("template.dot"))).isSymLink());
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("folder"))).isDir());
+}
+
 TEST(SetButtonFaceColors, ColoursFramesLabelsAndTicksButNotFieldsOrButtons) {
     QWidget window;
     QPalette white = window.palette();

@@ -1,0 +1,163 @@
+#include "RunRecord.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora {
+namespace {
+
+RunRecord*& current() {
+    static RunRecord* record = nullptr;
+    return record;
+}
+
+const QRegularExpression& recordName() {
+    static const QRegularExpression name(QStringLiteral("^\\.velmora-run-\\d+$"));
+    return name;
+}
+
+bool ourRegularFile(const struct stat& info) {
+    return S_ISREG(info.st_mode) && info.st_uid == ::geteuid();
+}
+
+qint64 modifiedNs(const struct stat& info) {
+    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+// The office's lock file of a document it opened: ".~lock.<name>#" beside it.
+QString officeLockOf(const QString& path) {
+    const QFileInfo file(path);
+    return file.path() + QStringLiteral("/.~lock.") + file.fileName() + QLatin1Char('#');
+}
+
+void removeIfOurs(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) == 0 && ourRegularFile(info))
+        ::unlink(native.constData());
+}
+
+// The office's lock file goes with its document, or after it; it stays while another file
+// stands at the document's name.
+void removeIfSame(const QString& path, quint64 device, quint64 inode, qint64 modified) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) == 0) {
+        if (!ourRegularFile(info) || quint64(info.st_dev) != device ||
+            quint64(info.st_ino) != inode || modifiedNs(info) != modified)
+            return;
+        ::unlink(native.constData());
+    }
+    removeIfOurs(officeLockOf(path));
+}
+
+// Lines of "device inode modified-ns path".
+void removeRecorded(const QByteArray& record) {
+    for (const QByteArray& line : record.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 4) continue;
+        const QString path =
+            QFile::decodeName(line.mid(fields[0].size() + fields[1].size() + fields[2].size() + 3));
+        removeIfSame(path, fields[0].toULongLong(), fields[1].toULongLong(),
+                     fields[2].toLongLong());
+    }
+}
+
+QByteArray readAll(int fd) {
+    QByteArray bytes;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::pread(fd, buffer, sizeof buffer, bytes.size())) > 0) bytes.append(buffer, n);
+    return bytes;
+}
+
+}  // namespace
+
+int RunRecord::TidyAfterEndedRuns(const QString& folder) {
+    int tidied = 0;
+    const QStringList names =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        if (!recordName().match(name).hasMatch()) continue;
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        const int fd = ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat info {};
+        // A record still locked belongs to a run that lives.
+        if (::fstat(fd, &info) == 0 && ourRegularFile(info) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            removeRecorded(readAll(fd));
+            ::unlink(path.constData());
+            ++tidied;
+        }
+        ::close(fd);
+    }
+    return tidied;
+}
+
+RunRecord::RunRecord(const QString& folder) : previous_(std::exchange(current(), this)) {
+    TidyAfterEndedRuns(folder);
+    // Locked before it takes its name, so that no other start ever sees it unlocked.
+    const QString name = folder + QStringLiteral("/.velmora-run-%1").arg(::getpid());
+    const QByteArray unnamed = QFile::encodeName(name + QStringLiteral(".new"));
+    const int fd =
+        ::open(unnamed.constData(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    if (::flock(fd, LOCK_EX) != 0 ||
+        ::rename(unnamed.constData(), QFile::encodeName(name).constData()) != 0) {
+        ::unlink(unnamed.constData());
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
+    file_ = name;
+}
+
+RunRecord::~RunRecord() {
+    for (const auto& [path, id] : files_) removeIfSame(path, id.device, id.inode, id.modifiedNs);
+    if (fd_ >= 0) {
+        ::unlink(QFile::encodeName(file_).constData());
+        ::close(fd_);
+    }
+    current() = previous_;
+}
+
+void RunRecord::write() {
+    QByteArray text;
+    for (const auto& [path, id] : files_)
+        text += QByteArray::number(id.device) + ' ' + QByteArray::number(id.inode) + ' ' +
+                QByteArray::number(id.modifiedNs) + ' ' + QFile::encodeName(path) + '\n';
+    if (::ftruncate(fd_, 0) == 0) {
+        qsizetype done = 0;
+        ssize_t n;
+        while (done < text.size() &&
+               (n = ::pwrite(fd_, text.constData() + done, text.size() - done, done)) > 0)
+            done += n;
+    }
+}
+
+void NoteCreatedFile(const QString& path) {
+    RunRecord* record = current();
+    struct stat info {};
+    if (!record || record->fd_ < 0 || path.contains(QLatin1Char('\n')) ||
+        ::lstat(QFile::encodeName(path).constData(), &info) != 0 || !ourRegularFile(info))
+        return;
+    record->files_[QFileInfo(path).absoluteFilePath()] = {quint64(info.st_dev),
+                                                          quint64(info.st_ino), modifiedNs(info)};
+    record->write();
+}
+
+void NoteRemovedFile(const QString& path) {
+    RunRecord* record = current();
+    if (record && record->fd_ >= 0 && record->files_.erase(QFileInfo(path).absoluteFilePath()))
+        record->write();
+}
+
+}  // namespace velmora

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <map>
+
+namespace velmora {
+
+// The temporary files this run of the program made, noted in a record file of its own in the
+// temporary folder (".velmora-run-<process id>"), which the run keeps locked while it lives.
+// The lock goes with the process however it ends, so a record that nobody holds belongs to a
+// run that ended without tidying: the next start removes what that run left (its
+// template.dot, temp.bmp and document, with the office's lock files of them), and never a
+// file of a run that still lives. A file is removed only while it is the very file that was
+// noted (same file, same modification time), a regular file of this user's.
+class RunRecord {
+public:
+    // Tidies after the dead runs recorded in `folder`, then starts this run's record there.
+    // Without a usable folder the record stays empty and nothing is noted.
+    explicit RunRecord(const QString& folder);
+    // Removes every file still noted, then the record.
+    ~RunRecord();
+    RunRecord(const RunRecord&) = delete;
+    RunRecord& operator=(const RunRecord&) = delete;
+
+    const QString& file() const { return file_; }
+
+    // Tidies after the runs recorded in `folder` that no longer live; returns how many.
+    static int TidyAfterEndedRuns(const QString& folder);
+
+private:
+    friend void NoteCreatedFile(const QString& path);
+    friend void NoteRemovedFile(const QString& path);
+
+    struct Identity {
+        quint64 device = 0, inode = 0;
+        qint64 modifiedNs = 0;
+    };
+    void write();
+
+    QString file_;
+    int fd_ = -1;
+    std::map<QString, Identity> files_;
+    RunRecord* previous_;
+};
+
+// A file the program has just created in the temporary folder; noted in the run's record,
+// when there is one.
+void NoteCreatedFile(const QString& path);
+// A file that is gone; no longer noted.
+void NoteRemovedFile(const QString& path);
+
+}  // namespace velmora

@@ -1,0 +1,177 @@
+#include "TestSupport.h"
+#include "shell/FileProcedures.h"
+#include "shell/RunRecord.h"
+#include "shell/TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <csignal>
+
+namespace velmora {
+namespace {
+
+// Sets an environment variable (or unsets it, for a null value) while it lives.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const QByteArray& value)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), previous_(qgetenv(name)) {
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~ScopedVariable() { had_ ? qputenv(name_, previous_) : qunsetenv(name_); }
+
+private:
+    const char* name_;
+    bool had_;
+    QByteArray previous_;
+};
+
+struct stat Lstat(const QString& path) {
+    struct stat info {};
+    ::lstat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
+// What already stands at the private folder's name, and what the program must make of it.
+struct Planted {
+    const char* name;
+    std::function<void(const QString& at, const QString& elsewhere)> plant;
+    bool used;  // the name is used (as a 0700 folder of ours), or a fresh one instead
+    bool needsRoot;
+};
+
+void PrintTo(const Planted& planted, std::ostream* out) {
+    *out << planted.name;
+}
+
+class PrivateTempFolderTest : public ::testing::TestWithParam<Planted> {};
+
+TEST_P(PrivateTempFolderTest, OnlyAFolderOfOursIsUsed) {
+    if (GetParam().needsRoot && ::geteuid() != 0) GTEST_SKIP() << "needs root";
+    const QTemporaryDir system(test::TestFolder() + QStringLiteral("/system-XXXXXX"));
+    ::chmod(QFile::encodeName(system.path()).constData(), 01777);
+    const QString wanted = system.path() + QStringLiteral("/velmora-%1").arg(::geteuid());
+    const QString elsewhere = system.path() + QStringLiteral("/elsewhere");
+    QDir().mkdir(elsewhere);
+    GetParam().plant(wanted, elsewhere);
+    const struct stat before = Lstat(elsewhere);
+
+    const ScopedVariable temp("TEMP", QByteArray());
+    const ScopedVariable tmpdir("TMPDIR", QFile::encodeName(system.path()));
+    const QString folder = TempFolder();
+
+    EXPECT_EQ(folder == wanted, GetParam().used) << folder;
+    EXPECT_TRUE(folder.startsWith(system.path() + QStringLiteral("/velmora-"))) << folder;
+    const struct stat info = Lstat(folder);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+    EXPECT_EQ(TempPath(QStringLiteral("temp.bmp")), folder + QStringLiteral("/temp.bmp"));
+    EXPECT_EQ(Lstat(elsewhere).st_mode, before.st_mode) << "what was planted was changed";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TempFolder, PrivateTempFolderTest,
+    ::testing::Values(Planted{"Nothing", [](const QString&, const QString&) {}, true, false},
+                      Planted{"OursButOpen",
+                              [](const QString& at, const QString&) {
+                                  QDir().mkdir(at);
+                                  ::chmod(QFile::encodeName(at).constData(), 0777);
+                              },
+                              true, false},
+                      Planted{"LinkToAnotherFolder",
+                              [](const QString& at, const QString& elsewhere) {
+                                  ::chmod(QFile::encodeName(elsewhere).constData(), 0777);
+                                  QFile::link(elsewhere, at);
+                              },
+                              false, false},
+                      Planted{"File",
+                              [](const QString& at, const QString&) {
+                                  QFile file(at);
+                                  file.open(QIODevice::WriteOnly);
+                              },
+                              false, false},
+                      Planted{"AnotherUsersFolder",
+                              [](const QString& at, const QString&) {
+                                  QDir().mkdir(at);
+                                  ::chmod(QFile::encodeName(at).constData(), 0777);
+                                  ::chown(QFile::encodeName(at).constData(), 65534, 65534);
+                              },
+                              false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TempFolder, TempIsUsedUnchangedWhenSetAndThePrivateFolderWhenEmpty) {
+    const ScopedVariable temp("TEMP", "/some/where/");
+    EXPECT_EQ(TempPath(QStringLiteral("temp.bmp")), QStringLiteral("/some/where//temp.bmp"));
+    const ScopedVariable empty("TEMP", "");
+    const ScopedVariable system("TMPDIR", QFile::encodeName(test::TestFolder()));
+    EXPECT_EQ(TempFolder(), PrivateTempFolder());
+    EXPECT_EQ(TempFolder(), QDir::tempPath() + QStringLiteral("/velmora-%1").arg(::geteuid()));
+}
+
+// A run in a process of its own that makes `names` in `folder` (with the office's lock file
+// of each document), then either waits to be killed (its record stays locked) or ends at once
+// without tidying, as a crash does.
+pid_t RunInChild(const QString& folder, const QStringList& names, bool staysAlive, int ready) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    new RunRecord(folder);  // never destroyed: no tidying at the end
+    for (const QString& name : names) {
+        WriteNewFile(folder + QLatin1Char('/') + name, "made by the run");
+        if (!name.endsWith(QLatin1String(".doc"))) continue;
+        QFile lock(folder + QStringLiteral("/.~lock.") + name + QLatin1Char('#'));
+        lock.open(QIODevice::WriteOnly);
+    }
+    [[maybe_unused]] const ssize_t written = ::write(ready, "x", 1);
+    if (staysAlive)
+        for (;;) ::pause();
+    ::_exit(0);
+}
+
+QStringList FilesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+TEST(RunRecord, TheNextStartTidiesAfterEndedRunsAndNeverAfterLivingOnes) {
+    const QTemporaryDir folder(test::TestFolder() + QStringLiteral("/record-XXXXXX"));
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    char byte;
+    const pid_t living =
+        RunInChild(folder.path(), {QStringLiteral("quillon11111111.doc")}, true, ready[1]);
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    const pid_t crashed =
+        RunInChild(folder.path(), {QStringLiteral("template.dot"), QStringLiteral("temp.bmp")},
+                   false, ready[1]);
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::waitpid(crashed, nullptr, 0);
+    // A file made at the same name since (by another run) is not the crashed run's.
+    WriteNewFile(folder.path() + QStringLiteral("/temp.bmp"), "another run's picture");
+
+    EXPECT_EQ(RunRecord::TidyAfterEndedRuns(folder.path()), 1);
+    EXPECT_EQ(FilesIn(folder.path()),
+              (QStringList{QStringLiteral(".velmora-run-%1").arg(living),
+                           QStringLiteral(".~lock.quillon11111111.doc#"),
+                           QStringLiteral("quillon11111111.doc"), QStringLiteral("temp.bmp")}));
+
+    ::kill(living, SIGKILL);
+    ::waitpid(living, nullptr, 0);
+    {
+        // A run tidies at its start what the killed one left, and its own files at its end.
+        const RunRecord record(folder.path());
+        EXPECT_EQ(FilesIn(folder.path()),
+                  (QStringList{QFileInfo(record.file()).fileName(), QStringLiteral("temp.bmp")}));
+        WriteNewFile(folder.path() + QStringLiteral("/template.dot"), "ours");
+    }
+    EXPECT_EQ(FilesIn(folder.path()), QStringList{QStringLiteral("temp.bmp")});
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
+}  // namespace
+}  // namespace velmora
