@@ -4,6 +4,7 @@
 #include "shell/MessageBox.h"
 
 #include <QStringList>
+#include <cstdio>
 #include <memory>
 
 namespace velmora {
@@ -22,8 +23,8 @@ bool quietly(Action&& action) {
 
 }  // namespace
 
-QString WordMissingMessage() {
-    return QStringList{
+QString WordMissingMessage(const QString& reason) {
+    QStringList paragraphs{
         QStringLiteral("Error 842001. A normal instance of Word could not be created."),
         QStringLiteral("1. Please make sure Word is installed on this computer."),
         QStringLiteral("2. Please open Word normally and make sure a blank document opens "
@@ -33,20 +34,35 @@ QString WordMissingMessage() {
                        "Word opens normally without any interrupting messages."),
         QStringLiteral("4. All versions of Word are supported by this software except for the "
                        "rare Word Starter and Student editions."),
-    }
-        .join(QStringLiteral("\r\n\r\n"));
+    };
+    if (!reason.isEmpty())
+        paragraphs << QStringLiteral(
+                          "On this computer Velmora uses LibreOffice Writer in Word's "
+                          "place, and it could not be started: %1 To install it, "
+                          "run: sudo apt install libreoffice-writer")
+                          .arg(reason);
+    return paragraphs.join(QStringLiteral("\r\n\r\n"));
 }
 
 // The engine's own bounds on starting and on every call keep this from waiting on an office
 // that starts but never answers: that counts as no engine.
 bool CheckWordAvailable() {
     std::unique_ptr<WordConnection> word;
-    quietly([&] { word = CreateWordApplication(); });
+    QString reason;
+    try {
+        word = CreateWordApplication();
+    } catch (const std::exception& error) {
+        reason = QString::fromStdString(error.what());
+    } catch (...) {
+    }
     if (word) {
         quietly([&] { word->quit(); });
         return true;
     }
-    ShowMessage({.title = {}, .text = WordMissingMessage()});
+    if (reason.isEmpty()) reason = QStringLiteral("The office engine could not be started.");
+    if (!reason.endsWith(QLatin1Char('.'))) reason += QLatin1Char('.');
+    std::fprintf(stderr, "velmora: %s\n", reason.toLocal8Bit().constData());
+    ShowMessage({.title = {}, .text = WordMissingMessage(reason)});
     return false;
 }
 

@@ -4,7 +4,10 @@
 #include "coversheet/WordCheck.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <QFile>
+#include <QTemporaryFile>
+#include <cstdio>
 
 namespace velmora::test {
 namespace {
@@ -24,6 +27,33 @@ private:
     QByteArray previous_;
 };
 
+// What the program writes to standard error while it lives.
+class StandardErrorCapture {
+public:
+    StandardErrorCapture() : file_(TestFolder() + QStringLiteral("/stderr-XXXXXX")) {
+        file_.open();
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        ::dup2(file_.handle(), 2);
+    }
+    ~StandardErrorCapture() { restore(); }
+    QString text() {
+        restore();
+        file_.seek(0);
+        return QString::fromLocal8Bit(file_.readAll());
+    }
+
+private:
+    void restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        ::dup2(saved_, 2);
+        ::close(std::exchange(saved_, -1));
+    }
+    QTemporaryFile file_;
+    int saved_ = -1;
+};
+
 const QString kMissingMessage = QStringLiteral(
     "Error 842001. A normal instance of Word could not be created.\r\n\r\n"
     "1. Please make sure Word is installed on this computer.\r\n\r\n"
@@ -34,10 +64,20 @@ const QString kMissingMessage = QStringLiteral(
     "4. All versions of Word are supported by this software except for the rare Word Starter "
     "and Student editions.");
 
-void ExpectMissingMessageOnly(const MessageRecorder& messages) {
+// The five paragraphs about Word exactly, then the engine's own reason and how to install it.
+void ExpectMissingMessageOnly(const MessageRecorder& messages, const QString& reason) {
     ASSERT_EQ(messages.all().size(), 1u);
     const MessageRequest& shown = messages.all().front();
-    EXPECT_EQ(shown.text, kMissingMessage);
+    const QStringList paragraphs = shown.text.split(QStringLiteral("\r\n\r\n"));
+    ASSERT_EQ(paragraphs.size(), 6) << shown.text;
+    EXPECT_EQ(paragraphs.mid(0, 5).join(QStringLiteral("\r\n\r\n")), kMissingMessage);
+    EXPECT_TRUE(paragraphs[5].startsWith(QStringLiteral(
+        "On this computer Velmora uses LibreOffice Writer in Word's place, and it could not be "
+        "started: The office engine could not be started. ")))
+        << paragraphs[5];
+    EXPECT_TRUE(paragraphs[5].contains(reason)) << paragraphs[5];
+    EXPECT_TRUE(paragraphs[5].endsWith(
+        QStringLiteral(" To install it, run: sudo apt install libreoffice-writer")));
     EXPECT_TRUE(shown.title.isEmpty());
     EXPECT_EQ(shown.icon, MessageIcon::None);
     EXPECT_EQ(shown.buttons, MessageButtons::Ok);
@@ -53,16 +93,34 @@ TEST(WordCheckTest, MissingOfficeShowsTheMessage) {
     const ScopedVariable office("VELMORA_OFFICE_PROGRAM",
                                 QFile::encodeName(TestFolder() + "/not-installed/soffice.bin"));
     MessageRecorder messages;
+    StandardErrorCapture standardError;
     EXPECT_FALSE(CheckWordAvailable());
-    ExpectMissingMessageOnly(messages);
+    ExpectMissingMessageOnly(messages, "cannot be run: No such file or directory.");
+    EXPECT_EQ(standardError.text(), QStringLiteral("velmora: ") +
+                                        messages.all()
+                                            .front()
+                                            .text.split(QStringLiteral("\r\n\r\n"))
+                                            .last()
+                                            .section(QStringLiteral("started: "), 1)
+                                            .section(QStringLiteral(" To install it"), 0, 0) +
+                                        QLatin1Char('\n'));
 }
 
 TEST(WordCheckTest, MissingModuleShowsTheMessage) {
     const ScopedVariable module("VELMORA_OFFICE_MODULE",
                                 QFile::encodeName(TestFolder() + "/libvelmora-office.so"));
     MessageRecorder messages;
+    StandardErrorCapture standardError;
     EXPECT_FALSE(CheckWordAvailable());
-    ExpectMissingMessageOnly(messages);
+    ExpectMissingMessageOnly(messages, "Its module could not be loaded");
+    EXPECT_EQ(standardError.text(), QStringLiteral("velmora: ") +
+                                        messages.all()
+                                            .front()
+                                            .text.split(QStringLiteral("\r\n\r\n"))
+                                            .last()
+                                            .section(QStringLiteral("started: "), 1)
+                                            .section(QStringLiteral(" To install it"), 0, 0) +
+                                        QLatin1Char('\n'));
 }
 
 TEST(WordCheckTest, OfficeThatNeverAnswersCountsAsMissing) {
@@ -75,8 +133,17 @@ TEST(WordCheckTest, OfficeThatNeverAnswersCountsAsMissing) {
     const ScopedVariable office("VELMORA_OFFICE_PROGRAM", QFile::encodeName(silent));
     const ScopedVariable bound("VELMORA_OFFICE_START_TIMEOUT", "2");
     MessageRecorder messages;
+    StandardErrorCapture standardError;
     EXPECT_FALSE(CheckWordAvailable());
-    ExpectMissingMessageOnly(messages);
+    ExpectMissingMessageOnly(messages, "did not answer within 2 seconds.");
+    EXPECT_EQ(standardError.text(), QStringLiteral("velmora: ") +
+                                        messages.all()
+                                            .front()
+                                            .text.split(QStringLiteral("\r\n\r\n"))
+                                            .last()
+                                            .section(QStringLiteral("started: "), 1)
+                                            .section(QStringLiteral(" To install it"), 0, 0) +
+                                        QLatin1Char('\n'));
 }
 
 }  // namespace
