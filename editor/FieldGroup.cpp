@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
 #include <QTimer>
+#include <limits>
 
 namespace velmora {
 
@@ -87,6 +88,8 @@ void FieldGroup::addMember(QWidget* control) {
         case FieldKind::Text: {
             auto* line = qobject_cast<QLineEdit*>(control);
             Q_ASSERT(line);
+            // Any length, as the store keeps it: no cut at the line edit's usual 32767.
+            line->setMaxLength(std::numeric_limits<int>::max());
             connect(line, &QLineEdit::textChanged, this, changed);
             line->installEventFilter(new SelectAllOnFocus(line));
             break;
@@ -136,6 +139,10 @@ void FieldGroup::setValue(int index, const QString& stored) {
 
 void FieldGroup::restoreMember(int index) {
     QString stored = GetSetting(key());
+    // Written back only as it was read: a member that cannot hold the value exactly never
+    // replaces the stored one with its own version.
+    const QScopedValueRollback guard(restoring_,
+                                     stored.isEmpty() ? std::nullopt : std::optional(stored));
     if (field_.kind == FieldKind::Date && stored.isEmpty())
         stored = coversheet::StoredDate::write(QDate::currentDate());
     setValue(index, stored);
@@ -180,7 +187,7 @@ void FieldGroup::memberChanged(int index) {
         keepTwoStateForTheUser(*static_cast<QCheckBox*>(member(index)));
     if (spreading_) return;
     const QString stored = value(index);
-    SaveSetting(key(), stored);
+    if (!restoring_ || *restoring_ == stored) SaveSetting(key(), stored);
     const QScopedValueRollback guard(spreading_, true);
     for (int other = 0; other < memberCount(); ++other)
         if (other != index && value(other) != stored) show(other, stored);

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 namespace velmora {
@@ -44,7 +45,8 @@ public:
     // box stays a two-state box for the user: a click ticks it, the next one clears it.
     void setValue(int index, const QString& stored);
 
-    // Shows the stored value in a member; an unset date shows today.
+    // Shows the stored value in a member; an unset date shows today. The store keeps what it
+    // held, also where the member shows the value in a form of its own.
     void restoreMember(int index);
 
 private:
@@ -54,6 +56,7 @@ private:
     const coversheet::CoverSheetField& field_;
     std::vector<QPointer<QWidget>> members_;
     bool spreading_ = false;
+    std::optional<QString> restoring_;  // the stored value while a member is restored
 };
 
 }  // namespace velmora

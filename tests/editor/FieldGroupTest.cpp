@@ -57,6 +57,28 @@ TEST_F(FieldGroupTest, MessageLineBreaksAreStoredAndHandedOutAsCrLf) {
     EXPECT_EQ(GetSetting(QStringLiteral("txtMsg")), QStringLiteral("One\r\nTwo\r\n\r\nFour"));
 }
 
+TEST_F(FieldGroupTest, FieldsOfAnyLengthAreRestoredWholeAndNeverShortenTheStore) {
+    const QString name = QString(40000, QLatin1Char('n')) + QStringLiteral("END");
+    const QString message = QStringLiteral("lone\rcarriage return\r\nand a line");
+    SaveSetting(QStringLiteral("txtFor"), name);
+    SaveSetting(QStringLiteral("txtMsg"), message);
+
+    FieldGroup names(Field("txtFor"));
+    const auto lines = fill<QLineEdit>(names);
+    names.restoreMember(0);
+    EXPECT_EQ(names.value(names.memberCount() - 1), name);
+    EXPECT_EQ(GetSetting(QStringLiteral("txtFor")), name);
+    QTest::keyClick(lines[1], Qt::Key_End);
+    QTest::keyClicks(lines[1], QStringLiteral("!"));
+    EXPECT_EQ(GetSetting(QStringLiteral("txtFor")), name + QLatin1Char('!'));
+
+    // The message box cannot hold a lone CR as it is; the store keeps it as it was typed.
+    FieldGroup messages(Field("txtMsg"));
+    fill<QPlainTextEdit>(messages);
+    messages.restoreMember(0);
+    EXPECT_EQ(GetSetting(QStringLiteral("txtMsg")), message);
+}
+
 TEST_F(FieldGroupTest, TickValuesFromTheStore) {
     FieldGroup group(Field("CheckUrgent"));
     const auto members = fill<QCheckBox>(group);
