@@ -1,6 +1,17 @@
 #include "SettingsStore.h"
 
+#include "MessageBox.h"
+
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 
 namespace velmora {
 namespace {
@@ -12,12 +23,71 @@ QString keyPath(const QString& key) {
     return QLatin1String(kSection) + QLatin1Char('/') + key;
 }
 
+QString lastSystemError() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// The first failed write of the run tells the user; later ones say nothing more.
+void tellOnce(const QString& problem) {
+    static std::atomic<bool> told{false};
+    if (told.exchange(true)) return;
+    const QString text = QStringLiteral(
+                             "Your entries cannot be remembered: %1.\r\n\r\n"
+                             "Velmora goes on working, but what you type now will not be there "
+                             "the next time it starts.")
+                             .arg(problem);
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application) return;
+    QMetaObject::invokeMethod(
+        application, [text] { ShowMessage({.title = {}, .text = text}); }, Qt::QueuedConnection);
+}
+
 }  // namespace
+
+QString SettingsFile() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(kApplication))
+        .fileName();
+}
+
+QString SettingsWriteProblem() {
+    const QString file = SettingsFile();
+    const QString folder = QFileInfo(file).path();
+    // The store writes a new file beside the old one and renames it into place.
+    QByteArray probe = QFile::encodeName(folder + QStringLiteral("/.Brindlework-XXXXXX"));
+    const int probeFd = ::mkstemp(probe.data());
+    if (probeFd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return QStringLiteral("the settings folder \"%1\" cannot be made (%2)")
+                .arg(folder, lastSystemError());
+        return QStringLiteral("the settings folder \"%1\" cannot be written (%2)")
+            .arg(folder, lastSystemError());
+    }
+    ::close(probeFd);
+    ::unlink(probe.constData());
+    const QByteArray nativeFile = QFile::encodeName(file);
+    if (::access(nativeFile.constData(), F_OK) == 0) {
+        const int fd = ::open(nativeFile.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd < 0)
+            return QStringLiteral("the settings file \"%1\" cannot be written (%2)")
+                .arg(file, lastSystemError());
+        ::close(fd);
+    }
+    struct statvfs disk {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &disk) == 0 && disk.f_bavail == 0)
+        return QStringLiteral("the disk that holds \"%1\" is full").arg(folder);
+    return {};
+}
 
 void SaveSetting(const QString& key, const QString& value) {
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(kApplication));
     store.setValue(keyPath(key), value);
     store.sync();
+    if (store.status() == QSettings::NoError) return;
+    QString problem = SettingsWriteProblem();
+    if (problem.isEmpty())
+        problem =
+            QStringLiteral("the settings file \"%1\" could not be written").arg(store.fileName());
+    tellOnce(problem);
 }
 
 QString GetSetting(const QString& key, const QString& defaultValue) {
