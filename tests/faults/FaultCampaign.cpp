@@ -1,0 +1,367 @@
+#include "FaultCampaign.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QSettings>
+#include <QThread>
+#include <QUuid>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <csignal>
+
+extern char** environ;
+
+namespace velmora::faults {
+namespace {
+
+// Window sizes in pixels (15 twips each): the editor's client area and the preview's.
+constexpr int kEditorWidth = 632, kEditorHeight = 567;
+constexpr int kPreviewWidth = 656, kPreviewHeight = 626;
+
+// argv/envp for posix_spawn, kept alive with their strings.
+class CStrings {
+public:
+    explicit CStrings(const QStringList& strings) {
+        for (const QString& s : strings) bytes_.push_back(QFile::encodeName(s));
+        for (QByteArray& b : bytes_) pointers_.push_back(b.data());
+        pointers_.push_back(nullptr);
+    }
+    char* const* get() { return pointers_.data(); }
+
+private:
+    std::vector<QByteArray> bytes_;
+    std::vector<char*> pointers_;
+};
+
+pid_t spawn(const QStringList& argv, const QStringList& environment, int errorFd, int extraFd) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (errorFd >= 0) posix_spawn_file_actions_adddup2(&actions, errorFd, 2);
+    if (extraFd >= 0) posix_spawn_file_actions_adddup2(&actions, extraFd, 3);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // A group of its own: a Ctrl+C at the terminal that runs the tests is not the case's.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    CStrings args(argv), env(environment);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, args.get()[0], &actions, &attributes, args.get(), env.get()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return pid;
+}
+
+QStringList currentEnvironment() {
+    QStringList list;
+    for (char** entry = environ; *entry; ++entry) list << QFile::decodeName(*entry);
+    return list;
+}
+
+void endAndReap(pid_t pid) {
+    if (pid <= 0) return;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+}
+
+// "Suite.Case", with the parameter's name of a table-driven case ("Faults/Suite.Case/Name").
+QString caseName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    QString name =
+        QLatin1String(info->test_suite_name()) + QLatin1Char('.') + QLatin1String(info->name());
+    return name.replace(QLatin1Char('/'), QLatin1Char('-'));
+}
+
+QString programFile() {
+    const QString chosen = qEnvironmentVariable("VELMORA_FAULT_PROGRAM");
+    return chosen.isEmpty() ? QStringLiteral(VELMORA_PROGRAM) : chosen;
+}
+
+// The case's row in the campaign's table: tab-separated case, result, files, processes.
+void writeRow(const QString& name, const QString& result, const QStringList& files,
+              const std::set<pid_t>& processes) {
+    const QString folder =
+        qEnvironmentVariable("VELMORA_FAULT_TABLE", QStringLiteral(VELMORA_FAULT_TABLE_DIR));
+    QDir().mkpath(folder);
+    QStringList pids;
+    for (const pid_t pid : processes) pids << QString::number(pid);
+    QFile row(folder + QLatin1Char('/') + name + QStringLiteral(".row"));
+    if (!row.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    const QString filesText =
+        files.isEmpty()
+            ? QStringLiteral("0")
+            : QStringLiteral("%1 (%2)").arg(files.size()).arg(files.join(QStringLiteral(", ")));
+    const QString processText =
+        pids.isEmpty()
+            ? QStringLiteral("0")
+            : QStringLiteral("%1 (%2)").arg(pids.size()).arg(pids.join(QStringLiteral(", ")));
+    row.write((name + QLatin1Char('\t') + result + QLatin1Char('\t') + filesText +
+               QLatin1Char('\t') + processText + QLatin1Char('\n'))
+                  .toUtf8());
+}
+
+}  // namespace
+
+// --- XServer ---
+
+XServer::XServer() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    pid_ = spawn({QStringLiteral("Xvfb"), QStringLiteral("-displayfd"), QStringLiteral("3"),
+                  QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                  QStringLiteral("-nolisten"), QStringLiteral("tcp")},
+                 currentEnvironment(), -1, fds[1]);
+    ::close(fds[1]);
+    QByteArray number;
+    pollfd watched{fds[0], POLLIN, 0};
+    // Xvfb writes the display's number, then a newline, once it takes connections.
+    while (pid_ > 0 && !number.endsWith('\n') && ::poll(&watched, 1, 20000) > 0) {
+        char c;
+        if (::read(fds[0], &c, 1) != 1) break;
+        number += c;
+    }
+    ::close(fds[0]);
+    if (number.trimmed().isEmpty()) {
+        endAndReap(std::exchange(pid_, -1));
+        return;
+    }
+    display_ = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
+}
+
+XServer::~XServer() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);  // it removes its socket and lock file
+    ::waitpid(pid_, nullptr, 0);
+}
+
+QString XServer::xdotool(const QStringList& arguments) const {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display_);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral("xdotool"), arguments);
+    if (!process.waitForFinished(20000) || process.exitCode() != 0) return {};
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// --- Program ---
+
+Program::Program(const QString& executable, const QProcessEnvironment& environment,
+                 const XServer& display)
+    : display_(display) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return;
+    pid_ = spawn({executable}, environment.toStringList(), fds[1], -1);
+    ::close(fds[1]);
+    errorFd_ = fds[0];
+    ::fcntl(errorFd_, F_SETFL, O_NONBLOCK);
+}
+
+Program::~Program() {
+    if (pid_ > 0 && exitCode_ < 0 && endSignal_ == 0) endAndReap(pid_);
+    if (errorFd_ >= 0) ::close(errorFd_);
+}
+
+bool Program::runs() const {
+    return test::ProcessRuns(pid_);
+}
+
+std::vector<Window> Program::windows() const {
+    std::vector<Window> found;
+    const QString ids = display_.xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                          QStringLiteral("--pid"), QString::number(pid_),
+                                          QStringLiteral("--name"), QStringLiteral(".")});
+    for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QString shape =
+            display_.xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
+        Window window{id};
+        for (const QString& line : shape.split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("WIDTH="))) window.width = line.mid(6).toInt();
+            if (line.startsWith(QLatin1String("HEIGHT="))) window.height = line.mid(7).toInt();
+        }
+        if (window.width > 1 && window.height > 1) found.push_back(window);
+    }
+    return found;
+}
+
+namespace {
+QString waitForWindow(const Program& program, std::chrono::milliseconds bound,
+                      const std::function<bool(const Window&)>& wanted) {
+    QString id;
+    test::Eventually(
+        [&] {
+            for (const Window& window : program.windows())
+                if (wanted(window)) {
+                    id = window.id;
+                    return true;
+                }
+            return !program.runs();
+        },
+        bound);
+    return id;
+}
+bool isEditor(const Window& w) {
+    return w.width == kEditorWidth && w.height == kEditorHeight;
+}
+bool isPreview(const Window& w) {
+    return w.width == kPreviewWidth && w.height == kPreviewHeight;
+}
+}  // namespace
+
+QString Program::waitForEditor(std::chrono::milliseconds bound) const {
+    return waitForWindow(*this, bound, isEditor);
+}
+
+QString Program::waitForPreview(std::chrono::milliseconds bound) const {
+    return waitForWindow(*this, bound, isPreview);
+}
+
+QString Program::waitForMessageBox(std::chrono::milliseconds bound) const {
+    return waitForWindow(*this, bound,
+                         [](const Window& w) { return !isEditor(w) && !isPreview(w); });
+}
+
+void Program::click(const QString& window, int x, int y) const {
+    display_.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    display_.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                      QString::number(x), QString::number(y), QStringLiteral("click"),
+                      QStringLiteral("1")});
+}
+
+void Program::key(const QString& window, const QString& keys) const {
+    display_.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    display_.xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
+}
+
+void Program::type(const QString& window, const QString& text) const {
+    display_.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    display_.xdotool(
+        {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+}
+
+void Program::clickStart(const QString& editor) const {
+    // PushButton6: 120, 120, 9240 x 405 twips.
+    click(editor, (120 + 9240 / 2) / 15, (120 + 405 / 2) / 15);
+}
+
+void Program::signal(int number) const {
+    if (pid_ > 0) ::kill(pid_, number);
+}
+
+bool Program::waitForEnd(std::chrono::milliseconds bound) {
+    if (pid_ <= 0) return true;
+    if (exitCode_ >= 0 || endSignal_ != 0) return true;
+    int status = 0;
+    const bool ended = test::Eventually(
+        [&] {
+            standardError();  // keeps the pipe from filling up
+            return ::waitpid(pid_, &status, WNOHANG) == pid_;
+        },
+        bound);
+    if (!ended) return false;
+    if (WIFEXITED(status)) exitCode_ = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) endSignal_ = WTERMSIG(status);
+    return true;
+}
+
+QString Program::standardError() {
+    char buffer[4096];
+    ssize_t n;
+    while (errorFd_ >= 0 && (n = ::read(errorFd_, buffer, sizeof buffer)) > 0)
+        error_.append(buffer, n);
+    return QString::fromLocal8Bit(error_);
+}
+
+// --- FaultCase ---
+
+void FaultCase::SetUp() {
+    folder_ = test::TestFolder() + QLatin1Char('/') + caseName();
+    QDir().mkpath(folder_);
+    for (const char* sub : {"home", "config", "cache", "runtime", "temp", "tmp"})
+        QDir().mkpath(folder_ + QLatin1Char('/') + QLatin1String(sub));
+    QFile::setPermissions(folder_ + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The system's temporary folder is shared by every user: sticky and open to all.
+    ::chmod(QFile::encodeName(systemTemp()).constData(), 01777);
+    mark_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
+
+    x_ = std::make_unique<XServer>();
+    ASSERT_TRUE(x_->running()) << "no X server (Xvfb) could be started";
+
+    environment_ = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "VELMORA_TEST_FOLDER", "SESSION_MANAGER",
+                             "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY", "WAYLAND_DISPLAY"})
+        environment_.remove(QLatin1String(name));
+    const auto set = [&](const char* name, const QString& value) {
+        environment_.insert(QLatin1String(name), value);
+    };
+    set("QT_QPA_PLATFORM", QStringLiteral("xcb"));
+    set("DISPLAY", x_->display());
+    set("HOME", folder_ + QStringLiteral("/home"));
+    set("XDG_CONFIG_HOME", folder_ + QStringLiteral("/config"));
+    set("XDG_CACHE_HOME", folder_ + QStringLiteral("/cache"));
+    set("XDG_RUNTIME_DIR", folder_ + QStringLiteral("/runtime"));
+    set("TEMP", temp());
+    set("TMPDIR", systemTemp());
+    set("VELMORA_FAULT_CASE", mark_);
+}
+
+void FaultCase::TearDown() {
+    const QStringList files = filesLeft();
+    const std::set<pid_t> processes = processesLeft();
+    for (const pid_t pid : processes) ::kill(pid, SIGKILL);
+    const QString name = caseName();
+    const QString result = IsSkipped()    ? QStringLiteral("skipped")
+                           : HasFailure() ? QStringLiteral("FAILED")
+                                          : QStringLiteral("passed");
+    writeRow(name, result, files, processes);
+    test::Eventually([&] { return processesLeft().empty(); }, 10s);
+    x_.reset();
+}
+
+std::unique_ptr<Program> FaultCase::start() {
+    return std::make_unique<Program>(programFile(), environment_, *x_);
+}
+
+QStringList FaultCase::filesLeft() const {
+    QStringList files;
+    for (const QString& root : {temp(), systemTemp()}) {
+        QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) files << QDir(folder_).relativeFilePath(it.next());
+    }
+    files.sort();
+    return files;
+}
+
+std::set<pid_t> FaultCase::processesLeft() const {
+    std::set<pid_t> found;
+    const QByteArray wanted = "VELMORA_FAULT_CASE=" + mark_.toLatin1();
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const pid_t pid = entry.toInt(&numeric);
+        if (!numeric || pid == ::getpid() || !test::ProcessRuns(pid)) continue;
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (!environ.open(QIODevice::ReadOnly)) continue;
+        if (environ.readAll().split('\0').contains(wanted)) found.insert(pid);
+    }
+    return found;
+}
+
+bool FaultCase::RunsAsRoot() {
+    return ::geteuid() == 0;
+}
+
+QString StoredSetting(const QString& settingsFile, const QString& key) {
+    const QSettings store(settingsFile, QSettings::IniFormat);
+    return store.value(QStringLiteral("Velmora/") + key).toString();
+}
+
+}  // namespace velmora::faults

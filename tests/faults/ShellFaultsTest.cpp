@@ -1,0 +1,250 @@
+// Faults of the program's own shell: signals, crashed runs, the shared temporary folder, a
+// missing engine, long fields and an unwritable settings store.
+#include "FaultCampaign.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QThread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <csignal>
+
+namespace velmora::faults {
+namespace {
+
+QStringList Documents(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("quillon*.doc")}, QDir::Files);
+}
+
+// Starts a run from the editor and waits for its preview, the document in `folder`.
+QString GenerateDocument(Program& program, const QString& editor) {
+    program.clickStart(editor);
+    return program.waitForPreview();
+}
+
+QString Antiword(const QString& document) {
+    QProcess reader;
+    reader.start(QStringLiteral("antiword"), {QStringLiteral("-w"), QStringLiteral("0"), document});
+    reader.waitForFinished(60000);
+    return QString::fromUtf8(reader.readAllStandardOutput());
+}
+
+using ShellFaults = FaultCase;
+
+// The "For:" field of the Casual tab, in the editor window's pixels.
+constexpr int kForFieldX = 376, kForFieldY = 162;
+
+void PrintTo(const struct EngineFault& fault, std::ostream* out);
+
+// --- 12: SIGTERM, SIGHUP and SIGINT end the program as closing the preview does ---
+
+class EndingSignal : public FaultCase, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EndingSignal, EndsTheProgramAsClosingThePreviewDoes) {
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    ASSERT_FALSE(GenerateDocument(*velmora, editor).isEmpty()) << velmora->standardError();
+    ASSERT_EQ(Documents(temp()).size(), 1);
+
+    velmora->signal(GetParam());
+    ASSERT_TRUE(velmora->waitForEnd());
+    EXPECT_EQ(velmora->endSignal(), 0) << "killed by the signal instead of ending";
+    EXPECT_EQ(velmora->exitCode(), 0);
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+    EXPECT_TRUE(test::Eventually([&] { return processesLeft().empty(); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, EndingSignal, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
+                         [](const auto& info) {
+                             return std::string(info.param == SIGTERM  ? "SIGTERM"
+                                                : info.param == SIGHUP ? "SIGHUP"
+                                                                       : "SIGINT");
+                         });
+
+// --- 12: what a crashed run left is tidied at the next start; a running one's files stay ---
+
+TEST_F(ShellFaults, CrashedRunIsTidiedAtTheNextStartButARunningOneIsLeftAlone) {
+    // A run that lives on with its document in the preview.
+    auto living = start();
+    const QString livingEditor = living->waitForEditor();
+    ASSERT_FALSE(livingEditor.isEmpty()) << living->standardError();
+    ASSERT_FALSE(GenerateDocument(*living, livingEditor).isEmpty());
+    const QStringList livingDocument = Documents(temp());
+    ASSERT_EQ(livingDocument.size(), 1);
+
+    // A run killed in the middle of making its document, while template.dot is written.
+    auto crashed = start();
+    const QString crashedEditor = crashed->waitForEditor();
+    ASSERT_FALSE(crashedEditor.isEmpty()) << crashed->standardError();
+    crashed->clickStart(crashedEditor);
+    ASSERT_TRUE(test::Eventually(
+        [&] { return QFile::exists(temp() + QStringLiteral("/template.dot")); }, 60s));
+    crashed->signal(SIGKILL);
+    ASSERT_TRUE(crashed->waitForEnd());
+    ASSERT_TRUE(QFile::exists(temp() + QStringLiteral("/template.dot")));
+
+    // The next start tidies after the crashed run only.
+    auto next = start();
+    ASSERT_FALSE(next->waitForEditor().isEmpty()) << next->standardError();
+    EXPECT_FALSE(QFile::exists(temp() + QStringLiteral("/template.dot")));
+    EXPECT_EQ(Documents(temp()), livingDocument) << "the living run's document must stay";
+    EXPECT_TRUE(living->runs());
+
+    for (Program* program : {living.get(), next.get()}) {
+        program->signal(SIGTERM);
+        EXPECT_TRUE(program->waitForEnd());
+    }
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
+// --- 3: with TEMP unset the files go to a private folder, never through a planted link ---
+
+TEST_F(ShellFaults, WithoutTempAPrivateFolderIsUsedAndPlantedLinksAreNotTouched) {
+    environment().remove(QStringLiteral("TEMP"));
+    const QString victim = folder() + QStringLiteral("/home/victim.txt");
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("the user's own file");
+    file.close();
+    ::chmod(QFile::encodeName(victim).constData(), 0644);
+    // Another user's links in the shared folder, at the names the program uses.
+    const QStringList planted{systemTemp() + QStringLiteral("/template.dot"),
+                              systemTemp() + QStringLiteral("/temp.bmp")};
+    for (const QString& link : planted) {
+        ASSERT_TRUE(QFile::link(victim, link));
+        if (RunsAsRoot()) ::lchown(QFile::encodeName(link).constData(), 65534, 65534);
+    }
+
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    ASSERT_FALSE(GenerateDocument(*velmora, editor).isEmpty()) << velmora->standardError();
+
+    const QString own = systemTemp() + QStringLiteral("/velmora-%1").arg(::geteuid());
+    struct stat info {};
+    ASSERT_EQ(::lstat(QFile::encodeName(own).constData(), &info), 0) << "no private folder";
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+    EXPECT_EQ(Documents(own).size(), 1);
+    EXPECT_TRUE(Documents(systemTemp()).isEmpty());
+    for (const QString& link : planted)
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), victim) << link << " was changed";
+    ASSERT_EQ(::stat(QFile::encodeName(victim).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+    QFile check(victim);
+    ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+    EXPECT_EQ(check.readAll(), QByteArray("the user's own file"));
+
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd());
+    for (const QString& link : planted) QFile::remove(link);
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
+// --- 9: when the engine cannot start, the reason is told ---
+
+struct EngineFault {
+    const char* name;
+    const char* variable;
+    const char* value;   // relative to the case's folder
+    const char* reason;  // a part of what standard error must say
+};
+
+void PrintTo(const EngineFault& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
+class EngineCannotStart : public FaultCase, public ::testing::WithParamInterface<EngineFault> {};
+
+TEST_P(EngineCannotStart, TheReasonIsToldAndTheProgramEndsAfterOk) {
+    QFile blocker(folder() + QStringLiteral("/blocker"));  // a file where a folder must be
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    environment().insert(QLatin1String(GetParam().variable),
+                         folder() + QLatin1Char('/') + QLatin1String(GetParam().value));
+    auto velmora = start();
+    const QString box = velmora->waitForMessageBox();
+    ASSERT_FALSE(box.isEmpty()) << velmora->standardError();
+    EXPECT_TRUE(test::Eventually([&] {
+        return velmora->standardError().contains(QLatin1String(GetParam().reason));
+    })) << velmora->standardError();
+    velmora->key(box, QStringLiteral("Return"));
+    ASSERT_TRUE(velmora->waitForEnd());
+    EXPECT_EQ(velmora->exitCode(), 0);
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, EngineCannotStart,
+                         ::testing::Values(EngineFault{"OfficeMissing", "VELMORA_OFFICE_PROGRAM",
+                                                       "none/soffice.bin", "could not be started"},
+                                           // The office profiles live in the cache folder.
+                                           EngineFault{"CacheUnwritable", "XDG_CACHE_HOME",
+                                                       "blocker/cache", "profile folder"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- 10: a field of any length is kept whole, in the store and in the document ---
+
+TEST_F(ShellFaults, LongFieldsAreKeptWholeInTheStoreAndTheDocument) {
+    const QString longName = QString(40000, QLatin1Char('n')) + QStringLiteral("END");
+    {
+        QSettings store(settingsFile(), QSettings::IniFormat);
+        store.setValue(QStringLiteral("Velmora/txtFor"), longName);
+    }
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    EXPECT_EQ(StoredSetting(settingsFile(), QStringLiteral("txtFor")).size(), longName.size());
+
+    ASSERT_FALSE(GenerateDocument(*velmora, editor).isEmpty()) << velmora->standardError();
+    const QStringList documents = Documents(temp());
+    ASSERT_EQ(documents.size(), 1);
+    const QString text = Antiword(temp() + QLatin1Char('/') + documents.front());
+    EXPECT_TRUE(text.contains(QStringLiteral("nnnnEND"))) << "the end of the long name is missing";
+
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd());
+    EXPECT_EQ(StoredSetting(settingsFile(), QStringLiteral("txtFor")), longName);
+}
+
+// --- 11: an unwritable store is told once, and the program keeps working ---
+
+TEST_F(ShellFaults, UnwritableStoreIsToldOnceAndTheProgramKeepsWorking) {
+    // A file where the settings folder must be: no write can succeed, not even root's.
+    QFile blocker(folder() + QStringLiteral("/blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    environment().insert(QStringLiteral("XDG_CONFIG_HOME"),
+                         blocker.fileName() + QStringLiteral("/config"));
+
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    velmora->click(editor, kForFieldX, kForFieldY);
+    velmora->type(editor, QStringLiteral("M"));
+    const QString box = velmora->waitForMessageBox(30s);
+    ASSERT_FALSE(box.isEmpty()) << "no word that entries cannot be remembered";
+    velmora->key(box, QStringLiteral("Return"));
+    ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 1; }));
+
+    // More typing says nothing more; the run still makes its document.
+    velmora->key(editor, QStringLiteral("End"));  // the field selects its text on focus
+    velmora->type(editor, QStringLiteral("artin Hale"));
+    ASSERT_FALSE(GenerateDocument(*velmora, editor).isEmpty()) << velmora->standardError();
+    EXPECT_EQ(velmora->windows().size(), 1u) << "a second box, or the editor still shown";
+    const QStringList documents = Documents(temp());
+    ASSERT_EQ(documents.size(), 1);
+    EXPECT_TRUE(Antiword(temp() + QLatin1Char('/') + documents.front())
+                    .contains(QStringLiteral("Martin Hale")));
+
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd());
+}
+
+}  // namespace
+}  // namespace velmora::faults
