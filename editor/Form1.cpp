@@ -623,7 +623,9 @@ void Form1::endProgram() {
         preview_->close();
     else
         close();
-    QCoreApplication::quit();
+    // Also ends the loops of boxes that are open, and works before the program's own loop
+    // runs (during start-up), where quit() does nothing.
+    QCoreApplication::exit(0);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
@@ -323,6 +324,8 @@ void FaultCase::TearDown() {
                                           : QStringLiteral("passed");
     writeRow(name, result, files, processes);
     test::Eventually([&] { return processesLeft().empty(); }, 10s);
+    for (const QString& mount : mounts_)
+        ::umount2(QFile::encodeName(mount).constData(), MNT_DETACH);
     x_.reset();
 }
 
@@ -353,6 +356,27 @@ std::set<pid_t> FaultCase::processesLeft() const {
         if (environ.readAll().split('\0').contains(wanted)) found.insert(pid);
     }
     return found;
+}
+
+bool FaultCase::mountTinyFilesystem(const QString& folder, int kilobytes) {
+    QDir().mkpath(folder);
+    const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k,mode=0755";
+    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) !=
+        0)
+        return false;
+    mounts_ << folder;
+    return true;
+}
+
+void FaultCase::fillUp(const QString& folder) {
+    QFile filler(folder + QStringLiteral("/.filler"));
+    if (!filler.open(QIODevice::WriteOnly)) return;
+    const QByteArray block(4096, 'x');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    // The last partial block too.
+    while (filler.write("x", 1) == 1 && filler.flush()) {
+    }
 }
 
 bool FaultCase::RunsAsRoot() {

@@ -120,6 +120,11 @@ protected:
     // Cases that need root (a tiny tmpfs, files of another user) skip themselves without it:
     //   if (!RunsAsRoot()) GTEST_SKIP() << "needs root";
     static bool RunsAsRoot();
+    // Mounts a tmpfs of `kilobytes` at `folder` (made when missing), for the rest of the case
+    // (root only); returns whether it worked.
+    bool mountTinyFilesystem(const QString& folder, int kilobytes);
+    // Fills the file system that holds `folder` up to its last byte.
+    static void fillUp(const QString& folder);
 
     const XServer& display() const { return *x_; }
 
@@ -128,6 +133,7 @@ private:
     QString mark_;
     QProcessEnvironment environment_;
     std::unique_ptr<XServer> x_;
+    QStringList mounts_;
 };
 
 // Reads a settings value as another program would.

@@ -252,5 +252,44 @@ TEST_F(ShellFaults, UnwritableStoreIsToldOnceAndTheProgramKeepsWorking) {
     EXPECT_TRUE(velmora->waitForEnd());
 }
 
+TEST_F(ShellFaults, FullDiskUnderTheStoreIsToldOnce) {
+    if (!RunsAsRoot()) GTEST_SKIP() << "needs root (a tiny tmpfs)";
+    const QString config = folder() + QStringLiteral("/config");
+    ASSERT_TRUE(mountTinyFilesystem(config, 64));
+    {
+        QSettings(settingsFile(), QSettings::IniFormat)
+            .setValue(QStringLiteral("Velmora/txtFor"), QStringLiteral("Nora"));
+    }
+    fillUp(config);
+
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    velmora->click(editor, kForFieldX, kForFieldY);
+    velmora->type(editor, QStringLiteral("M"));
+    const QString box = velmora->waitForMessageBox(30s);
+    ASSERT_FALSE(box.isEmpty()) << "no word that entries cannot be remembered";
+    velmora->key(box, QStringLiteral("Return"));
+    ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 1; }));
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd());
+    EXPECT_EQ(StoredSetting(settingsFile(), QStringLiteral("txtFor")), QStringLiteral("Nora"))
+        << "a full disk must not cost the stored values";
+}
+
+// --- 12 with 9: a signal while the engine's message is up ends the program at once ---
+
+TEST_F(ShellFaults, SignalWhileTheEngineMessageIsShownEndsTheProgram) {
+    environment().insert(QStringLiteral("VELMORA_OFFICE_PROGRAM"),
+                         folder() + QStringLiteral("/none/soffice.bin"));
+    auto velmora = start();
+    ASSERT_FALSE(velmora->waitForMessageBox().isEmpty()) << velmora->standardError();
+    velmora->signal(SIGTERM);
+    ASSERT_TRUE(velmora->waitForEnd());
+    EXPECT_EQ(velmora->endSignal(), 0);
+    EXPECT_EQ(velmora->exitCode(), 0);
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
 }  // namespace
 }  // namespace velmora::faults
