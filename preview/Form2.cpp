@@ -141,6 +141,9 @@ void Form2::createControls() {
     picture1_->setMouseTracking(true);
     picture1_->installEventFilter(this);
     picture1_->setAccessibleName(QStringLiteral("Cover sheet page"));
+    connect(picture1_, &PictureBox::painted, this, [this] {
+        if (!picture1_->drawnImage().isNull()) firstPaintTrace_.reset();
+    });
 
     frame1_ = new QGroupBox(QStringLiteral("Zoom:"), this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
@@ -322,6 +325,7 @@ void Form2::Form_Activate() {
 }
 
 void Form2::showEvent(QShowEvent* event) {
+    if (viewport_.firstActivate()) firstPaintTrace_.emplace("Form2 shown to page painted");
     if (!centred_ && !event->spontaneous()) {
         centred_ = true;
         if (const QScreen* onScreen = screen()) {

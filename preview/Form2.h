@@ -6,12 +6,14 @@
 #include "ViewportModel.h"
 #include "ViewportNavigation.h"
 #include "coversheet/DocumentExport.h"
+#include "shell/Trace.h"
 #include "shell/WindowPointer.h"
 
 #include <QKeySequence>
 #include <QList>
 #include <QString>
 #include <QWidget>
+#include <optional>
 
 class QAction;
 class QGroupBox;
@@ -95,6 +97,7 @@ private:
     bool rightPressed_ = false;
     bool rightMoved_ = false;
     QPointF rightPressAt_;
+    std::optional<TraceScope> firstPaintTrace_;  // from showing a new page to its first paint
 
     // Owned by the window through their parents.
     QScrollBar* hScroll1_ = nullptr;

@@ -41,6 +41,8 @@ void PictureBox::paintEvent(QPaintEvent*) {
         painter.drawImage(QRectF(QPointF(0, 0), size), picture_);
     }
     if (sunken_) qDrawWinPanel(&painter, rect(), palette(), true);
+    painter.end();
+    emit painted();
 }
 
 }  // namespace velmora

@@ -24,6 +24,9 @@ public:
     void setDrawnImage(QPixmap image);
     const QPixmap& drawnImage() const { return drawn_; }
 
+signals:
+    void painted();  // after every paint
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -16,6 +16,14 @@ QString DescribeFailure(const std::exception_ptr& failure) {
     }
 }
 
+std::string Procedure::traceName(int line) const {
+    if (!TraceEnabled()) return {};
+    QString name = location_.trimmed();
+    if (const qsizetype dot = name.indexOf(QLatin1Char('.')); name.startsWith(QLatin1String("in ")))
+        name = name.mid(dot + 1);
+    return (name + QLatin1Char(' ') + QString::number(line)).toStdString();
+}
+
 void Procedure::report(const std::exception_ptr& failure) const {
     ShowErrorReport(location_, marker_, DescribeFailure(failure));
 }

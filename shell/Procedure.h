@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Trace.h"
+
 #include <QString>
 #include <exception>
 #include <utility>
@@ -21,6 +23,7 @@ public:
     template <class Action>
     bool step(int line, Action&& action) {
         marker_ = line;
+        const TraceScope trace(traceName(line));
         try {
             std::forward<Action>(action)();
             return true;
@@ -35,6 +38,7 @@ public:
     template <class Test>
     bool test(int line, Test&& decide, bool whenFailed) {
         marker_ = line;
+        const TraceScope trace(traceName(line));
         try {
             return std::forward<Test>(decide)();
         } catch (...) {
@@ -49,6 +53,8 @@ public:
 
 private:
     void report(const std::exception_ptr& failure) const;
+    // "Form1.PushButton6_Click 128" while tracing (Trace.h), else empty.
+    std::string traceName(int line) const;
 
     QString location_;
     int marker_ = 0;

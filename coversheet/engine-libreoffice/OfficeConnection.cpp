@@ -1,6 +1,7 @@
 #include "OfficeConnection.h"
 
 #include "PagePicture.h"
+#include "shell/Trace.h"
 
 #include <com/sun/star/beans/PropertyAttribute.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -575,7 +576,11 @@ void OfficeConnection::copyAsPicture() {
         throw WordError(QStringLiteral("Cannot create a temporary folder for the page picture: %1")
                             .arg(folder.errorString()));
     const QString pdfFile = folder.filePath(QStringLiteral("page.pdf"));
-    exportFirstPage(pdfFile);
+    {
+        const TraceScope trace("office page export");
+        exportFirstPage(pdfFile);
+    }
+    const TraceScope trace("office rasterise");
     QGuiApplication::clipboard()->setImage(RenderFirstPage(pdfFile));
 }
 
