@@ -138,9 +138,12 @@ void GenerationRun::run() {
     proc.step(210, [&] { Use(word).quit(); });
     proc.step(212, [&] { word.reset(); });
 
-    proc.step(216, [&] { SaveDocAsJPG(documentPath); });
+    // The page shown is the one this run's snapshot made, as the office handed it over;
+    // temp.bmp, written beside it, may have been replaced by another run in the same folder.
+    QImage page;
+    proc.step(216, [&] { page = SaveDocAsJPG(documentPath); });
     proc.step(218, [&] { host_.setBusyPointer(false); });
-    proc.step(220, [&] { host_.setPreviewPicture(SnapshotPath()); });
+    proc.step(220, [&] { host_.setPreviewPicture(page); });
     proc.step(222, [&] { host_.setPreviewWordFile(documentPath); });
     proc.step(224, [&] { host_.showPreview(); });
     proc.step(226, [&] { host_.hideEditor(); });

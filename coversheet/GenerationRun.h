@@ -3,6 +3,7 @@
 #include "CoverSheet.h"
 
 #include <QDate>
+#include <QImage>
 #include <QString>
 #include <functional>
 
@@ -22,8 +23,8 @@ public:
 
     virtual void setBusyPointer(bool busy) = 0;
 
-    // Loads the picture file into the preview's view; throws Failure when it cannot.
-    virtual void setPreviewPicture(const QString& pictureFile) = 0;
+    // Makes the page the picture of the preview's view; throws Failure for a null picture.
+    virtual void setPreviewPicture(const QImage& page) = 0;
     virtual void setPreviewWordFile(const QString& documentPath) = 0;
     virtual void showPreview() = 0;
     virtual void hideEditor() = 0;

@@ -51,20 +51,24 @@ QImage GetClipboardPicture(int /*format*/) {
     return {};
 }
 
-void SaveDocAsJPG(const QString& inFile) {
+QImage SaveDocAsJPG(const QString& inFile) {
     Procedure proc(location::Form1_SaveDocAsJPG);
     std::unique_ptr<WordConnection> word;
+    QImage picture;
     proc.step(116, [&] { word = CreateWordApplication(); });
     proc.step(118, [&] { Use(word).documentsOpen(inFile, false); });
-    proc.step(120, [&] { Use(word).copyAsPicture(); });
-    // Written afresh: a link planted at the picture's name must not redirect the write.
+    proc.step(120, [&] { picture = Use(word).copyAsPicture(); });
+    // The picture the office handed over, not the clipboard's: another program may have
+    // put its own there since. Written afresh: a link planted at the picture's name must
+    // not redirect the write.
     proc.step(122, [&] {
-        const QImage picture = GetClipboardPicture(0);
-        if (picture.isNull()) throw Failure(QStringLiteral("The clipboard holds no picture."));
+        if (picture.isNull())
+            throw Failure(QStringLiteral("The office made no picture of the page."));
         WriteNewFile(SnapshotPath(), windowsBitmap(picture));
     });
     proc.step(124, [&] { Use(word).closeWithoutSaving(); });
     proc.step(126, [&] { Use(word).quit(); });
+    return picture;
 }
 
 }  // namespace velmora

@@ -19,8 +19,11 @@ inline constexpr int kSnapshotDotsPerMeter = int(kSnapshotPictureDpi / 0.0254 + 
 
 // Makes the preview's picture of a saved document: opens it in an office instance of its
 // own, copies its page to the clipboard as a picture and saves that picture as temp.bmp in
-// the temporary folder. Reports its own failures and never throws.
-void SaveDocAsJPG(const QString& inFile);
+// the temporary folder. Returns the picture as the office made it (null when it could not),
+// which is what the caller shows: the clipboard and temp.bmp are shared with whatever else
+// runs on the desktop and in the folder, so neither is read back. Reports its own failures
+// and never throws.
+QImage SaveDocAsJPG(const QString& inFile);
 
 // The clipboard's picture, asking up to 1000 times; a null image when every request failed.
 // `format` 0 takes whatever picture the clipboard holds (the only kind there is).

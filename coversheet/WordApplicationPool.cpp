@@ -58,7 +58,7 @@ public:
     void setDisplayAlerts(bool value) override { use().setDisplayAlerts(value); }
     void close() override { use().close(); }
     void closeWithoutSaving() override { use().closeWithoutSaving(); }
-    void copyAsPicture() override { use().copyAsPicture(); }
+    QImage copyAsPicture() override { return use().copyAsPicture(); }
     bool alive() override { return connection_ && connection_->alive(); }
     void warmUp() override { use().warmUp(); }
 

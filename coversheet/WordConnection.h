@@ -2,6 +2,7 @@
 
 #include "shell/Failure.h"
 
+#include <QImage>
 #include <QString>
 #include <memory>
 
@@ -62,8 +63,9 @@ public:
     virtual void closeWithoutSaving() = 0;
 
     // Document.Range.CopyAsPicture: a picture of the document's first page goes to the
-    // system clipboard.
-    virtual void copyAsPicture() = 0;
+    // system clipboard. The same picture is returned: the clipboard is shared by every
+    // program on the desktop, so the caller takes its page from here, never from there.
+    virtual QImage copyAsPicture() = 0;
 
     // Application.Quit: the instance ends.
     virtual void quit() = 0;

@@ -589,8 +589,8 @@ Form2& Form1::preview() {
     return *preview_;
 }
 
-void Form1::setPreviewPicture(const QString& pictureFile) {
-    preview().loadPicture(pictureFile);
+void Form1::setPreviewPicture(const QImage& page) {
+    preview().setPicture(page);
 }
 
 void Form1::setPreviewWordFile(const QString& documentPath) {

@@ -66,7 +66,7 @@ public:
     QDate fieldDate(const coversheet::CoverSheetField& field) const override;
     int fieldTick(const coversheet::CoverSheetField& field) const override;
     void setBusyPointer(bool busy) override;
-    void setPreviewPicture(const QString& pictureFile) override;
+    void setPreviewPicture(const QImage& page) override;
     void setPreviewWordFile(const QString& documentPath) override;
     void showPreview() override;
     void hideEditor() override;

@@ -308,8 +308,13 @@ void Form2::loadPicture(const QString& pictureFile) {
     if (picture.isNull())
         throw Failure(
             QStringLiteral("Invalid picture: %1 (%2)").arg(pictureFile, reader.errorString()));
-    const QSizeF naturalSize = PictureSizeTwips(picture);
-    picture1_->setPicture(std::move(picture));
+    setPicture(std::move(picture));
+}
+
+void Form2::setPicture(QImage page) {
+    if (page.isNull()) throw Failure(QStringLiteral("Invalid picture"));
+    const QSizeF naturalSize = PictureSizeTwips(page);
+    picture1_->setPicture(std::move(page));
     viewport_.assignViewPicture(naturalSize);
     mirrorViewport();
 }

@@ -37,6 +37,8 @@ public:
     // Picture1 = LoadPicture(file): the page the next activation captures. Throws Failure
     // when the file cannot be read as a picture.
     void loadPicture(const QString& pictureFile);
+    // Picture1 = page: the same for a picture already in memory. Throws Failure for a null one.
+    void setPicture(QImage page);
 
     // The generated document the window saves, and deletes on "< Back" and on close.
     QString mWordFile;

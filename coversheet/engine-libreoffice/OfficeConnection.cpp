@@ -567,7 +567,7 @@ void OfficeConnection::saveAsDocx(const QString& fileName) {
               "MS Word 2007 XML");
 }
 
-void OfficeConnection::copyAsPicture() {
+QImage OfficeConnection::copyAsPicture() {
     requireDocument();
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         throw WordError(QStringLiteral("There is no clipboard to copy the page picture to."));
@@ -580,8 +580,13 @@ void OfficeConnection::copyAsPicture() {
         const TraceScope trace("office page export");
         exportFirstPage(pdfFile);
     }
-    const TraceScope trace("office rasterise");
-    QGuiApplication::clipboard()->setImage(RenderFirstPage(pdfFile));
+    QImage picture;
+    {
+        const TraceScope trace("office rasterise");
+        picture = RenderFirstPage(pdfFile);
+    }
+    QGuiApplication::clipboard()->setImage(picture);
+    return picture;
 }
 
 void OfficeConnection::quit() {

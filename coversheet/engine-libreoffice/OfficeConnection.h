@@ -45,7 +45,7 @@ public:
     void setDisplayAlerts(bool value) override;
     void close() override;
     void closeWithoutSaving() override;
-    void copyAsPicture() override;
+    QImage copyAsPicture() override;
     void quit() override;
     bool alive() override;
     void warmUp() override;

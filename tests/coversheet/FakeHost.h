@@ -27,10 +27,11 @@ public:
         return ticks.value(QLatin1String(f.name));
     }
     void setBusyPointer(bool busy) override { events << (busy ? "hourglass" : "arrow"); }
-    void setPreviewPicture(const QString& file) override {
-        const QImage picture(file);
-        if (picture.isNull()) throw Failure(QStringLiteral("Invalid picture"));
-        events << QStringLiteral("picture %1x%2").arg(picture.width()).arg(picture.height());
+    QImage picture;  // the page the run handed over
+    void setPreviewPicture(const QImage& page) override {
+        if (page.isNull()) throw Failure(QStringLiteral("Invalid picture"));
+        picture = page;
+        events << QStringLiteral("picture %1x%2").arg(page.width()).arg(page.height());
     }
     void setPreviewWordFile(const QString& path) override { events << "wordFile " + path; }
     void showPreview() override { events << "show preview"; }

@@ -21,6 +21,7 @@ struct FakeWordLog {
     int connections = 0;
     QByteArray openedTemplateBytes;                   // the file as it was when opened
     std::function<void(const QString& call)> onCall;  // may throw to fail the call
+    QColor pageColour = Qt::white;                    // of the pictures copyAsPicture makes
 };
 
 class FakeWord : public WordConnection {
@@ -65,11 +66,12 @@ public:
     }
     void close() override { record(QStringLiteral("close")); }
     void closeWithoutSaving() override { record(QStringLiteral("closeWithoutSaving")); }
-    void copyAsPicture() override {
+    QImage copyAsPicture() override {
         record(QStringLiteral("copyAsPicture"));
         QImage page(34, 44, QImage::Format_RGB32);
-        page.fill(Qt::white);
+        page.fill(log_.pageColour);
         QGuiApplication::clipboard()->setImage(page);
+        return page;
     }
     void quit() override { record(QStringLiteral("quit")); }
 

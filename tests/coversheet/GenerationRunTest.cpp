@@ -9,7 +9,10 @@
 #include "shell/TempFolder.h"
 
 #include <gtest/gtest.h>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
+#include <QImage>
 #include <QMap>
 #include <QRegularExpression>
 
@@ -90,6 +93,37 @@ TEST_F(GenerationRunTest, DrivesTheEngineInOrderAndHandsThePageToThePreview) {
                                          "show preview", "hide editor"}));
     // Of the three temporary files only the document is left.
     EXPECT_EQ(tempFiles(), QStringList{QFileInfo(doc).fileName()});
+}
+
+// Two programs on one desktop share the clipboard, and with one TEMP also temp.bmp: another
+// run that writes or removes them between this run's snapshot and its hand-over must not
+// change the page this run shows.
+TEST_F(GenerationRunTest, AnotherRunBetweenSnapshotAndHandOverCannotSwapThePicture) {
+    QImage theirs(50, 60, QImage::Format_RGB32);
+    theirs.fill(Qt::blue);
+    const auto theirRun = [&](bool removes) {
+        QFile::remove(SnapshotPath());
+        if (!removes) theirs.save(SnapshotPath(), "BMP");
+        QGuiApplication::clipboard()->setImage(theirs);
+    };
+    for (const bool removes : {false, true}) {
+        log_.pageColour = Qt::red;
+        QImage written;
+        log_.onCall = [&](const QString& call) {
+            if (call != QLatin1String("closeWithoutSaving")) return;
+            written = QImage(SnapshotPath());  // this run's, as its snapshot wrote it
+            theirRun(removes);
+        };
+        host_.events.clear();
+        GenerationRun(host_).run();
+
+        EXPECT_TRUE(boxes_.all().empty());
+        EXPECT_EQ(written.size(), QSize(34, 44));
+        EXPECT_EQ(written.pixelColor(0, 0), QColor(Qt::red));
+        EXPECT_EQ(host_.picture.size(), QSize(34, 44)) << "removes " << removes;
+        EXPECT_EQ(host_.picture.pixelColor(0, 0), QColor(Qt::red));
+        EXPECT_TRUE(host_.events.contains("show preview"));
+    }
 }
 
 TEST_F(GenerationRunTest, EachStyleWritesOnlyItsOwnBookmarks) {

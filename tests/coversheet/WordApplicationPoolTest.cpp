@@ -58,7 +58,7 @@ public:
     void setDisplayAlerts(bool) override {}
     void close() override {}
     void closeWithoutSaving() override {}
-    void copyAsPicture() override {}
+    QImage copyAsPicture() override { return {}; }
     void quit() override { note("quit"); }
     bool alive() override { return running; }
 

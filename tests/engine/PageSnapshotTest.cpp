@@ -32,9 +32,10 @@ public:
     void setDisplayAlerts(bool) override { calls_ << "displayAlerts"; }
     void close() override { calls_ << "close"; }
     void closeWithoutSaving() override { calls_ << "closeWithoutSaving"; }
-    void copyAsPicture() override {
+    QImage copyAsPicture() override {
         calls_ << "copyAsPicture";
         if (!picture_.isNull()) QGuiApplication::clipboard()->setImage(picture_);
+        return picture_;
     }
     void quit() override { calls_ << "quit"; }
 
