@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <limits>
 
@@ -83,6 +85,7 @@ FieldGroup::FieldGroup(const coversheet::CoverSheetField& field, QObject* parent
 void FieldGroup::addMember(QWidget* control) {
     const int index = memberCount();
     members_.emplace_back(control);
+    lastEdits_.emplace_back();
     const auto changed = [this, index] { memberChanged(index); };
     switch (field_.kind) {
         case FieldKind::Text: {
@@ -97,6 +100,12 @@ void FieldGroup::addMember(QWidget* control) {
         case FieldKind::MultiLineText: {
             auto* text = qobject_cast<QPlainTextEdit*>(control);
             Q_ASSERT(text);
+            // The edit is noted before the change is announced, so that it can be repeated
+            // on the other members instead of giving them the whole text again.
+            connect(text->document(), &QTextDocument::contentsChange, this,
+                    [this, index](int position, int removed, int added) {
+                        lastEdits_[size_t(index)] = {position, removed, added};
+                    });
             connect(text, &QPlainTextEdit::textChanged, this, changed);
             text->installEventFilter(new SelectAllOnFocus(text));
             break;
@@ -190,7 +199,39 @@ void FieldGroup::memberChanged(int index) {
     if (!restoring_ || *restoring_ == stored) SaveSetting(key(), stored);
     const QScopedValueRollback guard(spreading_, true);
     for (int other = 0; other < memberCount(); ++other)
-        if (other != index && value(other) != stored) show(other, stored);
+        if (other != index && !repeatEdit(index, other) && value(other) != stored)
+            show(other, stored);
+}
+
+// A keystroke in a long message changes a character or two; repeating just that edit on
+// another member costs what the edit costs, where giving it the whole text again costs the
+// whole text. Whether the member then holds the same text is checked, and answered false
+// when it does not, so that the caller gives it the whole text after all.
+bool FieldGroup::repeatEdit(int from, int to) {
+    if (field_.kind != FieldKind::MultiLineText) return false;
+    QTextDocument* source = static_cast<QPlainTextEdit*>(member(from))->document();
+    QTextDocument* target = static_cast<QPlainTextEdit*>(member(to))->document();
+    const Edit edit = lastEdits_[size_t(from)];
+    // Positions run to the document's end, before its closing paragraph separator.
+    const int sourceEnd = source->characterCount() - 1;
+    const int targetEnd = target->characterCount() - 1;
+    if (edit.position < 0 || edit.position + edit.added > sourceEnd ||
+        edit.position + edit.removed > targetEnd ||
+        targetEnd - edit.removed + edit.added != sourceEnd)
+        return false;
+    QTextCursor read(source);
+    read.setPosition(edit.position);
+    read.setPosition(edit.position + edit.added, QTextCursor::KeepAnchor);
+    QTextCursor write(target);
+    write.setPosition(edit.position);
+    write.setPosition(edit.position + edit.removed, QTextCursor::KeepAnchor);
+    write.insertText(read.selectedText());
+    // The members held the same text before (the store-and-mirror rule); the same edit on
+    // both leaves them equal again, which their lengths and the edited text confirm.
+    if (target->characterCount() != source->characterCount()) return false;
+    write.setPosition(edit.position);
+    write.setPosition(edit.position + edit.added, QTextCursor::KeepAnchor);
+    return write.selectedText() == read.selectedText();
 }
 
 }  // namespace velmora

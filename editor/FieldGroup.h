@@ -50,11 +50,20 @@ public:
     void restoreMember(int index);
 
 private:
+    // The last edit of a message member's text, as its document reported it.
+    struct Edit {
+        int position = 0;
+        int removed = 0;
+        int added = 0;
+    };
+
     void show(int index, const QString& stored);
     void memberChanged(int index);
+    bool repeatEdit(int from, int to);
 
     const coversheet::CoverSheetField& field_;
     std::vector<QPointer<QWidget>> members_;
+    std::vector<Edit> lastEdits_;
     bool spreading_ = false;
     std::optional<QString> restoring_;  // the stored value while a member is restored
 };

@@ -1,5 +1,6 @@
 #include "SettingsStore.h"
 
+#include "IniStore.h"
 #include "MessageBox.h"
 
 #include <fcntl.h>
@@ -12,6 +13,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 namespace velmora {
 namespace {
@@ -40,6 +43,18 @@ void tellOnce(const QString& problem) {
     if (!application) return;
     QMetaObject::invokeMethod(
         application, [text] { ShowMessage({.title = {}, .text = text}); }, Qt::QueuedConnection);
+}
+
+// The program's own writer of the file, one per file (tests move the configuration folder).
+template <class Use>
+auto withFastStore(Use&& use) {
+    static std::mutex mutex;
+    static std::map<QString, IniStore> stores;
+    const std::lock_guard lock(mutex);
+    const QString file = SettingsFile();
+    auto found = stores.find(file);
+    if (found == stores.end()) found = stores.emplace(file, IniStore(file)).first;
+    return use(found->second);
 }
 
 }  // namespace
@@ -79,6 +94,7 @@ QString SettingsWriteProblem() {
 }
 
 void SaveSetting(const QString& key, const QString& value) {
+    if (withFastStore([&](IniStore& store) { return store.write(keyPath(key), value); })) return;
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(kApplication));
     store.setValue(keyPath(key), value);
     store.sync();
@@ -91,6 +107,9 @@ void SaveSetting(const QString& key, const QString& value) {
 }
 
 QString GetSetting(const QString& key, const QString& defaultValue) {
+    if (const auto known = withFastStore(
+            [&](const IniStore& store) { return store.read(keyPath(key), defaultValue); }))
+        return *known;
     const QSettings store(QSettings::NativeFormat, QSettings::UserScope,
                           QLatin1String(kApplication));
     return store.value(keyPath(key), defaultValue).toString();

@@ -5,7 +5,7 @@
 namespace velmora {
 
 // Per-user strings of application "Brindlework", section "Velmora". Every write is on disk
-// before it returns and every read sees the last write; nothing is cached.
+// before it returns and every read sees the last write, also one made by another process.
 //
 // A write that fails (a read-only settings file or folder, a full disk) is told to the user
 // once per run, in a plain box saying that entries cannot be remembered and why; the box comes

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QTest>
+#include <functional>
 
 namespace velmora {
 namespace {
@@ -77,6 +78,49 @@ TEST_F(FieldGroupTest, FieldsOfAnyLengthAreRestoredWholeAndNeverShortenTheStore)
     fill<QPlainTextEdit>(messages);
     messages.restoreMember(0);
     EXPECT_EQ(GetSetting(QStringLiteral("txtMsg")), message);
+}
+
+// A keystroke in a message is repeated on the other members rather than handing them the
+// whole text; whatever the edit (typing, deleting, pasting lines, undoing, typing into a
+// member whose text was just replaced), every member and the store end with the same text.
+TEST_F(FieldGroupTest, EditsOfAMessageReachEveryMemberAndTheStore) {
+    FieldGroup group(Field("txtMsg"));
+    const auto members = fill<QPlainTextEdit>(group);
+    const QString line = QStringLiteral("The quick brown fox jumps over the lazy dog.\r\n");
+    group.setValue(0, line.repeated(500));
+    const auto at = [&](int member, int position) {
+        QTextCursor cursor = members[size_t(member)]->textCursor();
+        cursor.setPosition(position);
+        members[size_t(member)]->setTextCursor(cursor);
+        members[size_t(member)]->setFocus();
+    };
+    const std::vector<std::function<void()>> edits = {
+        [&] { at(0, 0), QTest::keyClicks(members[0], QStringLiteral("Dear Zoe, ")); },
+        [&] { at(2, 100), QTest::keyClick(members[2], Qt::Key_Return); },
+        [&] { at(3, 5), QTest::keyClick(members[3], Qt::Key_Delete); },
+        [&] { at(1, 300), QTest::keyClick(members[1], Qt::Key_Backspace); },
+        [&] {
+            QTextCursor all = members[1]->textCursor();
+            all.setPosition(40);
+            all.setPosition(4000, QTextCursor::KeepAnchor);
+            members[1]->setTextCursor(all);
+            members[1]->insertPlainText(QStringLiteral("pasted\nover\n\nlines"));
+        },
+        [&] { members[1]->undo(); },
+        [&] { group.setValue(2, QStringLiteral("short")); },
+        [&] {
+            at(0, 5), QTest::keyClicks(members[0], QStringLiteral("er")),
+                QTest::keyClick(members[0], Qt::Key_Return),
+                members[0]->insertPlainText(QStringLiteral("€"));
+        },
+    };
+    for (size_t i = 0; i < edits.size(); ++i) {
+        edits[i]();
+        const QString text = members[0]->toPlainText();
+        for (auto* member : members) EXPECT_EQ(member->toPlainText(), text) << "edit " << i;
+        EXPECT_EQ(GetSetting(QStringLiteral("txtMsg")), group.value(0)) << "edit " << i;
+    }
+    EXPECT_EQ(group.value(3), QStringLiteral("shorter\r\n€"));
 }
 
 TEST_F(FieldGroupTest, TickValuesFromTheStore) {

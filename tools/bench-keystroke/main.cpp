@@ -84,7 +84,10 @@ int main(int argc, char* argv[]) {
                                         QStringLiteral("Keys typed per message (25)."),
                                         QStringLiteral("N"), QStringLiteral("25"));
     parser.addOption(keysOption);
+    parser.addPositionalArgument(QStringLiteral("case"),
+                                 QStringLiteral("Only the cases whose name contains this text."));
     parser.process(app);
+    const QString only = parser.positionalArguments().value(0);
     const int keys = std::max(1, parser.value(keysOption).toInt());
 
     Form1 editor({.checkOffice = [] { return true; },
@@ -106,6 +109,7 @@ int main(int argc, char* argv[]) {
                  {"1 MB, lines", 1024 * 1024, true},
                  {"1 MB, one paragraph", 1024 * 1024, false}};
     for (const auto& c : cases) {
+        if (!QLatin1String(c.name).contains(only)) continue;
         const Times times = TypeInto(editor, Message(c.bytes, c.lines), keys);
         std::printf("%-22s %10.2f %10.2f %12.2f %12.2f\n", c.name, Median(times.key),
                     *std::max_element(times.key.begin(), times.key.end()), Median(times.answer),

@@ -1,0 +1,170 @@
+#include "IniStore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSettings>
+#include <cerrno>
+
+namespace velmora {
+namespace {
+
+bool isHexDigit(char16_t c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Names written bare: QSettings would escape anything else in a key.
+bool isPlainName(QStringView name) {
+    if (name.isEmpty()) return false;
+    for (const QChar c : name)
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('_')) return false;
+    return true;
+}
+
+// Writes `bytes` to a new file beside `file` and renames it over it, so that a reader sees
+// the old file or the new one, never a part. It is not flushed to the disk on the way: the
+// new file survives the program's end in any way, and waiting for the disk on every
+// keystroke would cost more than the rest of the keystroke.
+bool replaceFile(const QString& file, const QByteArray& bytes) {
+    const QByteArray target = QFile::encodeName(file);
+    const QByteArray fresh = target + ".new-" + QByteArray::number(::getpid());
+    // A file its owner made read-only stays as it is, as it would for QSettings.
+    if (::access(target.constData(), F_OK) == 0 && ::access(target.constData(), W_OK) != 0)
+        return false;
+    struct stat old {};
+    const mode_t mode = ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0666;
+    ::unlink(fresh.constData());
+    const int fd =
+        ::open(fresh.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0) return false;
+    bool ok = true;
+    for (qsizetype written = 0; ok && written < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        written += n;
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (ok) ok = ::rename(fresh.constData(), target.constData()) == 0;
+    if (!ok) ::unlink(fresh.constData());
+    return ok;
+}
+
+}  // namespace
+
+IniStore::IniStore(QString file) : file_(std::move(file)) {}
+
+void IniStore::AppendValue(QByteArray& out, const QString& value) {
+    out += '"';
+    // A text that begins with '@' would read as a typed value; QSettings doubles the '@'.
+    if (value.startsWith(QLatin1Char('@'))) out += '@';
+    bool afterHexEscape = false;  // a hex digit right after \x.. would extend that escape
+    for (const QChar ch : value) {
+        const char16_t u = ch.unicode();
+        const bool named = u == '\n' || u == '\r' || u == '\t' || u == '"' || u == '\\';
+        const bool hex = !named && (u < 0x20 || u == 0x7f || ch.isSurrogate() ||
+                                    (afterHexEscape && isHexDigit(u)));
+        afterHexEscape = hex;
+        if (named) {
+            out += '\\';
+            out += u == '\n' ? 'n' : u == '\r' ? 'r' : u == '\t' ? 't' : char(u);
+        } else if (hex) {
+            out += "\\x";
+            out += QByteArray::number(uint(u), 16);
+        } else if (u < 0x80) {
+            out += char(u);
+        } else {
+            out += QStringView(&ch, 1).toUtf8();
+        }
+    }
+    out += '"';
+}
+
+std::optional<IniStore::Stamp> IniStore::currentStamp() const {
+    struct stat info {};
+    if (::stat(QFile::encodeName(file_).constData(), &info) != 0) return std::nullopt;
+    return Stamp{info.st_dev, info.st_ino, info.st_size,
+                 info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec};
+}
+
+bool IniStore::load() {
+    values_.clear();
+    stamp_.reset();
+    const auto before = currentStamp();
+    const QSettings settings(file_, QSettings::IniFormat);
+    for (const QString& key : settings.allKeys()) {
+        const QVariant value = settings.value(key);
+        const qsizetype slash = key.indexOf(QLatin1Char('/'));
+        const bool plainKey = slash < 0 ? isPlainName(key)
+                                        : isPlainName(QStringView(key).left(slash)) &&
+                                              isPlainName(QStringView(key).mid(slash + 1));
+        if (value.typeId() != QMetaType::QString || !plainKey) return false;
+        values_.insert(key, value.toString());
+    }
+    if (before != currentStamp()) return false;  // changed while it was read
+    stamp_ = before.value_or(Stamp{});
+    return true;
+}
+
+QByteArray IniStore::compose() const {
+    QByteArray out;
+    qsizetype size = 64;
+    for (auto it = values_.begin(); it != values_.end(); ++it)
+        size += it.key().size() + it.value().size() * 3 / 2 + 8;
+    out.reserve(size);
+    QString section;
+    bool first = true;
+    for (auto it = values_.begin(); it != values_.end(); ++it) {
+        const qsizetype slash = it.key().indexOf(QLatin1Char('/'));
+        const QString keySection = slash < 0 ? QStringLiteral("General") : it.key().left(slash);
+        if (first || keySection != section) {
+            if (!first) out += '\n';
+            out += '[' + keySection.toLatin1() + "]\n";
+            section = keySection;
+            first = false;
+        }
+        out += it.key().mid(slash + 1).toLatin1();
+        out += '=';
+        AppendValue(out, it.value());
+        out += '\n';
+    }
+    return out;
+}
+
+bool IniStore::write(const QString& key, const QString& value) {
+    const qsizetype slash = key.indexOf(QLatin1Char('/'));
+    if (slash < 0 || !isPlainName(QStringView(key).left(slash)) ||
+        !isPlainName(QStringView(key).mid(slash + 1)))
+        return false;
+    QDir().mkpath(QFileInfo(file_).path());
+    QLockFile lock(file_ + QStringLiteral(".lock"));
+    if (!lock.tryLock(1000)) return false;
+    const auto now = currentStamp();
+    // Unknown or changed by someone else: read in again. A file not there yet is empty.
+    if (!stamp_ || (now ? *now != *stamp_ : stamp_->size >= 0)) {
+        if (now && !load()) return false;
+        if (!now) {
+            values_.clear();
+            stamp_ = Stamp{};
+        }
+    }
+    values_.insert(key, value);
+    if (!replaceFile(file_, compose())) {
+        stamp_.reset();
+        return false;
+    }
+    stamp_ = currentStamp();
+    return stamp_.has_value();
+}
+
+std::optional<QString> IniStore::read(const QString& key, const QString& defaultValue) const {
+    if (!stamp_) return std::nullopt;
+    const auto now = currentStamp();
+    if (now ? *now != *stamp_ : stamp_->size >= 0) return std::nullopt;
+    return values_.value(key, defaultValue);
+}
+
+}  // namespace velmora
