@@ -6,9 +6,9 @@
 #include "shell/Procedure.h"
 #include "shell/TempFolder.h"
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <cstring>
 #include <memory>
 
 namespace velmora {
@@ -25,12 +25,41 @@ QImage requestClipboardPicture() {
     return QGuiApplication::clipboard()->image();
 }
 
-QByteArray windowsBitmap(const QImage& picture) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!picture.save(&buffer, "BMP"))
+void putLittleEndian(char*& out, quint32 value, int bytes) {
+    for (int i = 0; i < bytes; ++i, value >>= 8) *out++ = char(value & 0xff);
+}
+
+// A Windows bitmap of 32 bits per pixel, the rows as the picture holds them in memory (blue,
+// green, red, unused), bottom row first: a copy of the rows, where a 24-bit bitmap would
+// convert every pixel. Its resolution is the picture's own.
+QByteArray windowsBitmap(const QImage& page) {
+    const QImage picture =
+        page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
+    if (picture.isNull())
         throw Failure(QStringLiteral("The page picture could not be converted to a bitmap."));
+    constexpr quint32 kHeaders = 14 + 40;
+    const quint32 rowBytes = quint32(picture.width()) * 4;
+    const quint32 pixelBytes = rowBytes * quint32(picture.height());
+    QByteArray bytes(qsizetype(kHeaders + pixelBytes), Qt::Uninitialized);
+    char* out = bytes.data();
+    *out++ = 'B';
+    *out++ = 'M';
+    putLittleEndian(out, kHeaders + pixelBytes, 4);
+    putLittleEndian(out, 0, 4);
+    putLittleEndian(out, kHeaders, 4);
+    putLittleEndian(out, 40, 4);  // BITMAPINFOHEADER
+    putLittleEndian(out, quint32(picture.width()), 4);
+    putLittleEndian(out, quint32(picture.height()), 4);
+    putLittleEndian(out, 1, 2);   // planes
+    putLittleEndian(out, 32, 2);  // bits per pixel
+    putLittleEndian(out, 0, 4);   // BI_RGB
+    putLittleEndian(out, pixelBytes, 4);
+    putLittleEndian(out, quint32(picture.dotsPerMeterX()), 4);
+    putLittleEndian(out, quint32(picture.dotsPerMeterY()), 4);
+    putLittleEndian(out, 0, 4);
+    putLittleEndian(out, 0, 4);
+    for (int y = picture.height() - 1; y >= 0; --y, out += rowBytes)
+        std::memcpy(out, picture.constScanLine(y), rowBytes);
     return bytes;
 }
 

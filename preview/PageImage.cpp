@@ -50,8 +50,9 @@ QPixmap RenderPage(const QImage& page, QSizeF sourceTwips, QSizeF targetTwips,
 
     // QImage::scaled averages when it shrinks, where a painter's smooth transform would
     // only interpolate between neighbours and let fine print alias.
-    QImage scaled =
-        page.copy(source).scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The whole page, as at the first paint, is scaled as it is, without a copy first.
+    QImage scaled = (source == page.rect() ? page : page.copy(source))
+                        .scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     scaled.setDevicePixelRatio(devicePixelRatio);
     QPainter painter(&target);
     painter.drawImage(QPointF(0, 0), scaled);

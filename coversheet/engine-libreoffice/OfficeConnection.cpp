@@ -441,10 +441,16 @@ void OfficeConnection::documentsOpen(const QString& fileName, bool readOnly) {
 void OfficeConnection::setBookmarkText(const QString& name, const QString& value) {
     const Reference<css::lang::XComponent> document = requireDocument();
     guarded(QStringLiteral("write the bookmark '%1'").arg(name), [&] {
-        const Reference<css::text::XBookmarksSupplier> supplier(document, UNO_QUERY_THROW);
+        // Every call is a round trip to the office; the document's bookmarks are asked for
+        // once, not once per bookmark.
+        if (bookmarksOf_ != document) {
+            bookmarks_ =
+                Reference<css::text::XBookmarksSupplier>(document, UNO_QUERY_THROW)->getBookmarks();
+            bookmarksOf_ = document;
+        }
         Reference<css::text::XTextContent> bookmark;
         try {
-            bookmark.set(supplier->getBookmarks()->getByName(ToOffice(name)), UNO_QUERY_THROW);
+            bookmark.set(bookmarks_->getByName(ToOffice(name)), UNO_QUERY_THROW);
         } catch (const css::container::NoSuchElementException&) {
             throw WordError(QStringLiteral("The document has no bookmark named '%1'.").arg(name));
         }
@@ -468,17 +474,19 @@ void OfficeConnection::setBookmarkText(const QString& name, const QString& value
         range->gotoRange(written->getEnd(), true);
         // An empty bookmark stays empty before its new text, and one that gets several
         // paragraphs ends after the first; such a bookmark is set again around all of it.
-        if (bookmark->getAnchor()->getString() != expected) {
+        rtl::OUString held = bookmark->getAnchor()->getString();
+        if (held != expected) {
             Reference<css::lang::XComponent>(bookmark, UNO_QUERY_THROW)->dispose();
             bookmark.set(Reference<css::lang::XMultiServiceFactory>(document, UNO_QUERY_THROW)
                              ->createInstance("com.sun.star.text.Bookmark"),
                          UNO_QUERY_THROW);
             Reference<css::container::XNamed>(bookmark, UNO_QUERY_THROW)->setName(ToOffice(name));
             body->insertTextContent(Reference<css::text::XTextRange>(range.get()), bookmark, true);
+            held = bookmark->getAnchor()->getString();
         }
         // Read back: what the office did not take as written fails the step, naming the
         // bookmark, rather than leaving the value out of the document unsaid.
-        if (bookmark->getAnchor()->getString() != expected)
+        if (held != expected)
             throw WordError(
                 QStringLiteral("The bookmark '%1' does not hold the text written to it.")
                     .arg(name));
@@ -514,6 +522,7 @@ void OfficeConnection::close() {
     guarded(QStringLiteral("close the document"),
             [&] { Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true); });
     documents_.pop_back();
+    forgetBookmarks();
 }
 
 void OfficeConnection::closeWithoutSaving() {
@@ -524,6 +533,7 @@ void OfficeConnection::closeWithoutSaving() {
         Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true);
     });
     documents_.pop_back();
+    forgetBookmarks();
 }
 
 void OfficeConnection::exportFirstPage(const QString& pdfFile) {
@@ -646,6 +656,7 @@ void OfficeConnection::shutDown() noexcept {
         }
     }
     try {
+        forgetBookmarks();
         documents_.clear();
         desktop_.clear();
         context_.clear();

@@ -8,6 +8,7 @@
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
@@ -72,6 +73,10 @@ private:
     void storeCopy(const QString& what, const QString& fileName, const char* filter,
                    const css::uno::Sequence<css::beans::PropertyValue>& filterData = {});
     void shutDown() noexcept;
+    void forgetBookmarks() noexcept {
+        bookmarks_.clear();
+        bookmarksOf_.clear();
+    }
 
     std::chrono::milliseconds callBound_;
     std::optional<ProfileSlot> slot_;
@@ -82,6 +87,8 @@ private:
     css::uno::Reference<css::frame::XDesktop2> desktop_;
     std::vector<css::uno::Reference<css::lang::XComponent>> documents_;
     std::vector<rtl::OUString> characterProperties_;  // the names of text's character attributes
+    css::uno::Reference<css::lang::XComponent> bookmarksOf_;  // the document bookmarks_ is of
+    css::uno::Reference<css::container::XNameAccess> bookmarks_;
     QString lostReason_;  // set once the office is gone: why every later call fails
 };
 
