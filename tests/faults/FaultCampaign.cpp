@@ -241,6 +241,16 @@ void Program::key(const QString& window, const QString& keys) const {
     display_.xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
 }
 
+bool Program::keyUntil(const QString& window, const QString& keys,
+                       const std::function<bool()>& done, std::chrono::milliseconds bound) const {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (std::chrono::steady_clock::now() < deadline) {
+        key(window, keys);
+        if (test::Eventually(done, 2s)) return true;
+    }
+    return done();
+}
+
 void Program::type(const QString& window, const QString& text) const {
     display_.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
     display_.xdotool(

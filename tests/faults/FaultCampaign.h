@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -73,6 +74,10 @@ public:
     void click(const QString& window, int x, int y) const;
     void key(const QString& window, const QString& keys) const;
     void type(const QString& window, const QString& text) const;
+    // Presses `keys` on a window until `done` holds (a key that comes before the window is
+    // ready for it is lost); returns whether it came to hold within `bound`.
+    bool keyUntil(const QString& window, const QString& keys, const std::function<bool()>& done,
+                  std::chrono::milliseconds bound = 60s) const;
     // Clicks "Start Creating Template" on the editor.
     void clickStart(const QString& editor) const;
 

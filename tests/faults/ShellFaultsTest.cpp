@@ -180,7 +180,7 @@ TEST_P(EngineCannotStart, TheReasonIsToldAndTheProgramEndsAfterOk) {
     EXPECT_TRUE(test::Eventually([&] {
         return velmora->standardError().contains(QLatin1String(GetParam().reason));
     })) << velmora->standardError();
-    velmora->key(box, QStringLiteral("Return"));
+    ASSERT_TRUE(velmora->keyUntil(box, QStringLiteral("Return"), [&] { return !velmora->runs(); }));
     ASSERT_TRUE(velmora->waitForEnd());
     EXPECT_EQ(velmora->exitCode(), 0);
     EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
@@ -235,8 +235,8 @@ TEST_F(ShellFaults, UnwritableStoreIsToldOnceAndTheProgramKeepsWorking) {
     velmora->type(editor, QStringLiteral("M"));
     const QString box = velmora->waitForMessageBox(30s);
     ASSERT_FALSE(box.isEmpty()) << "no word that entries cannot be remembered";
-    velmora->key(box, QStringLiteral("Return"));
-    ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 1; }));
+    ASSERT_TRUE(velmora->keyUntil(box, QStringLiteral("Return"),
+                                  [&] { return velmora->windows().size() == 1; }));
 
     // More typing and the sample data say nothing more; the run still makes its document.
     velmora->type(editor, QStringLiteral("artin"));
@@ -269,8 +269,8 @@ TEST_F(ShellFaults, FullDiskUnderTheStoreIsToldOnce) {
     velmora->type(editor, QStringLiteral("M"));
     const QString box = velmora->waitForMessageBox(30s);
     ASSERT_FALSE(box.isEmpty()) << "no word that entries cannot be remembered";
-    velmora->key(box, QStringLiteral("Return"));
-    ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 1; }));
+    ASSERT_TRUE(velmora->keyUntil(box, QStringLiteral("Return"),
+                                  [&] { return velmora->windows().size() == 1; }));
     velmora->signal(SIGTERM);
     EXPECT_TRUE(velmora->waitForEnd());
     EXPECT_EQ(StoredSetting(settingsFile(), QStringLiteral("txtFor")), QStringLiteral("Nora"))
