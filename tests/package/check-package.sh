@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# check-package.sh SOURCE WORK VERSION APPSTREAM_ID: builds the package and checks its files, its
+# Depends, lintian, the AppStream data, the desktop entry and the manual page.
+set -euo pipefail
+source=$1 work=$2 version=$3 id=$4
+failures=0
+fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
+
+rm -rf "$work/out" "$work/root"
+"$source/tools/make-deb.sh" -o "$work/out" -w "$work/build"
+deb=$work/out/velmora_${version}_amd64.deb
+[ -f "$deb" ] || { echo "FAILED: no $deb" >&2; ls "$work/out" >&2; exit 1; }
+dpkg-deb --info "$deb"
+
+# Exactly these files, nothing the tests or the build left behind.
+expected="./usr/bin/velmora
+./usr/lib/velmora/libvelmora-office.so
+./usr/lib/velmora/velmora-fonts.conf
+./usr/share/applications/velmora.desktop
+./usr/share/doc/velmora/changelog.gz
+./usr/share/doc/velmora/copyright
+./usr/share/icons/hicolor/128x128/apps/velmora.png
+./usr/share/icons/hicolor/256x256/apps/velmora.png
+./usr/share/icons/hicolor/32x32/apps/velmora.png
+./usr/share/icons/hicolor/48x48/apps/velmora.png
+./usr/share/icons/hicolor/scalable/apps/velmora.svg
+./usr/share/lintian/overrides/velmora
+./usr/share/man/man1/velmora.1.gz
+./usr/share/metainfo/$id.metainfo.xml"
+actual=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | LC_ALL=C sort)
+[ "$actual" = "$(LC_ALL=C sort <<<"$expected")" ] ||
+  fail "file list: $(diff <(LC_ALL=C sort <<<"$expected") <(echo "$actual") | grep '^[<>]' | tr '\n' ' ')"
+
+# What dpkg-shlibdeps found, and what the program needs at run time beyond libraries.
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
+depends=$(dpkg-deb -f "$deb" Depends)
+for needed in 'libc6 (>=' 'libqt6widgets6 (>=' 'libpoppler-qt6-3 (>=' 'libuno-cppu3 (>=' \
+  'libreoffice-writer-nogui | libreoffice-writer' 'fonts-liberation' 'fonts-wine'; do
+  [[ "$depends" == *"$needed"* ]] || fail "Depends lacks '$needed': $depends"
+done
+
+echo "--- lintian"
+# Overridden tags are shown with their reasons, but only tags left over fail.
+lintian --show-overrides "$deb" || true
+lintian --fail-on error,warning "$deb" || fail "lintian"
+
+mkdir -p "$work/root"
+dpkg-deb -x "$deb" "$work/root"
+root=$work/root/usr/share
+echo "--- appstreamcli"
+appstreamcli validate --no-net "$root/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
+grep -q "<release version=\"$version\"" "$root/metainfo/$id.metainfo.xml" ||
+  fail "metainfo has no release $version"
+echo "--- desktop-file-validate"
+desktop-file-validate "$root/applications/velmora.desktop" || fail "desktop-file-validate"
+
+echo "--- man"
+page=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$root/man/man1/velmora.1.gz" \
+  2>"$work/man.err") || fail "man page does not render"
+[ ! -s "$work/man.err" ] || fail "man page warnings: $(cat "$work/man.err")"
+[[ "$page" == *"Velmora $version"* ]] || fail "man page does not name version $version"
+# Every environment variable the program reads is described.
+names=$(cd "$source" && grep -rhoE \
+  '(getenv|qgetenv|qEnvironmentVariable[A-Za-z]*)\("[A-Z_0-9]+"|"VELMORA_[A-Z_0-9]+"' \
+  main.cpp shell coversheet editor preview resources | grep -oE '[A-Z_0-9]{3,}' | sort -u)
+for name in $names; do
+  zcat "$root/man/man1/velmora.1.gz" | grep -qw -- "$name" || fail "man page lacks $name"
+done
+echo "man page describes: $(echo $names)"
+
+exit $((failures > 0))
