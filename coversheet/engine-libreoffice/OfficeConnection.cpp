@@ -43,13 +43,14 @@
 #include <map>
 #include <mutex>
 
+#include <langinfo.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <atomic>
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
-#include <map>
-#include <mutex>
+#include <cstring>
 
 namespace velmora::office {
 
@@ -183,6 +184,17 @@ void NoteVersionSeen(const QString& profileFolder, const QString& version) {
         out.write(text);
         out.commit();
     }
+}
+
+// Whether the locale the environment names is installed and uses UTF-8. The office names
+// files in its locale's character set: under any other locale (none, "C", or one that is not
+// installed here, which leaves the C locale) it cannot open a path that goes beyond ASCII.
+bool InheritedLocaleIsUtf8() {
+    const locale_t inherited = ::newlocale(LC_ALL_MASK, "", locale_t(nullptr));
+    if (!inherited) return false;
+    const bool utf8 = std::strcmp(::nl_langinfo_l(CODESET, inherited), "UTF-8") == 0;
+    ::freelocale(inherited);
+    return utf8;
 }
 
 QString FontConfigFile(const StartOptions& options) {
@@ -328,6 +340,9 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("FONTCONFIG_FILE"), FontConfigFile(options));
     environment.insert(QStringLiteral("TMPDIR"), slot_->tempFolder());
+    // C.UTF-8 is there on every system.
+    if (!InheritedLocaleIsUtf8())
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     OfficeCommand command;
     command.program = program;
     command.arguments = {QStringLiteral("--headless"),

@@ -72,5 +72,53 @@ TEST(OfficeFaults, ControlCharactersReachTheDocumentStoodInFor) {
     }
 }
 
+// Sets environment variables for as long as it lives; a null value unsets one.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const auto& [name, value] : values) {
+            saved_.emplace_back(name, qgetenv(name), qEnvironmentVariableIsSet(name));
+            value ? qputenv(name, value) : qunsetenv(name);
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value, set] : saved_) set ? qputenv(name, value) : qunsetenv(name);
+    }
+
+private:
+    std::vector<std::tuple<const char*, QByteArray, bool>> saved_;
+};
+
+// Paths beyond ASCII work whatever locale the program inherits: none at all, or one that is
+// not installed here.
+class OfficeLocale : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(OfficeLocale, PathsBeyondAsciiWorkUnderAnyLocale) {
+    const QString folder = Folder("locale") + QStringLiteral("/Tëmp € ünï");
+    QDir().mkpath(folder);
+    const QString document = folder + QStringLiteral("/sheet.doc");
+    {
+        const ScopedEnvironment locale{
+            {"LC_ALL", nullptr}, {"LC_CTYPE", nullptr}, {"LANG", GetParam()}};
+        office::OfficeConnection word(ProgramStartOptions());
+        word.documentsOpen(SampleTemplate(folder), true);
+        word.setBookmarkText(QStringLiteral("bkFor"), QStringLiteral("Zoë"));
+        word.saveAs(document);
+        word.close();
+        word.quit();
+    }
+    EXPECT_TRUE(RunProgram(QStringLiteral("antiword"),
+                           {QStringLiteral("-m"), QStringLiteral("UTF-8.txt"), document})
+                    .contains(QStringLiteral("Zoë")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Inherited, OfficeLocale,
+                         ::testing::Values("C", "de_DE.UTF-8", "tr_TR.ISO-8859-9"),
+                         [](const auto& info) {
+                             return std::string(info.index == 0   ? "C"
+                                                : info.index == 1 ? "MissingUtf8"
+                                                                  : "MissingLatin");
+                         });
+
 }  // namespace
 }  // namespace velmora::test
