@@ -129,7 +129,7 @@ void GenerationRun::run() {
     } while (proc.test(
         202, [&] { return FileExists(documentPath); }, false));
 
-    proc.step(204, [&] { Use(word).saveAs(documentPath); });
+    const bool saved = proc.step(204, [&] { Use(word).saveAs(documentPath); });
     // The office made the file; noted so that it goes should the program end without the
     // preview's own tidying.
     NoteCreatedFile(documentPath);
@@ -144,7 +144,8 @@ void GenerationRun::run() {
     proc.step(216, [&] { page = SaveDocAsJPG(documentPath); });
     proc.step(218, [&] { host_.setBusyPointer(false); });
     proc.step(220, [&] { host_.setPreviewPicture(page); });
-    proc.step(222, [&] { host_.setPreviewWordFile(documentPath); });
+    // A document that was not saved is no document: the preview gets none to save or delete.
+    proc.step(222, [&] { host_.setPreviewWordFile(saved ? documentPath : QString()); });
     proc.step(224, [&] { host_.showPreview(); });
     proc.step(226, [&] { host_.hideEditor(); });
     proc.step(228, [&] { DeleteFileQuietly(SnapshotPath()); });

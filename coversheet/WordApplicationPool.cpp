@@ -1,6 +1,7 @@
 #include "WordApplicationPool.h"
 
 #include "WordEngine.h"
+#include "shell/WhileEventsRun.h"
 
 #include <utility>
 
@@ -18,12 +19,15 @@ struct WordApplicationPool::Shared {
     int target = 0;
     Readiness readiness = Readiness::Warmed;
     int starting = 0;
+    int checking = 0;     // idle instances being asked whether they answer
     int outstanding = 0;  // handed out and not yet quit
     bool startFailed = false;
+    std::exception_ptr startError;  // why the last start ahead failed
     bool stopping = false;
     Clock::time_point lastUse = Clock::now();
+    Clock::time_point lastCheck = Clock::now();
 
-    bool settled() const { return starting == 0 && quitting.empty(); }
+    bool settled() const { return starting == 0 && checking == 0 && quitting.empty(); }
 };
 
 // An instance as handed out: the caller's calls go straight to it; its quit() is passed to
@@ -108,7 +112,10 @@ WordApplicationPool::~WordApplicationPool() {
         idle.swap(shared_->ready);
     }
     replacer_.join();
-    for (auto& connection : idle) connection->quit();
+    // All at once, so that offices that no longer answer cost one short wait, not one each.
+    std::vector<std::thread> enders;
+    for (auto& connection : idle) enders.emplace_back([&connection] { connection->quit(); });
+    for (std::thread& ender : enders) ender.join();
 }
 
 void WordApplicationPool::keepReady(int count, Readiness readiness) {
@@ -130,40 +137,53 @@ void WordApplicationPool::startOne(std::unique_lock<std::mutex>&) {
     // to deliver its instance.
     std::thread([shared = shared_, start = options_.start, readiness = shared_->readiness] {
         std::unique_ptr<WordConnection> connection;
+        std::exception_ptr error;
         try {
             connection = start();
             if (readiness == Readiness::Warmed) connection->warmUp();
         } catch (...) {
             connection.reset();
-            // The caller that needs an instance starts one itself and reports its error.
+            error = std::current_exception();
         }
         const std::lock_guard lock(shared->mutex);
-        if (connection)
+        if (connection) {
             shared->ready.push_back(std::move(connection));
-        else
+        } else {
             shared->startFailed = true;
+            shared->startError = error;
+        }
         --shared->starting;
         shared->changed.notify_all();
     }).detach();
 }
 
 std::unique_ptr<WordConnection> WordApplicationPool::take() {
+    return WhileEventsRun([this] { return takeWaiting(); });
+}
+
+std::unique_ptr<WordConnection> WordApplicationPool::takeWaiting() {
     std::unique_lock lock(shared_->mutex);
     shared_->lastUse = Clock::now();
+    bool waited = false;
     for (;;) {
         while (!shared_->ready.empty()) {
             std::unique_ptr<WordConnection> connection = std::move(shared_->ready.front());
             shared_->ready.pop_front();
             lock.unlock();
             if (connection->alive()) return handOver(std::move(connection));
-            connection.reset();  // an instance that died while idle is ended, never handed out
+            connection.reset();  // an instance that died or hung while idle is ended
             lock.lock();
         }
-        if (shared_->starting == 0) break;
+        if (shared_->starting == 0 && shared_->checking == 0) break;
         // Rather than a third instance, the one already on its way.
-        shared_->changed.wait(lock,
-                              [&] { return !shared_->ready.empty() || shared_->starting == 0; });
+        waited = waited || shared_->starting > 0;
+        shared_->changed.wait(lock, [&] {
+            return !shared_->ready.empty() || (shared_->starting == 0 && shared_->checking == 0);
+        });
     }
+    // The start waited for failed: its error, rather than a second wait for the same office.
+    if (waited && shared_->startFailed && shared_->startError)
+        std::rethrow_exception(shared_->startError);
     ++shared_->outstanding;
     lock.unlock();
     std::unique_ptr<WordConnection> connection;
@@ -192,8 +212,27 @@ std::unique_ptr<WordConnection> WordApplicationPool::handOver(
     return std::make_unique<Handed>(std::move(connection), shared_, options_.quitInBackground);
 }
 
-// Ends the instances handed back, and starts replacements once nothing is in use and the
-// program has been quiet for a while.
+// Asks the idle instances whether they still answer; those that do not are ended (each costs
+// its liveness check, about a second), and the missing ones are replaced as usual.
+void WordApplicationPool::checkIdle(std::unique_lock<std::mutex>& lock) {
+    std::deque<std::unique_ptr<WordConnection>> idle;
+    idle.swap(shared_->ready);
+    shared_->checking = int(idle.size());
+    lock.unlock();
+    std::deque<std::unique_ptr<WordConnection>> answering;
+    for (auto& connection : idle) {
+        if (connection->alive()) answering.push_back(std::move(connection));
+        connection.reset();
+    }
+    lock.lock();
+    for (auto& connection : answering) shared_->ready.push_back(std::move(connection));
+    shared_->checking = 0;
+    shared_->lastCheck = Clock::now();
+    shared_->changed.notify_all();
+}
+
+// Ends the instances handed back, checks the idle ones now and then, and starts replacements
+// once nothing is in use and the program has been quiet for a while.
 void WordApplicationPool::replacerLoop() {
     std::unique_lock lock(shared_->mutex);
     for (;;) {
@@ -208,18 +247,29 @@ void WordApplicationPool::replacerLoop() {
             continue;
         }
         if (shared_->stopping) return;
+        const bool idle = shared_->outstanding == 0;
+        const auto checkDue = shared_->lastCheck + options_.checkInterval;
+        if (idle && !shared_->ready.empty() && Clock::now() >= checkDue) {
+            checkIdle(lock);
+            continue;
+        }
         const bool missing = !shared_->startFailed &&
                              int(shared_->ready.size()) + shared_->starting < shared_->target;
-        if (!missing || shared_->outstanding > 0) {
+        const auto replaceDue = shared_->lastUse + options_.replaceDelay;
+        if (idle && missing && Clock::now() >= replaceDue) {
+            startMissing(lock);
+            continue;
+        }
+        if (!idle) {
             shared_->changed.wait(lock);
-            continue;
+        } else if (missing) {
+            shared_->changed.wait_until(
+                lock, shared_->ready.empty() ? replaceDue : std::min(replaceDue, checkDue));
+        } else if (!shared_->ready.empty()) {
+            shared_->changed.wait_until(lock, checkDue);
+        } else {
+            shared_->changed.wait(lock);
         }
-        const auto due = shared_->lastUse + options_.replaceDelay;
-        if (Clock::now() < due) {
-            shared_->changed.wait_until(lock, due);
-            continue;
-        }
-        startMissing(lock);
     }
 }
 

@@ -31,6 +31,9 @@ public:
         // Quits handed-out instances in the background: the caller's quit() returns at
         // once, the instance ends on the pool's thread (its document is closed by then).
         bool quitInBackground = true;
+        // How often idle instances are asked whether they still answer; one that does not
+        // is ended and replaced before anybody needs it.
+        std::chrono::milliseconds checkInterval{5000};
     };
 
     WordApplicationPool();
@@ -48,9 +51,10 @@ public:
     // start succeeds, so a missing office is not started over and over.
     void keepReady(int count, Readiness readiness = Readiness::Warmed);
 
-    // A ready instance if there is one that still runs (dead ones are ended and dropped);
-    // else the one already starting, once it is up; else a fresh start on the calling
-    // thread, whose failure is the caller's WordError.
+    // A ready instance if there is one that still runs (dead and hung ones are ended and
+    // dropped); else the one already starting, once it is up, and its error when it could
+    // not start; else a fresh start, whose failure is the caller's WordError. On the
+    // user-interface thread the windows keep handling events meanwhile.
     std::unique_ptr<WordConnection> take();
 
     // Counts, for tests and the benchmark.
@@ -64,6 +68,8 @@ private:
     class Handed;
     struct Shared;
 
+    std::unique_ptr<WordConnection> takeWaiting();
+    void checkIdle(std::unique_lock<std::mutex>& lock);
     void startMissing(std::unique_lock<std::mutex>& lock);
     void startOne(std::unique_lock<std::mutex>& lock);
     void replacerLoop();

@@ -38,6 +38,9 @@ void CopyFileOver(const QString& source, const QString& target) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("Cannot read '%1': %2").arg(source, in.errorString()));
+    // A document is never empty: an empty file is one that was not saved completely.
+    if (in.size() <= 0)
+        throw Failure(QStringLiteral("Cannot copy '%1': the document is empty.").arg(source));
 
     // QSaveFile writes beside the target and renames over it on commit; dropped without a
     // commit, it removes what it wrote.

@@ -47,8 +47,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <atomic>
+#include <cerrno>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -70,6 +72,10 @@ QString FromOffice(const rtl::OUString& text) {
 namespace {
 
 using namespace std::chrono_literals;
+
+// How long a liveness check waits for an answer, and an office asked to end.
+constexpr std::chrono::milliseconds kAnswerBound = 1s;
+constexpr std::chrono::milliseconds kEndingBound = 2s;
 
 // soffice.bin asks to be run again after it has set up a new profile; its launcher would
 // restart it, and as we start it directly, so do we.
@@ -256,6 +262,37 @@ void ResetCharacterFormatting(const Reference<css::text::XTextCursor>& cursor,
     }
 }
 
+// Moves a complete file to `target`, replacing what is there: renamed where both lie on one
+// file system, else copied beside the target and renamed over it once whole, so that the
+// target never holds part of a file. Throws WordError with the reason.
+void PlaceFile(const QString& file, const QString& target) {
+    const QByteArray to = QFile::encodeName(target);
+    if (::rename(QFile::encodeName(file).constData(), to.constData()) == 0) return;
+    if (errno != EXDEV) throw WordError(QString::fromLocal8Bit(std::strerror(errno)));
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) throw WordError(in.errorString());
+    const QByteArray bytes = in.readAll();
+    QByteArray part = to + ".XXXXXX";
+    const int fd = ::mkstemp(part.data());
+    if (fd < 0) throw WordError(QString::fromLocal8Bit(std::strerror(errno)));
+    qint64 written = 0;
+    int error = 0;
+    while (written < bytes.size() && error == 0) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n > 0)
+            written += n;
+        else if (n == 0 || errno != EINTR)
+            error = n == 0 ? ENOSPC : errno;
+    }
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(part.constData(), to.constData()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(part.constData());
+        throw WordError(QString::fromLocal8Bit(std::strerror(error)));
+    }
+}
+
 // What the user typed, as the document's text can hold it. A line break typed as CR LF, CR or
 // LF ends the paragraph, as it does when Word is given the same text (the office splits
 // paragraphs at CR and would make an LF a line break within the paragraph). A vertical tab,
@@ -385,7 +422,9 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
         }
     }
 
-    watchdog_ = std::make_unique<Watchdog>([process = process_.get()] { process->kill(); });
+    watchdog_ =
+        std::make_unique<Watchdog>([process = process_.get()] { process->kill(); },
+                                   [process = process_.get()] { return process->processorTime(); });
     const auto left = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(
                                    deadline - std::chrono::steady_clock::now()),
                                std::chrono::milliseconds(1000));
@@ -403,14 +442,14 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
     }
 }
 
-WordError OfficeConnection::failure(const QString& what, const css::uno::Exception& error,
-                                    bool disposed) {
+WordError OfficeConnection::failure(const QString& what, std::chrono::milliseconds bound,
+                                    const css::uno::Exception& error, bool disposed) {
     if (watchdog_ && watchdog_->fired()) {
         lostReason_ = QStringLiteral("The office stopped answering and was ended.");
         return WordError(QStringLiteral("The office stopped answering while trying to %1, and was "
                                         "ended after %2 seconds.")
                              .arg(what)
-                             .arg(callBound_.count() / 1000.0));
+                             .arg(double(bound.count()) / 1000.0));
     }
     if (disposed || (process_ && process_->hasExited())) {
         lostReason_ = QStringLiteral("The office ended unexpectedly.");
@@ -444,18 +483,28 @@ void OfficeConnection::documentsOpen(const QString& fileName, bool readOnly) {
          Property("MacroExecutionMode", css::uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)),
          Property("UpdateDocMode", css::uno::Any(css::document::UpdateDocMode::NO_UPDATE))});
     const QString what = QStringLiteral("open the document '%1'").arg(fileName);
-    const Reference<css::lang::XComponent> document = guarded(what, [&] {
+    // The lock file the office puts beside a document opened for editing goes with the
+    // document; should the office die first, it goes when the instance ends, or at the next
+    // start.
+    const QFileInfo file(fileName);
+    if (!readOnly)
+        slot_->recordLeftovers({file.absolutePath() + QStringLiteral("/.~lock.") + file.fileName() +
+                                QLatin1Char('#')});
+    const qint64 size = file.size();
+    const Reference<css::lang::XComponent> document = guarded(what, boundFor(size), [&] {
         const Reference<css::frame::XComponentLoader> loader(desktop_, UNO_QUERY_THROW);
         return loader->loadComponentFromURL(FileUrl(fileName), "_blank", 0, arguments);
     });
     if (!document.is())
         throw WordError(QStringLiteral("Could not %1: the office could not read it.").arg(what));
     documents_.push_back(document);
+    carried_ = size;
 }
 
 void OfficeConnection::setBookmarkText(const QString& name, const QString& value) {
     const Reference<css::lang::XComponent> document = requireDocument();
-    guarded(QStringLiteral("write the bookmark '%1'").arg(name), [&] {
+    carried_ += value.size();
+    guarded(QStringLiteral("write the bookmark '%1'").arg(name), boundFor(carried_), [&] {
         // Every call is a round trip to the office; the document's bookmarks are asked for
         // once, not once per bookmark.
         if (bookmarksOf_ != document) {
@@ -511,7 +560,7 @@ void OfficeConnection::setBookmarkText(const QString& name, const QString& value
 
 void OfficeConnection::fieldsUpdate() {
     const Reference<css::lang::XComponent> document = requireDocument();
-    guarded(QStringLiteral("update the fields"), [&] {
+    guarded(QStringLiteral("update the fields"), boundFor(carried_), [&] {
         const Reference<css::text::XTextFieldsSupplier> supplier(document, UNO_QUERY_THROW);
         Reference<css::util::XRefreshable>(supplier->getTextFields(), UNO_QUERY_THROW)->refresh();
     });
@@ -519,13 +568,28 @@ void OfficeConnection::fieldsUpdate() {
 
 void OfficeConnection::saveAs(const QString& fileName) {
     const Reference<css::lang::XComponent> document = requireDocument();
-    guarded(QStringLiteral("save the document as '%1'").arg(fileName), [&] {
-        const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
-        storable->storeAsURL(
-            FileUrl(fileName),
-            Properties({Property("FilterName", css::uno::Any(rtl::OUString("MS Word 97"))),
-                        Property("Overwrite", css::uno::Any(true))}));
+    const QString what = QStringLiteral("save the document as '%1'").arg(fileName);
+    // The office writes into the instance's own folder, where whatever a failed or broken-off
+    // save leaves (part of the file, the office's lu*.tmp) goes with the instance; the
+    // document reaches its place only once it is complete.
+    const QTemporaryDir folder(slot_->tempFolder() + QStringLiteral("/save-XXXXXX"));
+    if (!folder.isValid())
+        throw WordError(QStringLiteral("Could not %1: %2").arg(what, folder.errorString()));
+    const QString stored = folder.filePath(QStringLiteral("document.doc"));
+    guarded(what, boundFor(carried_), [&] {
+        Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
+            ->storeToURL(
+                FileUrl(stored),
+                Properties({Property("FilterName", css::uno::Any(rtl::OUString("MS Word 97")))}));
     });
+    if (QFileInfo(stored).size() <= 0)
+        throw WordError(QStringLiteral("Could not %1: the office wrote nothing.").arg(what));
+    try {
+        PlaceFile(stored, fileName);
+    } catch (const WordError& error) {
+        throw WordError(
+            QStringLiteral("Could not %1: %2").arg(what, QString::fromUtf8(error.what())));
+    }
 }
 
 // The office runs headless and never asks anything, so there is nothing to switch off.
@@ -534,26 +598,28 @@ void OfficeConnection::setDisplayAlerts(bool) {}
 void OfficeConnection::close() {
     const Reference<css::lang::XComponent> document = requireDocument();
     // Word would ask about unsaved changes here; with nobody to ask, they are dropped.
-    guarded(QStringLiteral("close the document"),
+    guarded(QStringLiteral("close the document"), boundFor(carried_),
             [&] { Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true); });
     documents_.pop_back();
     forgetBookmarks();
+    if (documents_.empty()) carried_ = 0;
 }
 
 void OfficeConnection::closeWithoutSaving() {
     const Reference<css::lang::XComponent> document = requireDocument();
-    guarded(QStringLiteral("close the document"), [&] {
+    guarded(QStringLiteral("close the document"), boundFor(carried_), [&] {
         const Reference<css::util::XModifiable> modifiable(document, UNO_QUERY);
         if (modifiable.is()) modifiable->setModified(false);
         Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true);
     });
     documents_.pop_back();
     forgetBookmarks();
+    if (documents_.empty()) carried_ = 0;
 }
 
 void OfficeConnection::exportFirstPage(const QString& pdfFile) {
     const Reference<css::lang::XComponent> document = requireDocument();
-    guarded(QStringLiteral("make a picture of the page"), [&] {
+    guarded(QStringLiteral("make a picture of the page"), boundFor(carried_), [&] {
         const auto pageRange =
             Properties({Property("PageRange", css::uno::Any(rtl::OUString("1")))});
         Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
@@ -596,7 +662,8 @@ QImage OfficeConnection::copyAsPicture() {
     requireDocument();
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         throw WordError(QStringLiteral("There is no clipboard to copy the page picture to."));
-    const QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/velmora-page-XXXXXX"));
+    // In the instance's own folder, which goes with the instance however it ends.
+    const QTemporaryDir folder(slot_->tempFolder() + QStringLiteral("/page-XXXXXX"));
     if (!folder.isValid())
         throw WordError(QStringLiteral("Cannot create a temporary folder for the page picture: %1")
                             .arg(folder.errorString()));
@@ -649,9 +716,12 @@ void OfficeConnection::warmUp() {
 bool OfficeConnection::alive() {
     if (!lostReason_.isEmpty() || !process_ || process_->hasExited() || !desktop_.is())
         return false;
-    // An office killed a moment ago may not have been reported yet; a call finds out.
+    // An office killed a moment ago may not have been reported yet, and a hung one answers
+    // nothing: a call finds out, and one that gets no answer within a second ends the office.
     try {
-        guarded(QStringLiteral("reach the office"), [&] { desktop_->getCurrentComponent(); });
+        guarded(
+            QStringLiteral("reach the office"), kAnswerBound,
+            [&] { desktop_->getCurrentComponent(); }, Watchdog::Patience::Bound);
         return true;
     } catch (...) {
         return false;
@@ -662,9 +732,9 @@ void OfficeConnection::shutDown() noexcept {
     bool asked = false;
     if (desktop_.is() && lostReason_.isEmpty()) {
         try {
-            // Ending gets less patience than work: the office is killed after it anyway.
-            callBound_ = std::min(callBound_, std::chrono::milliseconds(10s));
-            guarded(QStringLiteral("end the office"), [&] { desktop_->terminate(); });
+            // Ending gets little patience: its documents are closed, and an office that does
+            // not answer at once is killed.
+            guarded(QStringLiteral("end the office"), kEndingBound, [&] { desktop_->terminate(); });
             asked = true;
         } catch (...) {
             // Whatever the office says, it is ended below.

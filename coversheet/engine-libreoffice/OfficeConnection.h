@@ -5,6 +5,7 @@
 #include "ProfileSlot.h"
 #include "Watchdog.h"
 #include "coversheet/WordConnection.h"
+#include "shell/WhileEventsRun.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/XBridge.hpp>
@@ -57,17 +58,34 @@ public:
     css::uno::Reference<css::uno::XComponentContext> officeContext() const { return context_; }
     css::uno::Reference<css::lang::XComponent> activeDocument() const;
 
-    // Runs `call` into the office under the watchdog; a failing call becomes a WordError
-    // that says what could not be done (`what`: "open '/tmp/x.dot'").
+    // Runs `call` into the office under the watchdog: the office counts as hung, and is
+    // ended, when it has not answered within `bound` (and, with the patience WhileWorking, has
+    // not used the processor during the last bound either). A failing call becomes a WordError
+    // that says what could not be done (`what`: "open '/tmp/x.dot'"). On the user-interface
+    // thread the windows keep handling events while the office works.
     template <class Call>
-    auto guarded(const QString& what, Call&& call) -> decltype(call());
+    auto guarded(const QString& what, std::chrono::milliseconds bound, Call&& call,
+                 Watchdog::Patience patience = Watchdog::Patience::WhileWorking)
+        -> decltype(call());
+    template <class Call>
+    auto guarded(const QString& what, Call&& call) -> decltype(call()) {
+        return guarded(what, callBound_, std::forward<Call>(call));
+    }
+
+    // The bound of a call that carries `characters` of text: the call bound, and as much again
+    // for every kCharactersPerBound characters, so that size alone never fails a call.
+    static constexpr qint64 kCharactersPerBound = 64 * 1024;
+    std::chrono::milliseconds boundFor(qint64 characters) const {
+        return callBound_ + callBound_ * characters / kCharactersPerBound;
+    }
 
 private:
     void start(const StartOptions& options);
     css::uno::Reference<css::uno::XInterface> connect(
         const StartOptions& options, const QString& pipeName,
         std::chrono::steady_clock::time_point deadline);
-    WordError failure(const QString& what, const css::uno::Exception& error, bool disposed);
+    WordError failure(const QString& what, std::chrono::milliseconds bound,
+                      const css::uno::Exception& error, bool disposed);
     css::uno::Reference<css::lang::XComponent> requireDocument() const;
     void exportFirstPage(const QString& pdfFile);
     void storeCopy(const QString& what, const QString& fileName, const char* filter,
@@ -79,6 +97,7 @@ private:
     }
 
     std::chrono::milliseconds callBound_;
+    qint64 carried_ = 0;  // the open document's size: its file's bytes and the text written
     std::optional<ProfileSlot> slot_;
     std::unique_ptr<OfficeProcess> process_;
     std::unique_ptr<Watchdog> watchdog_;
@@ -93,16 +112,17 @@ private:
 };
 
 template <class Call>
-auto OfficeConnection::guarded(const QString& what, Call&& call) -> decltype(call()) {
+auto OfficeConnection::guarded(const QString& what, std::chrono::milliseconds bound, Call&& call,
+                               Watchdog::Patience patience) -> decltype(call()) {
     if (!lostReason_.isEmpty())
         throw WordError(lostReason_ + QStringLiteral(" Cannot %1.").arg(what));
-    const auto armed = watchdog_->arm(callBound_);
+    const auto armed = watchdog_->arm(bound, patience);
     try {
-        return call();
+        return WhileEventsRun(std::forward<Call>(call));
     } catch (const css::lang::DisposedException& error) {
-        throw failure(what, error, true);
+        throw failure(what, bound, error, true);
     } catch (const css::uno::Exception& error) {
-        throw failure(what, error, false);
+        throw failure(what, bound, error, false);
     }
 }
 

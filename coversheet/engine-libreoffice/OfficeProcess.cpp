@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSet>
+#include <algorithm>
 #include <vector>
 
 #include <fcntl.h>
@@ -267,6 +268,18 @@ std::optional<int> OfficeProcess::waitForExit(std::chrono::milliseconds bound) {
     exitStatus_ = got == sizeof report && report.kind == ReportKind::Exited ? report.value : -1;
     reapKeeper();
     return exitStatus_;
+}
+
+std::chrono::milliseconds OfficeProcess::processorTime() const {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid_));
+    if (!stat.open(QIODevice::ReadOnly)) return {};
+    // pid (name) state ppid ...: utime and stime are the 12th and 13th fields after the name.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13) return {};
+    static const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
+    const qint64 ticks = fields[11].toLongLong() + fields[12].toLongLong();
+    return std::chrono::milliseconds(ticks * 1000 / std::max(ticksPerSecond, 1L));
 }
 
 void OfficeProcess::kill() {

@@ -44,6 +44,9 @@ public:
     // ended, also when we are no longer there to do it.
     void removeOnExit(const QStringList& paths);
 
+    // The processor time the office has used so far; 0 once it has gone. Any thread.
+    std::chrono::milliseconds processorTime() const;
+
     // Kills the office's process group now. Safe to call from any thread, any number of times.
     void kill();
 

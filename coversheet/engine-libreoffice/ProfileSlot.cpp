@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <fcntl.h>
@@ -28,6 +29,20 @@ bool isOurOfficePipe(const QString& path) {
     struct stat info {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode) &&
            info.st_uid == ::getuid();
+}
+
+// A lock file the office puts beside a document it opens for editing, left by an office of
+// this slot: ours, a plain file, and naming the slot's profile.
+bool isOurLockFile(const QString& path, const QString& profileUrl) {
+    const QString name = QFileInfo(path).fileName();
+    if (!name.startsWith(QLatin1String(".~lock.")) || !name.endsWith(QLatin1Char('#')))
+        return false;
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != ::getuid() || info.st_size > 4096)
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll().contains(profileUrl.toUtf8());
 }
 
 }  // namespace
@@ -62,11 +77,11 @@ ProfileSlot ProfileSlot::acquire(const QString& baseFolder,
                 continue;
             }
             ProfileSlot slot(number, QStringLiteral("%1/slot-%2").arg(baseFolder).arg(number), fd);
-            slot.removeLeftovers();
-            QDir(slot.tempFolder()).removeRecursively();
+            slot.tidy();
             if (!QDir().mkpath(slot.tempFolder()))
                 throw WordError(QStringLiteral("Cannot create the office's temporary folder '%1'.")
                                     .arg(slot.tempFolder()));
+            tidyFreeSlots(baseFolder, number);
             return slot;
         }
         if (std::chrono::steady_clock::now() >= deadline) break;
@@ -76,6 +91,29 @@ ProfileSlot ProfileSlot::acquire(const QString& baseFolder,
         QStringLiteral("All %1 office profiles in '%2' are in use by other office instances.")
             .arg(kSlotCount)
             .arg(baseFolder));
+}
+
+void ProfileSlot::tidy() const {
+    removeLeftovers();
+    QDir(tempFolder()).removeRecursively();
+}
+
+// What the offices of slots nobody uses left behind (an office that died, a program that was
+// killed) goes now rather than when the slot is next taken.
+void ProfileSlot::tidyFreeSlots(const QString& baseFolder, int taken) {
+    for (int number = 0; number < kSlotCount; ++number) {
+        const QString folder = QStringLiteral("%1/slot-%2").arg(baseFolder).arg(number);
+        if (number == taken || !QFileInfo::exists(folder)) continue;
+        const int fd =
+            ::open(QFile::encodeName(QStringLiteral("%1/slot-%2.lock").arg(baseFolder).arg(number))
+                       .constData(),
+                   O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ProfileSlot(number, folder, fd).tidy();
+        else
+            ::close(fd);
+    }
 }
 
 QString ProfileSlot::profileUrl() const {
@@ -103,7 +141,7 @@ void ProfileSlot::removeLeftovers() const {
     file.close();
     for (const QByteArray& line : lines) {
         const QString path = QFile::decodeName(line);
-        if (isOurOfficePipe(path)) ::unlink(line.constData());
+        if (isOurOfficePipe(path) || isOurLockFile(path, profileUrl())) ::unlink(line.constData());
     }
     file.remove();
 }

@@ -15,8 +15,8 @@ public:
     static constexpr int kSlotCount = 8;
 
     // Takes the first free slot under `baseFolder`, creating it on first use, and clears what
-    // the slot's previous office left behind. While every slot is taken it waits for one up
-    // to `deadline`, then throws WordError.
+    // the previous offices of this and every other free slot left behind. While every slot is taken
+    // it waits for one up to `deadline`, then throws WordError.
     static ProfileSlot acquire(const QString& baseFolder,
                                std::chrono::steady_clock::time_point deadline);
 
@@ -36,13 +36,17 @@ public:
     // The lock's descriptor, for the office process to inherit.
     int lockDescriptor() const { return lockFd_; }
 
-    // Notes files the office creates outside the slot (its pipes in /tmp), to remove them
-    // once it has ended, by this connection or, after a crash, by the next one.
+    // Notes files the office creates outside the slot (its pipes in /tmp, the lock files
+    // beside documents it opens for editing), to remove them once it has ended, by this
+    // connection or, after a crash, by the next one.
     void recordLeftovers(const QStringList& paths) const;
     void removeLeftovers() const;
 
 private:
     ProfileSlot(int number, QString folder, int lockFd);
+    // Removes what the slot's last office left: its pipes and its temporary folder.
+    void tidy() const;
+    static void tidyFreeSlots(const QString& baseFolder, int taken);
 
     int number_;
     QString folder_;

@@ -1,9 +1,14 @@
 #include "Watchdog.h"
 
+#include <algorithm>
+
 namespace velmora::office {
 
-Watchdog::Watchdog(std::function<void()> onExpiry)
-    : onExpiry_(std::move(onExpiry)), thread_([this] { watch(); }) {}
+Watchdog::Watchdog(std::function<void()> onExpiry,
+                   std::function<std::chrono::milliseconds()> workDone)
+    : onExpiry_(std::move(onExpiry)),
+      workDone_(std::move(workDone)),
+      thread_([this] { watch(); }) {}
 
 Watchdog::~Watchdog() {
     {
@@ -14,10 +19,16 @@ Watchdog::~Watchdog() {
     thread_.join();
 }
 
-Watchdog::Armed Watchdog::arm(std::chrono::milliseconds bound) {
+Watchdog::Armed Watchdog::arm(std::chrono::milliseconds bound, Patience patience) {
+    const auto work = workDone_ && patience == Patience::WhileWorking
+                          ? workDone_()
+                          : std::chrono::milliseconds(0);
     {
         const std::lock_guard lock(mutex_);
         deadline_ = std::chrono::steady_clock::now() + bound;
+        bound_ = bound;
+        patience_ = patience;
+        workAtLastLook_ = work;
         armed_ = true;
     }
     changed_.notify_all();
@@ -44,6 +55,16 @@ void Watchdog::watch() {
             changed_.wait(lock);
         } else if (changed_.wait_until(lock, deadline_) == std::cv_status::timeout && armed_ &&
                    std::chrono::steady_clock::now() >= deadline_) {
+            if (patience_ == Patience::WhileWorking && workDone_) {
+                // Working means a hundredth of the bound's time on the processor, at least.
+                const auto work = workDone_();
+                if (work - workAtLastLook_ >=
+                    std::max(bound_ / 100, std::chrono::milliseconds(10))) {
+                    workAtLastLook_ = work;
+                    deadline_ = std::chrono::steady_clock::now() + bound_;
+                    continue;
+                }
+            }
             // Run under the lock, so that whoever disarms waits until the action is done.
             fired_ = true;
             armed_ = false;

@@ -10,10 +10,14 @@ namespace velmora::office {
 
 // Ends a hung office. Calls into the office block until it answers; while a call runs, the
 // watchdog is armed, and when the call has not returned within its bound the watchdog runs
-// its action (killing the office), which makes the blocked call fail.
+// its action (killing the office), which makes the blocked call fail. A call armed to be
+// patient while the office works gets another bound whenever the office used the processor
+// during the last one (`workDone`: the processor time it has used so far), so that a long
+// call is never taken for a hung one.
 class Watchdog {
 public:
-    explicit Watchdog(std::function<void()> onExpiry);
+    explicit Watchdog(std::function<void()> onExpiry,
+                      std::function<std::chrono::milliseconds()> workDone = {});
     ~Watchdog();
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
@@ -29,8 +33,10 @@ public:
         Watchdog& dog_;
     };
 
+    enum class Patience { Bound, WhileWorking };
+
     // Armed until the returned object goes.
-    [[nodiscard]] Armed arm(std::chrono::milliseconds bound);
+    [[nodiscard]] Armed arm(std::chrono::milliseconds bound, Patience patience = Patience::Bound);
 
     // Whether the action ran.
     bool fired() const;
@@ -40,9 +46,13 @@ private:
     void watch();
 
     std::function<void()> onExpiry_;
+    std::function<std::chrono::milliseconds()> workDone_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::chrono::steady_clock::time_point deadline_{};
+    std::chrono::milliseconds bound_{};
+    Patience patience_ = Patience::Bound;
+    std::chrono::milliseconds workAtLastLook_{};
     bool armed_ = false;
     bool fired_ = false;
     bool stopping_ = false;

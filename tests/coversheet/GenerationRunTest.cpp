@@ -174,6 +174,18 @@ TEST_F(GenerationRunTest, AFailedStepIsReportedWithItsLineAndTheRunCarriesOn) {
     EXPECT_FALSE(run.busy());
 }
 
+TEST_F(GenerationRunTest, ADocumentThatWasNotSavedIsNeverHandedToThePreview) {
+    log_.onCall = [](const QString& call) {
+        if (call.startsWith("saveAs ")) throw WordError("Could not save the document.");
+    };
+    GenerationRun(host_).run();
+    ASSERT_FALSE(boxes_.errorReports().empty());
+    EXPECT_EQ(boxes_.errorReports()[0].step, 204);
+    EXPECT_TRUE(host_.events.contains("wordFile ")) << host_.events.join(", ");
+    EXPECT_TRUE(host_.events.filter("wordFile /").isEmpty()) << host_.events.join(", ");
+    EXPECT_TRUE(host_.events.contains("show preview"));
+}
+
 TEST_F(GenerationRunTest, WithoutAnEngineEveryEngineStepIsReportedAndThePreviewStillShows) {
     ScopedWordApplicationFactory noEngine([]() -> std::unique_ptr<WordConnection> {
         throw WordError("The office engine could not be started.");

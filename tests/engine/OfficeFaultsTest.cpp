@@ -5,8 +5,15 @@
 #include "shell/SettingsStore.h"
 
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <unistd.h>
+#include <csignal>
 
 namespace velmora::test {
 namespace {
@@ -16,6 +23,11 @@ QString Folder(const char* name) {
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
     return folder;
+}
+
+QStringList Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
 }
 
 QString Text(std::initializer_list<char16_t> characters) {
@@ -119,6 +131,89 @@ INSTANTIATE_TEST_SUITE_P(Inherited, OfficeLocale,
                                                 : info.index == 1 ? "MissingUtf8"
                                                                   : "MissingLatin");
                          });
+
+// An office that dies with a document open for editing leaves no lock file beside it once
+// its connection ends.
+TEST(OfficeFaults, AnOfficeThatDiesLeavesNothingBesideTheDocuments) {
+    const QString folder = Folder("dies");
+    office::OfficeConnection word(ProgramStartOptions());
+    word.documentsOpen(SampleTemplate(folder), true);
+    word.saveAs(folder + QStringLiteral("/sheet.doc"));
+    word.close();
+    word.documentsOpen(folder + QStringLiteral("/sheet.doc"), false);
+    ASSERT_EQ(::kill(word.officeProcessId(), SIGKILL), 0);
+    EXPECT_THROW(word.copyAsPicture(), WordError);
+    word.quit();
+    EXPECT_EQ(Entries(folder), QStringList({"sample.dot", "sheet.doc"}));
+}
+
+// A program killed while its office has a document open for editing: the next start leaves
+// nothing of the dead one's, beside the document or in the office's own folder.
+TEST(OfficeFaults, TheNextStartTidiesWhatAKilledProgramsOfficeLeft) {
+    const QString folder = Folder("killed");
+    const QString profiles = Folder("killed-profiles");
+    const QString document = folder + QStringLiteral("/sheet.doc");
+    {
+        office::OfficeConnection word(ProgramStartOptions());
+        word.documentsOpen(SampleTemplate(folder), true);
+        word.saveAs(document);
+        word.close();
+    }
+    QProcess holder;
+    holder.start(QCoreApplication::applicationDirPath() + QStringLiteral("/engine_office_holder"),
+                 {profiles, document});
+    ASSERT_TRUE(holder.waitForStarted());
+    QByteArray line;
+    while (!line.contains('\n') && holder.waitForReadyRead(60000)) line += holder.readAll();
+    const QList<QByteArray> report = line.trimmed().split(' ');
+    ASSERT_EQ(report.size(), 2) << line.toStdString()
+                                << holder.readAllStandardError().toStdString();
+    const pid_t office = report[0].toInt();
+    ::kill(pid_t(holder.processId()), SIGKILL);
+    holder.waitForFinished();
+    ASSERT_TRUE(Eventually([&] { return !ProcessRuns(office); }));
+
+    // Its keeper lets go of the profile a moment after the office has gone.
+    const QString slotFolder = profiles + QStringLiteral("/slot-%1").arg(report[1].toInt());
+    ASSERT_TRUE(Eventually([&] {
+        QFile lock(slotFolder + QStringLiteral(".lock"));
+        return lock.open(QIODevice::ReadWrite) && ::flock(lock.handle(), LOCK_EX | LOCK_NB) == 0;
+    }));
+    const QStringList deadOfficesFiles = Entries(slotFolder + QStringLiteral("/tmp"));
+    ASSERT_FALSE(deadOfficesFiles.isEmpty());
+
+    office::StartOptions options = ProgramStartOptions();
+    options.profileFolder = profiles;
+    office::OfficeConnection next(options);
+    EXPECT_EQ(Entries(folder), QStringList({"sample.dot", "sheet.doc"}));
+    for (const QString& file : Entries(slotFolder + QStringLiteral("/tmp")))
+        EXPECT_FALSE(deadOfficesFiles.contains(file)) << file;
+}
+
+// A save that cannot complete (the temporary folder is full) fails and leaves no document,
+// whole or in part, and nothing else of the office's.
+TEST(OfficeFaults, ASaveThatCannotCompleteLeavesNoDocument) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a small file system";
+    const QString folder = Folder("full");
+    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "cannot mount a file system here";
+    const QString dot = SampleTemplate(folder);
+    {
+        QFile filler(folder + QStringLiteral("/filler"));
+        filler.open(QIODevice::WriteOnly);
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    office::OfficeConnection word(ProgramStartOptions());
+    word.documentsOpen(dot, true);
+    word.setBookmarkText(QStringLiteral("bkFor"), QStringLiteral("Martin Hale"));
+    EXPECT_THROW(word.saveAs(folder + QStringLiteral("/sheet.doc")), WordError);
+    word.close();
+    word.quit();
+    EXPECT_EQ(Entries(folder), QStringList({"filler", "sample.dot"}));
+    ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+}
 
 }  // namespace
 }  // namespace velmora::test

@@ -1,5 +1,6 @@
 // Connects to an office and waits to be killed: the program whose death the lifecycle test
-// watches. Prints "<office process id> <profile slot>" once connected.
+// watches. Prints "<office process id> <profile slot>" once connected (and, given a document,
+// once that is open for editing).
 #include "coversheet/engine-libreoffice/OfficeConnection.h"
 
 #include <unistd.h>
@@ -8,8 +9,8 @@
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <profile folder>\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s <profile folder> [document]\n", argv[0]);
         return 2;
     }
     velmora::office::StartOptions options;
@@ -17,6 +18,7 @@ int main(int argc, char* argv[]) {
     options.fontConfigFile = QCoreApplication::applicationDirPath() + "/velmora-fonts.conf";
     try {
         velmora::office::OfficeConnection word(options);
+        if (argc == 3) word.documentsOpen(QString::fromLocal8Bit(argv[2]), false);
         std::printf("%d %d\n", int(word.officeProcessId()), word.profileSlot());
         std::fflush(stdout);
         for (;;) ::pause();

@@ -230,6 +230,17 @@ TEST_F(PreviewWindow, AFailedCopyIsReportedAtItsStepKeepsTheOldFileAndLeavesNoPa
     EXPECT_EQ(messages.otherMessages().size(), 1u) << "the question, and no \"Done.\"";
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList({"plain", "results.doc", "temp.bmp", "velmora.doc"}));
+
+    // A document that is empty, or missing, was never saved completely: nothing is copied.
+    for (const QByteArray& source : {QByteArray(""), QByteArray()}) {
+        messages.clear();
+        source.isNull() ? void(QFile::remove(form.mWordFile)) : WriteBytes(form.mWordFile, source);
+        click("PushButton6");
+        ASSERT_EQ(messages.errorReports().size(), 1u);
+        EXPECT_EQ(messages.errorReports()[0].step, 130);
+        EXPECT_EQ(ReadBytes(chosenName), QByteArray("the old results"));
+        EXPECT_EQ(messages.otherMessages().size(), 1u) << "the question, and no \"Done.\"";
+    }
 }
 
 TEST_F(PreviewWindow, BackDeletesTheDocumentAndTheNextPageStartsAfresh) {

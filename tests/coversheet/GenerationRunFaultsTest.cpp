@@ -1,0 +1,140 @@
+// The run and the office pool against the real office under faults: long values, offices
+// that stop answering.
+#include "FakeHost.h"
+#include "Processes.h"
+#include "TestSupport.h"
+#include "coversheet/GenerationRun.h"
+#include "coversheet/WordApplicationPool.h"
+#include "shell/TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+#include <csignal>
+
+namespace velmora {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Sets an environment variable for as long as it lives.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const QByteArray& value)
+        : name_(name), old_(qgetenv(name)), set_(qEnvironmentVariableIsSet(name)) {
+        qputenv(name, value);
+    }
+    ~ScopedVariable() { set_ ? qputenv(name_, old_) : qunsetenv(name_); }
+
+private:
+    const char* name_;
+    QByteArray old_;
+    bool set_;
+};
+
+// A long message through the whole run: while the office works, the window's events keep
+// being handled (a timer ticks, a second click is dropped), and a call that takes longer than
+// the call bound because the office is busy with much text is not taken for a hung office.
+TEST(GenerationRunFaults, ALongMessageKeepsTheWindowAliveAndReachesTheDocument) {
+    const ScopedVariable shortBound("VELMORA_OFFICE_CALL_TIMEOUT", "1");
+    QString message;
+    for (int n = 1; message.size() < 100'000; ++n)
+        message += QStringLiteral("Line %1 of the long message.\r\n").arg(n);
+    test::MessageRecorder boxes;
+    test::FakeHost host;
+    host.tab = coversheet::Casual;
+    host.texts = {{"txtFor", "Martin Hale"}, {"txtMsg", message}};
+    GenerationRun run(host);
+
+    int ticksWhileBusy = 0;
+    QTimer clicks;
+    QObject::connect(&clicks, &QTimer::timeout, [&] {
+        if (!run.busy()) return;
+        ++ticksWhileBusy;
+        run.run();  // dropped
+    });
+    clicks.start(0);
+    run.run();
+    clicks.stop();
+
+    ASSERT_TRUE(boxes.all().empty()) << boxes.all().front().text;
+    EXPECT_GT(ticksWhileBusy, 0);
+    EXPECT_EQ(host.events.count("show preview"), 1);
+    EXPECT_TRUE(host.events.contains("picture 1360x1760")) << host.events.join(", ");
+    const QStringList left = QDir(TempFolder()).entryList(QDir::Files | QDir::Hidden);
+    ASSERT_EQ(left.size(), 1) << left.join(' ');
+    QProcess reader;
+    reader.start(QStringLiteral("antiword"),
+                 {QStringLiteral("-w"), QStringLiteral("0"), TempPath(left[0])});
+    reader.waitForFinished(120000);
+    const QString text = QString::fromUtf8(reader.readAllStandardOutput());
+    EXPECT_TRUE(text.contains(QStringLiteral("Line 1 of the long message.")));
+    EXPECT_TRUE(text.contains(message.trimmed().split(QStringLiteral("\r\n")).last()));
+    QFile::remove(TempPath(left[0]));
+}
+
+// Idle offices that stop answering are found out by a check of about a second each, ended,
+// and replaced; the call bound (here two minutes) is never waited for.
+TEST(OfficePoolFaults, HungIdleOfficesAreEndedAndReplacedWithoutWaitingForTheCallBound) {
+    const ScopedVariable longBound("VELMORA_OFFICE_CALL_TIMEOUT", "120");
+    WordApplicationPool pool;
+    pool.keepReady(2, WordApplicationPool::Readiness::Started);
+    pool.waitUntilSettled();
+    const std::set<pid_t> hung = test::OfficesUnder(::getpid());
+    ASSERT_EQ(hung.size(), 2u);
+    for (const pid_t office : hung) ::kill(office, SIGSTOP);
+
+    QElapsedTimer waited;
+    waited.start();
+    const auto word = pool.take();
+    EXPECT_LT(waited.elapsed(), 60'000);
+    ASSERT_TRUE(word->alive());
+    for (const pid_t office : hung)
+        EXPECT_TRUE(test::Eventually([&] { return !test::ProcessRuns(office); })) << office;
+    word->quit();
+}
+
+// Closing with offices that no longer answer ends them at once, not one call bound each.
+TEST(OfficePoolFaults, ClosingWithHungIdleOfficesEndsAtOnce) {
+    const ScopedVariable longBound("VELMORA_OFFICE_CALL_TIMEOUT", "120");
+    std::set<pid_t> hung;
+    QElapsedTimer closing;
+    {
+        WordApplicationPool pool;
+        pool.keepReady(2, WordApplicationPool::Readiness::Started);
+        pool.waitUntilSettled();
+        hung = test::OfficesUnder(::getpid());
+        ASSERT_EQ(hung.size(), 2u);
+        for (const pid_t office : hung) ::kill(office, SIGSTOP);
+        closing.start();
+    }
+    EXPECT_LT(closing.elapsed(), 10'000);
+    for (const pid_t office : hung)
+        EXPECT_TRUE(test::Eventually([&] { return !test::ProcessRuns(office); })) << office;
+}
+
+// An office that never answers at start is waited for once, not once more by a fresh start.
+TEST(OfficePoolFaults, AnOfficeHungAtStartIsWaitedForOnce) {
+    const QString fake = test::TestFolder() + QStringLiteral("/hangs-at-start.sh");
+    QFile script(fake);
+    script.open(QIODevice::WriteOnly);
+    script.write("#!/bin/sh\necho started >> \"$0.log\"\nexec sleep 600\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const ScopedVariable program("VELMORA_OFFICE_PROGRAM", QFile::encodeName(fake));
+    const ScopedVariable bound("VELMORA_OFFICE_START_TIMEOUT", "2");
+
+    WordApplicationPool pool;
+    pool.keepReady(1, WordApplicationPool::Readiness::Started);
+    EXPECT_THROW(pool.take(), WordError);
+    QFile log(fake + QStringLiteral(".log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count("started"), 1);
+}
+
+}  // namespace
+}  // namespace velmora
