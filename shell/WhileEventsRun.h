@@ -1,8 +1,10 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QThread>
+#include <QWindow>
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <optional>
@@ -15,12 +17,16 @@ namespace velmora {
 // windows. Called on the user-interface thread, `work` runs on a thread of its own while the
 // calling thread goes on handling events: windows repaint, and clicks arrive, which the busy
 // flag of the procedure that waits drops. The call returns, or throws, what `work` did. On
-// any other thread, or once the application is quitting, `work` simply runs to its end.
+// any other thread, while no window is shown yet (start-up keeps its order), or once the
+// application is quitting, `work` simply runs to its end.
 template <class Work>
 auto WhileEventsRun(Work&& work) -> decltype(work()) {
     using Result = decltype(work());
-    const QCoreApplication* const app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() != app->thread()) return work();
+    const auto* const app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    const auto windows = app ? QGuiApplication::topLevelWindows() : QWindowList();
+    if (!app || QThread::currentThread() != app->thread() ||
+        std::none_of(windows.begin(), windows.end(), [](QWindow* w) { return w->isVisible(); }))
+        return work();
 
     std::conditional_t<std::is_void_v<Result>, bool, std::optional<Result>> result{};
     std::exception_ptr failure;

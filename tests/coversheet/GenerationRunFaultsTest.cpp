@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTimer>
+#include <QWidget>
 #include <csignal>
 
 namespace velmora {
@@ -49,6 +50,8 @@ TEST(GenerationRunFaults, ALongMessageKeepsTheWindowAliveAndReachesTheDocument) 
     host.tab = coversheet::Casual;
     host.texts = {{"txtFor", "Martin Hale"}, {"txtMsg", message}};
     GenerationRun run(host);
+    QWidget window;  // the editor, on screen while the run works
+    window.show();
 
     int ticksWhileBusy = 0;
     QTimer clicks;
