@@ -35,7 +35,8 @@ bool replaceFile(const QString& file, const QByteArray& bytes) {
     if (::access(target.constData(), F_OK) == 0 && ::access(target.constData(), W_OK) != 0)
         return false;
     struct stat old {};
-    const mode_t mode = ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0666;
+    const bool hadOld = ::stat(target.constData(), &old) == 0;
+    const mode_t mode = hadOld ? (old.st_mode & 07777) : 0666;
     ::unlink(fresh.constData());
     const int fd =
         ::open(fresh.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
@@ -46,6 +47,21 @@ bool replaceFile(const QString& file, const QByteArray& bytes) {
         if (n < 0 && errno == EINTR) continue;
         ok = n > 0;
         written += n;
+    }
+    // Readers that cache the file (QSettings does, in this process too) look for a change
+    // of size or modification time to the millisecond; a rewrite of the same size within one
+    // tick of the file system's clock would go unseen. Each new file is therefore at least a
+    // millisecond younger than the one it replaces.
+    struct stat fresh_ {};
+    if (ok && hadOld && ::fstat(fd, &fresh_) == 0) {
+        const long long oldNs = old.st_mtim.tv_sec * 1000000000LL + old.st_mtim.tv_nsec;
+        const long long newNs = fresh_.st_mtim.tv_sec * 1000000000LL + fresh_.st_mtim.tv_nsec;
+        if (newNs < oldNs + 1000000) {
+            const long long ns = oldNs + 1000000;
+            const timespec times[2] = {{0, UTIME_OMIT},
+                                       {time_t(ns / 1000000000), long(ns % 1000000000)}};
+            ok = ::futimens(fd, times) == 0;
+        }
     }
     ok = ::close(fd) == 0 && ok;
     if (ok) ok = ::rename(fresh.constData(), target.constData()) == 0;

@@ -110,5 +110,20 @@ TEST(IniStore, WritesOfOthersAreKeptAndSeen) {
     EXPECT_FALSE(store.write(QStringLiteral("Velmora/with space"), QStringLiteral("x")));
 }
 
+// QSettings keeps what it read and reads again only when the file's size or time changed:
+// quick rewrites of the same length must still be seen by it.
+TEST(IniStore, QSettingsInThisProcessSeesEveryRewrite) {
+    const QString file = StoreFile("quick.conf");
+    IniStore store(file);
+    for (int i = 0; i < 50; ++i) {
+        const QString value = QString::number(i % 10);
+        ASSERT_TRUE(store.write(QStringLiteral("Velmora/TabControl1"), value));
+        EXPECT_EQ(
+            QSettings(file, QSettings::IniFormat).value(QStringLiteral("Velmora/TabControl1")),
+            value)
+            << i;
+    }
+}
+
 }  // namespace
 }  // namespace velmora
