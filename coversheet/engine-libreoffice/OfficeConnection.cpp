@@ -160,30 +160,50 @@ QString InstalledVersion(const QString& program) {
     return version;
 }
 
-// A headless office never notes in its profile that it has met its own version, so every
-// start counts as the first after an upgrade and runs the graphics self-tests, which take
-// most of a second of the start. The profile gets the note the office would have made.
-void NoteVersionSeen(const QString& profileFolder, const QString& version) {
-    if (version.isEmpty()) return;
+// The settings every start puts into the slot's profile, whatever an earlier run or the user
+// left there.
+// - A headless office never notes in its profile that it has met its own version, so every
+//   start would count as the first after an upgrade and run the graphics self-tests, which
+//   take most of a second of the start. The profile gets the note the office would have made.
+// - Lock files stay on. Without them the office does not find out before writing that a
+//   document cannot be created where it was asked to save it, and its Word filter then spins
+//   for ever on the stream that failed, until the call bound kills the office; with them the
+//   save fails at once with the office's own reason.
+void WriteProfileSettings(const QString& profileFolder, const QString& version) {
+    struct Setting {
+        QByteArray name;
+        QByteArray item;
+    };
+    std::vector<Setting> settings = {
+        {"\"UseDocumentOOoLockFile\"",
+         "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop "
+         "oor:name=\"UseDocumentOOoLockFile\" oor:op=\"fuse\"><value>true</value></prop></item>"}};
+    if (!version.isEmpty())
+        settings.push_back({"\"ooSetupLastVersion\"",
+                            "<item oor:path=\"/org.openoffice.Setup/Product\"><prop "
+                            "oor:name=\"ooSetupLastVersion\" oor:op=\"fuse\"><value>" +
+                                version.toUtf8() + "</value></prop></item>"});
     const QString file = profileFolder + QStringLiteral("/user/registrymodifications.xcu");
-    const QByteArray item =
-        "<item oor:path=\"/org.openoffice.Setup/Product\"><prop oor:name=\"ooSetupLastVersion\" "
-        "oor:op=\"fuse\"><value>" +
-        version.toUtf8() + "</value></prop></item>\n";
     QByteArray text;
     if (QFile existing(file); existing.open(QIODevice::ReadOnly)) text = existing.readAll();
-    if (text.contains(item)) return;
     if (!text.contains("</oor:items>"))
         text =
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items "
             "xmlns:oor=\"http://openoffice.org/2001/registry\" "
             "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
             "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n</oor:items>\n";
-    // An older note is replaced.
-    QList<QByteArray> lines = text.split('\n');
-    lines.removeIf([](const QByteArray& line) { return line.contains("\"ooSetupLastVersion\""); });
-    text = lines.join('\n');
-    text.insert(text.lastIndexOf("</oor:items>"), item);
+    // The office writes one item a line; a setting's earlier lines are replaced.
+    const QByteArray before = text;
+    for (const Setting& setting : settings) {
+        QList<QByteArray> lines = text.split('\n');
+        lines.removeIf([&](const QByteArray& line) {
+            return line.contains(setting.name) && line != setting.item;
+        });
+        text = lines.join('\n');
+        if (!lines.contains(setting.item))
+            text.insert(text.lastIndexOf("</oor:items>"), setting.item + '\n');
+    }
+    if (text == before) return;
     QDir().mkpath(profileFolder + QStringLiteral("/user"));
     QSaveFile out(file);
     if (out.open(QIODevice::WriteOnly)) {
@@ -391,7 +411,7 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
                          QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipeName),
                          QStringLiteral("-env:UserInstallation=") + slot_->profileUrl()};
     command.environment = environment.toStringList();
-    NoteVersionSeen(slot_->folder(), InstalledVersion(program));
+    WriteProfileSettings(slot_->folder(), InstalledVersion(program));
     command.inheritedFd = slot_->lockDescriptor();
     command.logFile = slot_->logFile();
 

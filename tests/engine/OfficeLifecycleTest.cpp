@@ -101,6 +101,49 @@ TEST(OfficeLifecycleTest, ProfileHeldByAnotherOfficeIsLeftAlone) {
     ::close(stray);
 }
 
+// A slot used before holds what earlier runs left in its settings, here lock files switched
+// off. A save that cannot be made still fails at once with a reason, in the same slot again
+// and again, and the office stays up instead of being ended by the watchdog.
+TEST(OfficeLifecycleTest, FailedSaveFailsAtOnceInAReusedProfile) {
+    const QString profiles = PrivateProfiles("reused");
+    QDir().mkpath(profiles + "/slot-0/user");
+    QFile settings(profiles + "/slot-0/user/registrymodifications.xcu");
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items "
+        "xmlns:oor=\"http://openoffice.org/2001/registry\">\n"
+        "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop "
+        "oor:name=\"UseDocumentOOoLockFile\" oor:op=\"fuse\"><value>false</value></prop></item>\n"
+        "</oor:items>\n");
+    settings.close();
+    const QString folder = TestFolder() + "/reused";
+    QDir().mkpath(folder);
+    QFile plain(folder + "/plain");  // a file where the folder would be
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString unwritable = folder + "/plain/sheet.doc";
+
+    office::StartOptions options = ProgramStartOptions();
+    options.profileFolder = profiles;
+    options.callBound = 15s;
+    for (int run = 0; run < 2; ++run) {
+        office::OfficeConnection word(options);
+        ASSERT_EQ(word.profileSlot(), 0);
+        EXPECT_THROW(word.documentsOpen(folder + "/no-such.dot", true), WordError);
+        word.documentsOpen(SampleTemplate(folder), true);
+        try {
+            word.saveAs(unwritable);
+            ADD_FAILURE() << "saved";
+        } catch (const WordError& error) {
+            EXPECT_TRUE(What(error).contains(unwritable)) << error.what();
+            EXPECT_FALSE(What(error).contains("stopped answering")) << error.what();
+        }
+        EXPECT_TRUE(word.alive()) << "run " << run;
+        word.closeWithoutSaving();
+        word.quit();
+    }
+}
+
 TEST(OfficeLifecycleTest, ProgramThatCannotRunCannotStart) {
     office::StartOptions options = ProgramStartOptions();
     options.program = TestFolder() + QStringLiteral("/no-office-here/soffice.bin");

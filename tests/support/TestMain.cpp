@@ -1,6 +1,6 @@
 // Test programs start here: an application object on the offscreen platform (unless a real
 // display was asked for), and a private folder that stands in for the temporary folder and
-// for the user's settings, so that no test touches the real user's files.
+// for the user's settings and cache, so that no test touches the real user's files.
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +34,9 @@ int main(int argc, char* argv[]) {
     velmora::test::testFolder = folder;
     qputenv("TEMP", folder.toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (folder + QStringLiteral("/config")).toLocal8Bit());
+    // The office profiles live under the cache folder: the user's own stay untouched, and no
+    // test depends on what earlier runs left in them.
+    qputenv("XDG_CACHE_HOME", (folder + QStringLiteral("/cache")).toLocal8Bit());
 
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
