@@ -89,6 +89,17 @@ TEST(WordCheckTest, WorkingEngineIsCheckedSilently) {
     EXPECT_TRUE(messages.all().empty());
 }
 
+// What standard error should say: the reason the message's last paragraph gives.
+QString ReasonLine(const MessageRecorder& messages) {
+    const QString reason = messages.all()
+                               .front()
+                               .text.split(QStringLiteral("\r\n\r\n"))
+                               .last()
+                               .section(QStringLiteral("started: "), 1)
+                               .section(QStringLiteral(" To install it"), 0, 0);
+    return QStringLiteral("velmora: ") + reason + QLatin1Char('\n');
+}
+
 TEST(WordCheckTest, MissingOfficeShowsTheMessage) {
     const ScopedVariable office("VELMORA_OFFICE_PROGRAM",
                                 QFile::encodeName(TestFolder() + "/not-installed/soffice.bin"));
@@ -96,14 +107,7 @@ TEST(WordCheckTest, MissingOfficeShowsTheMessage) {
     StandardErrorCapture standardError;
     EXPECT_FALSE(CheckWordAvailable());
     ExpectMissingMessageOnly(messages, "cannot be run: No such file or directory.");
-    EXPECT_EQ(standardError.text(), QStringLiteral("velmora: ") +
-                                        messages.all()
-                                            .front()
-                                            .text.split(QStringLiteral("\r\n\r\n"))
-                                            .last()
-                                            .section(QStringLiteral("started: "), 1)
-                                            .section(QStringLiteral(" To install it"), 0, 0) +
-                                        QLatin1Char('\n'));
+    EXPECT_EQ(standardError.text(), ReasonLine(messages));
 }
 
 TEST(WordCheckTest, MissingModuleShowsTheMessage) {
@@ -113,14 +117,7 @@ TEST(WordCheckTest, MissingModuleShowsTheMessage) {
     StandardErrorCapture standardError;
     EXPECT_FALSE(CheckWordAvailable());
     ExpectMissingMessageOnly(messages, "Its module could not be loaded");
-    EXPECT_EQ(standardError.text(), QStringLiteral("velmora: ") +
-                                        messages.all()
-                                            .front()
-                                            .text.split(QStringLiteral("\r\n\r\n"))
-                                            .last()
-                                            .section(QStringLiteral("started: "), 1)
-                                            .section(QStringLiteral(" To install it"), 0, 0) +
-                                        QLatin1Char('\n'));
+    EXPECT_EQ(standardError.text(), ReasonLine(messages));
 }
 
 TEST(WordCheckTest, OfficeThatNeverAnswersCountsAsMissing) {
@@ -136,14 +133,7 @@ TEST(WordCheckTest, OfficeThatNeverAnswersCountsAsMissing) {
     StandardErrorCapture standardError;
     EXPECT_FALSE(CheckWordAvailable());
     ExpectMissingMessageOnly(messages, "did not answer within 2 seconds.");
-    EXPECT_EQ(standardError.text(), QStringLiteral("velmora: ") +
-                                        messages.all()
-                                            .front()
-                                            .text.split(QStringLiteral("\r\n\r\n"))
-                                            .last()
-                                            .section(QStringLiteral("started: "), 1)
-                                            .section(QStringLiteral(" To install it"), 0, 0) +
-                                        QLatin1Char('\n'));
+    EXPECT_EQ(standardError.text(), ReasonLine(messages));
 }
 
 }  // namespace
