@@ -18,6 +18,7 @@
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
@@ -527,6 +528,7 @@ void OfficeConnection::setBookmarkText(const QString& name, const QString& value
     guarded(QStringLiteral("write the bookmark '%1'").arg(name), boundFor(carried_), [&] {
         // Every call is a round trip to the office; the document's bookmarks are asked for
         // once, not once per bookmark.
+        holdLayout(document);
         if (bookmarksOf_ != document) {
             bookmarks_ =
                 Reference<css::text::XBookmarksSupplier>(document, UNO_QUERY_THROW)->getBookmarks();
@@ -575,6 +577,24 @@ void OfficeConnection::setBookmarkText(const QString& name, const QString& value
                 QStringLiteral("The bookmark '%1' does not hold the text written to it.")
                     .arg(name));
         ResetCharacterFormatting(range, characterProperties_);
+    });
+}
+
+// The office lays the document out again after every change it is sent, and a page of a long
+// paragraph takes it seconds; a cover sheet is written bookmark by bookmark and pictured only
+// once it is saved. So the layout waits from the first write until the document is pictured
+// or exported (saving and closing do not need it), which changes nothing in what is written.
+void OfficeConnection::holdLayout(const Reference<css::lang::XComponent>& document) {
+    if (layoutHeldFor_ == document) return;
+    Reference<css::frame::XModel>(document, UNO_QUERY_THROW)->lockControllers();
+    layoutHeldFor_ = document;
+}
+
+void OfficeConnection::releaseLayout(const Reference<css::lang::XComponent>& document) {
+    if (layoutHeldFor_ != document) return;
+    guarded(QStringLiteral("lay out the document"), boundFor(carried_), [&] {
+        layoutHeldFor_.clear();
+        Reference<css::frame::XModel>(document, UNO_QUERY_THROW)->unlockControllers();
     });
 }
 
@@ -639,6 +659,7 @@ void OfficeConnection::closeWithoutSaving() {
 
 void OfficeConnection::exportFirstPage(const QString& pdfFile) {
     const Reference<css::lang::XComponent> document = requireDocument();
+    releaseLayout(document);
     guarded(QStringLiteral("make a picture of the page"), boundFor(carried_), [&] {
         const auto pageRange =
             Properties({Property("PageRange", css::uno::Any(rtl::OUString("1")))});
@@ -654,6 +675,7 @@ void OfficeConnection::exportFirstPage(const QString& pdfFile) {
 void OfficeConnection::storeCopy(const QString& what, const QString& fileName, const char* filter,
                                  const css::uno::Sequence<css::beans::PropertyValue>& filterData) {
     const Reference<css::lang::XComponent> document = requireDocument();
+    releaseLayout(document);
     guarded(what, [&] {
         std::vector<css::beans::PropertyValue> arguments = {
             Property("FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))),
@@ -780,7 +802,8 @@ void OfficeConnection::shutDown() noexcept {
         process_.reset();
     }
     if (slot_) {
-        slot_->removeLeftovers();
+        // The office has ended: nothing it was working on is wanted any more.
+        slot_->tidy();
         slot_.reset();
     }
 }

@@ -91,9 +91,12 @@ private:
     void storeCopy(const QString& what, const QString& fileName, const char* filter,
                    const css::uno::Sequence<css::beans::PropertyValue>& filterData = {});
     void shutDown() noexcept;
+    void holdLayout(const css::uno::Reference<css::lang::XComponent>& document);
+    void releaseLayout(const css::uno::Reference<css::lang::XComponent>& document);
     void forgetBookmarks() noexcept {
         bookmarks_.clear();
         bookmarksOf_.clear();
+        layoutHeldFor_.clear();
     }
 
     std::chrono::milliseconds callBound_;
@@ -108,6 +111,7 @@ private:
     std::vector<rtl::OUString> characterProperties_;  // the names of text's character attributes
     css::uno::Reference<css::lang::XComponent> bookmarksOf_;  // the document bookmarks_ is of
     css::uno::Reference<css::container::XNameAccess> bookmarks_;
+    css::uno::Reference<css::lang::XComponent> layoutHeldFor_;  // written to, not laid out since
     QString lostReason_;  // set once the office is gone: why every later call fails
 };
 

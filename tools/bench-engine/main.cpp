@@ -46,8 +46,20 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// A message of about `bytes` characters: lines of 64 characters, or one paragraph.
+QString LongMessage(qsizetype bytes, bool oneParagraph) {
+    const QString line = QStringLiteral("The quick brown fox jumps over the lazy dog, %1 times. ");
+    QString text;
+    text.reserve(bytes + 80);
+    for (int i = 0; text.size() < bytes; ++i) {
+        text += line.arg(i, 6);
+        if (!oneParagraph) text += QStringLiteral("\r\n");
+    }
+    return text;
+}
+
 // Twenty writes over the bookmarks the style fills, as a busy cover sheet would.
-std::vector<std::pair<QString, QString>> TwentyWrites(int tab) {
+std::vector<std::pair<QString, QString>> TwentyWrites(int tab, const QString& message) {
     std::vector<QString> names;
     for (const Bookmark& bookmark : Bookmarks())
         if (bookmark.filledOnTab[tab]) names.push_back(QLatin1String(bookmark.name));
@@ -58,7 +70,10 @@ std::vector<std::pair<QString, QString>> TwentyWrites(int tab) {
         QString value = QStringLiteral("Value %1 for %2 — Zoë").arg(i).arg(name);
         if (bookmark.form == Written::Tick) value = QStringLiteral("V");
         if (name == QLatin1String("bkMsg"))
-            value = QStringLiteral("First line.\r\nSecond line.\r\nThird line, a little longer.");
+            value = message.isEmpty() ? QStringLiteral(
+                                            "First line.\r\nSecond line.\r\nThird line, a little "
+                                            "longer.")
+                                      : message;
         writes.emplace_back(name, value);
     }
     return writes;
@@ -86,7 +101,17 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption keepOption(QStringLiteral("keep-snapshot"),
                                         QStringLiteral("Copy the last snapshot to FILE."),
                                         QStringLiteral("FILE"));
-    parser.addOptions({runsOption, styleOption, keepOption});
+    const QCommandLineOption messageOption(
+        QStringLiteral("message"),
+        QStringLiteral("A message of about N characters instead of three lines."),
+        QStringLiteral("N"));
+    const QCommandLineOption paragraphOption(QStringLiteral("one-paragraph"),
+                                             QStringLiteral("That message as one paragraph."));
+    const QCommandLineOption keepDocumentOption(QStringLiteral("keep-document"),
+                                                QStringLiteral("Copy the last document to FILE."),
+                                                QStringLiteral("FILE"));
+    parser.addOptions(
+        {runsOption, styleOption, keepOption, keepDocumentOption, messageOption, paragraphOption});
     parser.process(app);
     const int runs = std::max(1, parser.value(runsOption).toInt());
     const int tab = std::clamp(parser.value(styleOption).toInt(), 0, kTabCount - 1);
@@ -103,7 +128,10 @@ int main(int argc, char* argv[]) {
     Stopwatch watch(times);
     try {
         WriteNewFile(templatePath, LoadResData(StyleOfTab(tab).resourceId));
-        const auto writes = TwentyWrites(tab);
+        const auto writes = TwentyWrites(
+            tab, parser.isSet(messageOption) ? LongMessage(parser.value(messageOption).toLongLong(),
+                                                           parser.isSet(paragraphOption))
+                                             : QString());
         for (int run = 0; run < runs; ++run) {
             QFile::remove(documentPath);
             std::unique_ptr<WordConnection> word;
@@ -118,6 +146,10 @@ int main(int argc, char* argv[]) {
             watch.time("quit", [&] { word->quit(); });
             word.reset();
             watch.time("snapshot", [&] { SaveDocAsJPG(documentPath); });
+            if (parser.isSet(keepDocumentOption)) {
+                QFile::remove(parser.value(keepDocumentOption));
+                QFile::copy(documentPath, parser.value(keepDocumentOption));
+            }
             std::fprintf(stderr, "run %d of %d done\n", run + 1, runs);
         }
     } catch (const std::exception& error) {
