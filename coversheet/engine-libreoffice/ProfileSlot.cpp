@@ -78,7 +78,7 @@ ProfileSlot ProfileSlot::acquire(const QString& baseFolder,
             }
             ProfileSlot slot(number, QStringLiteral("%1/slot-%2").arg(baseFolder).arg(number), fd);
             slot.tidy();
-            if (!QDir().mkpath(slot.tempFolder()))
+            if (!QFileInfo(slot.tempFolder()).isDir())
                 throw WordError(QStringLiteral("Cannot create the office's temporary folder '%1'.")
                                     .arg(slot.tempFolder()));
             tidyFreeSlots(baseFolder, number);
@@ -96,6 +96,7 @@ ProfileSlot ProfileSlot::acquire(const QString& baseFolder,
 void ProfileSlot::tidy() const {
     removeLeftovers();
     QDir(tempFolder()).removeRecursively();
+    QDir().mkpath(tempFolder());
 }
 
 // What the offices of slots nobody uses left behind (an office that died, a program that was

@@ -41,11 +41,12 @@ public:
     // connection or, after a crash, by the next one.
     void recordLeftovers(const QStringList& paths) const;
     void removeLeftovers() const;
+    // Removes what the slot's last office left: those files and its temporary folder's
+    // contents (the working files of an office that died). Only once that office has ended.
+    void tidy() const;
 
 private:
     ProfileSlot(int number, QString folder, int lockFd);
-    // Removes what the slot's last office left: its pipes and its temporary folder.
-    void tidy() const;
     static void tidyFreeSlots(const QString& baseFolder, int taken);
 
     int number_;

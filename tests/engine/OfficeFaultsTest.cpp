@@ -132,11 +132,14 @@ INSTANTIATE_TEST_SUITE_P(Inherited, OfficeLocale,
                                                                   : "MissingLatin");
                          });
 
-// An office that dies with a document open for editing leaves no lock file beside it once
-// its connection ends.
+// An office that dies with a document open for editing leaves no lock file beside it, and
+// none of its working files, once its connection ends.
 TEST(OfficeFaults, AnOfficeThatDiesLeavesNothingBesideTheDocuments) {
     const QString folder = Folder("dies");
-    office::OfficeConnection word(ProgramStartOptions());
+    const auto options = ProgramStartOptions();
+    office::OfficeConnection word(options);
+    const QString officeTemp =
+        QStringLiteral("%1/slot-%2/tmp").arg(options.profileFolder).arg(word.profileSlot());
     word.documentsOpen(SampleTemplate(folder), true);
     word.saveAs(folder + QStringLiteral("/sheet.doc"));
     word.close();
@@ -145,6 +148,10 @@ TEST(OfficeFaults, AnOfficeThatDiesLeavesNothingBesideTheDocuments) {
     EXPECT_THROW(word.copyAsPicture(), WordError);
     word.quit();
     EXPECT_EQ(Entries(folder), QStringList({"sample.dot", "sheet.doc"}));
+    EXPECT_TRUE(QDir(officeTemp).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        << QDir(officeTemp).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+               .join(' ')
+               .toStdString();
 }
 
 // A program killed while its office has a document open for editing: the next start leaves
