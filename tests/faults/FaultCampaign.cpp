@@ -1,4 +1,5 @@
 #include "FaultCampaign.h"
+#include "FaultRows.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -72,40 +73,9 @@ void endAndReap(pid_t pid) {
     ::waitpid(pid, nullptr, 0);
 }
 
-// "Suite.Case", with the parameter's name of a table-driven case ("Faults/Suite.Case/Name").
-QString caseName() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    QString name =
-        QLatin1String(info->test_suite_name()) + QLatin1Char('.') + QLatin1String(info->name());
-    return name.replace(QLatin1Char('/'), QLatin1Char('-'));
-}
-
 QString programFile() {
     const QString chosen = qEnvironmentVariable("VELMORA_FAULT_PROGRAM");
     return chosen.isEmpty() ? QStringLiteral(VELMORA_PROGRAM) : chosen;
-}
-
-// The case's row in the campaign's table: tab-separated case, result, files, processes.
-void writeRow(const QString& name, const QString& result, const QStringList& files,
-              const std::set<pid_t>& processes) {
-    const QString folder =
-        qEnvironmentVariable("VELMORA_FAULT_TABLE", QStringLiteral(VELMORA_FAULT_TABLE_DIR));
-    QDir().mkpath(folder);
-    QStringList pids;
-    for (const pid_t pid : processes) pids << QString::number(pid);
-    QFile row(folder + QLatin1Char('/') + name + QStringLiteral(".row"));
-    if (!row.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
-    const QString filesText =
-        files.isEmpty()
-            ? QStringLiteral("0")
-            : QStringLiteral("%1 (%2)").arg(files.size()).arg(files.join(QStringLiteral(", ")));
-    const QString processText =
-        pids.isEmpty()
-            ? QStringLiteral("0")
-            : QStringLiteral("%1 (%2)").arg(pids.size()).arg(pids.join(QStringLiteral(", ")));
-    row.write((name + QLatin1Char('\t') + result + QLatin1Char('\t') + filesText +
-               QLatin1Char('\t') + processText + QLatin1Char('\n'))
-                  .toUtf8());
 }
 
 }  // namespace
@@ -293,7 +263,7 @@ QString Program::standardError() {
 // --- FaultCase ---
 
 void FaultCase::SetUp() {
-    folder_ = test::TestFolder() + QLatin1Char('/') + caseName();
+    folder_ = test::TestFolder() + QLatin1Char('/') + CurrentCaseName();
     QDir().mkpath(folder_);
     for (const char* sub : {"home", "config", "cache", "runtime", "temp", "tmp"})
         QDir().mkpath(folder_ + QLatin1Char('/') + QLatin1String(sub));
@@ -328,11 +298,8 @@ void FaultCase::TearDown() {
     const QStringList files = filesLeft();
     const std::set<pid_t> processes = processesLeft();
     for (const pid_t pid : processes) ::kill(pid, SIGKILL);
-    const QString name = caseName();
-    const QString result = IsSkipped()    ? QStringLiteral("skipped")
-                           : HasFailure() ? QStringLiteral("FAILED")
-                                          : QStringLiteral("passed");
-    writeRow(name, result, files, processes);
+    WriteFaultRow(CurrentCaseName(), *::testing::UnitTest::GetInstance()->current_test_info(),
+                  files, processes);
     test::Eventually([&] { return processesLeft().empty(); }, 10s);
     for (const QString& mount : mounts_)
         ::umount2(QFile::encodeName(mount).constData(), MNT_DETACH);
