@@ -1,5 +1,7 @@
 #include "FieldGroup.h"
 
+#include "HiddenTextLayout.h"
+
 #include "coversheet/StoredDate.h"
 #include "shell/Failure.h"
 #include "shell/NumericText.h"
@@ -100,6 +102,7 @@ void FieldGroup::addMember(QWidget* control) {
         case FieldKind::MultiLineText: {
             auto* text = qobject_cast<QPlainTextEdit*>(control);
             Q_ASSERT(text);
+            HiddenTextLayout::install(*text);
             // The edit is noted before the change is announced, so that it can be repeated
             // on the other members instead of giving them the whole text again.
             connect(text->document(), &QTextDocument::contentsChange, this,

@@ -10,8 +10,11 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <functional>
 
 namespace velmora {
@@ -121,6 +124,30 @@ TEST_F(FieldGroupTest, EditsOfAMessageReachEveryMemberAndTheStore) {
         EXPECT_EQ(GetSetting(QStringLiteral("txtMsg")), group.value(0)) << "edit " << i;
     }
     EXPECT_EQ(group.value(3), QStringLiteral("shorter\r\n€"));
+}
+
+// A member on a tab not shown takes every edit into its text at once, but lays it out only
+// when it is shown; it then looks as the member typed into does.
+TEST_F(FieldGroupTest, AHiddenMessageMemberIsLaidOutWhenShown) {
+    FieldGroup group(Field("txtMsg"));
+    const auto members = fill<QPlainTextEdit>(group);
+    for (auto* member : members) member->setGeometry(0, 0, 300, 200);
+    owner_.show();
+    for (size_t i = 1; i < members.size(); ++i) members[i]->hide();
+    members[0]->setFocus();
+    QTest::keyClicks(members[0], QStringLiteral("A long paragraph of a message. ").repeated(20));
+    const QTextBlock typed = members[0]->document()->firstBlock();
+    const QTextBlock hidden = members[1]->document()->firstBlock();
+    EXPECT_EQ(hidden.text(), typed.text());
+    EXPECT_LT(hidden.layout()->lineCount(), typed.layout()->lineCount());
+
+    members[1]->show();
+    EXPECT_GT(hidden.layout()->lineCount(), 1);
+    EXPECT_EQ(hidden.layout()->lineCount(), typed.layout()->lineCount());
+    EXPECT_EQ(members[1]->document()->documentLayout()->documentSize(),
+              members[0]->document()->documentLayout()->documentSize());
+    EXPECT_EQ(members[1]->verticalScrollBar()->maximum(),
+              members[0]->verticalScrollBar()->maximum());
 }
 
 TEST_F(FieldGroupTest, TickValuesFromTheStore) {
