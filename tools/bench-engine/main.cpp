@@ -95,7 +95,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption runsOption(QStringLiteral("runs"),
                                         QStringLiteral("Number of runs (5)."), QStringLiteral("N"),
                                         QStringLiteral("5"));
-    const QCommandLineOption styleOption(QStringLiteral("style"),
+    // Not "style": the application takes that for its widget style and drops it.
+    const QCommandLineOption styleOption(QStringLiteral("tab"),
                                          QStringLiteral("Cover-sheet style 0..3 (1)."),
                                          QStringLiteral("tab"), QStringLiteral("1"));
     const QCommandLineOption keepOption(QStringLiteral("keep-snapshot"),
