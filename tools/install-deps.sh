@@ -18,7 +18,7 @@ test_packages=(
   libgtest-dev libgmock-dev
   xvfb xauth xdotool
   antiword catdoc python3-olefile
-  librsvg2-bin faketime poppler-utils
+  librsvg2-bin imagemagick faketime poppler-utils
   dpkg-dev lintian appstream desktop-file-utils man-db
 )
 

@@ -5,10 +5,10 @@
 #   tools/make-templates.sh            rebuild templates/{casual,contemporary,professional,standard}.dot
 #   tools/make-templates.sh --check    rebuild into a scratch folder and fail if any committed .dot differs
 #
-# Needs soffice (libreoffice-writer-nogui), rsvg-convert (librsvg2-bin) for the Casual artwork
-# and faketime (faketime): the Professional header carries a live date field whose stored
-# result is whatever day the conversion runs, so the clock is pinned to keep the output
-# byte-for-byte reproducible.
+# Needs soffice (libreoffice-writer-nogui), rsvg-convert (librsvg2-bin) and convert
+# (imagemagick) for the Casual artwork, and faketime (faketime): the Professional header
+# carries a live date field whose stored result is whatever day the conversion runs, so the
+# clock is pinned to keep the output byte-for-byte reproducible.
 #
 # The office runs on a throwaway profile, so a user's profile and a running office are never
 # touched, and with templates/fonts.conf, so the Windows font names resolve the way they do
@@ -25,7 +25,7 @@ case "${1-}" in
   *) echo "usage: $0 [--check]" >&2; exit 2 ;;
 esac
 
-for tool in soffice rsvg-convert faketime; do
+for tool in soffice rsvg-convert convert faketime; do
   command -v "$tool" >/dev/null || { echo "make-templates: '$tool' not found" >&2; exit 1; }
 done
 
@@ -46,12 +46,15 @@ mkdir -p "$work/profile/user" "$work/in" "$work/out"
   echo '</oor:items>'
 } >"$work/profile/user/registrymodifications.xcu"
 
-# The Casual artwork is kept as SVG; the sheet embeds it as a 200 dpi PNG (a .doc stores an
-# SVG only as a small bitmap of its own making). The source marks the spot with a line
-# holding @clipboard.png@.
+# The Casual artwork is kept as SVG; the sheet embeds it as a 200 dpi JPEG (a .doc stores an
+# SVG only as a small bitmap of its own making), on the white of the page. A JPEG goes into
+# the page's PDF as it is, where a PNG would be encoded anew for every preview (100 ms). The
+# source marks the spot with a line holding @clipboard.png@.
 rsvg-convert --width 1560 --height 2000 \
   -o "$work/clipboard.png" "$src/clipboard.svg"
-base64 -w 76 "$work/clipboard.png" >"$work/clipboard.b64"
+convert "$work/clipboard.png" -background white -alpha remove -alpha off \
+  -quality 92 -sampling-factor 4:4:4 "$work/clipboard.jpg"
+base64 -w 76 "$work/clipboard.jpg" >"$work/clipboard.b64"
 for name in "${names[@]}"; do
   sed -e "/@clipboard.png@/{r $work/clipboard.b64" -e 'd}' "$src/$name.fodt" >"$work/in/$name.fodt"
 done

@@ -661,8 +661,11 @@ void OfficeConnection::exportFirstPage(const QString& pdfFile) {
     const Reference<css::lang::XComponent> document = requireDocument();
     releaseLayout(document);
     guarded(QStringLiteral("make a picture of the page"), boundFor(carried_), [&] {
+        // The pictures go in as the document holds them: a JPEG is then copied, not encoded
+        // anew (the Casual artwork: 30 ms instead of 80).
         const auto pageRange =
-            Properties({Property("PageRange", css::uno::Any(rtl::OUString("1")))});
+            Properties({Property("PageRange", css::uno::Any(rtl::OUString("1"))),
+                        Property("ReduceImageResolution", css::uno::Any(false))});
         Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
             ->storeToURL(FileUrl(pdfFile),
                          Properties({Property("FilterName",
@@ -689,10 +692,12 @@ void OfficeConnection::storeCopy(const QString& what, const QString& fileName, c
 
 void OfficeConnection::exportAsPdf(const QString& fileName) {
     // Every font embedded, the standard PDF ones as well, so that the file looks the same
-    // wherever it is opened or printed.
+    // wherever it is opened or printed; the pictures as the document holds them, with no
+    // second loss of detail.
     storeCopy(QStringLiteral("export the document as PDF to '%1'").arg(fileName), fileName,
               "writer_pdf_Export",
-              Properties({Property("EmbedStandardFonts", css::uno::Any(true))}));
+              Properties({Property("EmbedStandardFonts", css::uno::Any(true)),
+                          Property("ReduceImageResolution", css::uno::Any(false))}));
 }
 
 void OfficeConnection::saveAsDocx(const QString& fileName) {

@@ -66,6 +66,29 @@ Times TypeInto(Form1& editor, const QString& message, int keys) {
     return times;
 }
 
+// The same keys into a field of the same size, font and text that belongs to no group: what
+// the text field itself costs, without the store and the mirrors.
+std::vector<double> TypeIntoFieldAlone(QPlainTextEdit& like, const QString& message, int keys) {
+    QPlainTextEdit field(like.parentWidget());
+    field.setGeometry(like.geometry());
+    field.setFont(like.font());
+    field.setVerticalScrollBarPolicy(like.verticalScrollBarPolicy());
+    field.setPlainText(QString(message).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    field.show();
+    field.raise();
+    field.setFocus();
+    QApplication::processEvents();
+    field.moveCursor(QTextCursor::End);
+    std::vector<double> times;
+    for (int i = 0; i < keys; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        QTest::keyClick(&field, char('a' + i % 26));
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    return times;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -98,8 +121,8 @@ int main(int argc, char* argv[]) {
     editor.show();
     if (!QTest::qWaitForWindowExposed(&editor)) return 1;
 
-    std::printf("%-22s %10s %10s %12s %12s   (ms, %d keys)\n", "message", "key median", "key max",
-                "answer med.", "answer max", keys);
+    std::printf("%-22s %10s %10s %12s %12s %14s   (ms, %d keys)\n", "message", "key median",
+                "key max", "answer med.", "answer max", "field alone", keys);
     const struct {
         const char* name;
         qsizetype bytes;
@@ -110,10 +133,13 @@ int main(int argc, char* argv[]) {
                  {"1 MB, one paragraph", 1024 * 1024, false}};
     for (const auto& c : cases) {
         if (!QLatin1String(c.name).contains(only)) continue;
-        const Times times = TypeInto(editor, Message(c.bytes, c.lines), keys);
-        std::printf("%-22s %10.2f %10.2f %12.2f %12.2f\n", c.name, Median(times.key),
+        const QString message = Message(c.bytes, c.lines);
+        const Times times = TypeInto(editor, message, keys);
+        auto* typed = static_cast<QPlainTextEdit*>(editor.group("txtMsg").member(0));
+        const double alone = Median(TypeIntoFieldAlone(*typed, message, keys));
+        std::printf("%-22s %10.2f %10.2f %12.2f %12.2f %14.2f\n", c.name, Median(times.key),
                     *std::max_element(times.key.begin(), times.key.end()), Median(times.answer),
-                    *std::max_element(times.answer.begin(), times.answer.end()));
+                    *std::max_element(times.answer.begin(), times.answer.end()), alone);
         std::fflush(stdout);
     }
     return 0;

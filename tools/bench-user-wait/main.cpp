@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -97,6 +98,9 @@ protected:
         QWidget* window = static_cast<QWidget*>(watched)->window();
         if (window == editor_ && editorShownMs_ < 0) {
             editorShownMs_ = NowSinceBootMs() - startMs_;
+            // The style asked for, chosen as a user would while filling in the fields.
+            const QString tab = qEnvironmentVariable("BENCH_USER_WAIT_TAB");
+            if (!tab.isEmpty()) editor_->tabControl()->setCurrentIndex(tab.toInt());
             QTimer::singleShot(int(waitMs_), this, [this] { click(); });
         }
         const velmora::Form2* preview = editor_ ? editor_->previewWindow() : nullptr;
