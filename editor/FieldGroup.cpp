@@ -225,16 +225,23 @@ bool FieldGroup::repeatEdit(int from, int to) {
     QTextCursor read(source);
     read.setPosition(edit.position);
     read.setPosition(edit.position + edit.added, QTextCursor::KeepAnchor);
+    // As one edit block: a cursor moved outside one asks the layout where it stands, and a
+    // member whose tab is not shown would lay its whole paragraph out for that.
     QTextCursor write(target);
+    write.beginEditBlock();
     write.setPosition(edit.position);
     write.setPosition(edit.position + edit.removed, QTextCursor::KeepAnchor);
     write.insertText(read.selectedText());
     // The members held the same text before (the store-and-mirror rule); the same edit on
     // both leaves them equal again, which their lengths and the edited text confirm.
-    if (target->characterCount() != source->characterCount()) return false;
-    write.setPosition(edit.position);
-    write.setPosition(edit.position + edit.added, QTextCursor::KeepAnchor);
-    return write.selectedText() == read.selectedText();
+    bool same = target->characterCount() == source->characterCount();
+    if (same) {
+        write.setPosition(edit.position);
+        write.setPosition(edit.position + edit.added, QTextCursor::KeepAnchor);
+        same = write.selectedText() == read.selectedText();
+    }
+    write.endEditBlock();
+    return same;
 }
 
 }  // namespace velmora
