@@ -149,7 +149,8 @@ TEST(OfficeFaults, AnOfficeThatDiesLeavesNothingBesideTheDocuments) {
     word.quit();
     EXPECT_EQ(Entries(folder), QStringList({"sample.dot", "sheet.doc"}));
     EXPECT_TRUE(QDir(officeTemp).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
-        << QDir(officeTemp).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+        << QDir(officeTemp)
+               .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                .join(' ')
                .toStdString();
 }
