@@ -5,6 +5,7 @@
 #include "editor/Form1.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
+#include "shell/LargeAllocations.h"
 #include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 #include "shell/TerminationSignals.h"
@@ -14,6 +15,7 @@
 namespace velmora {
 
 int RunProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown) {
+    ReuseLargeAllocations();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QLatin1String(kProductName));
     QApplication::setDesktopFileName(QStringLiteral("velmora"));

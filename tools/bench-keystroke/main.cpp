@@ -1,6 +1,7 @@
 // bench-keystroke: how long one typed character takes in the editor's message field while the
 // message is long, in the real editor window with its real settings store; see README.md.
 #include "editor/Form1.h"
+#include "shell/LargeAllocations.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -92,6 +93,8 @@ std::vector<double> TypeIntoFieldAlone(QPlainTextEdit& like, const QString& mess
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // As the program does.
+    ReuseLargeAllocations();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // A settings store of its own, so the user's fields stay as they are.
     QTemporaryDir config;

@@ -1,0 +1,11 @@
+#pragma once
+
+namespace velmora {
+
+// Keeps large freed blocks in the process for the next allocation instead of handing them
+// back to the system. A text field lays a long paragraph out again on every key into arrays
+// of tens of megabytes for a megabyte of text; fresh from the system, each has to be faulted
+// in and zeroed page by page, which was a third of the key's time. Call it once, first thing.
+void ReuseLargeAllocations();
+
+}  // namespace velmora
