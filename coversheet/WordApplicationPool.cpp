@@ -140,7 +140,13 @@ void WordApplicationPool::startOne(std::unique_lock<std::mutex>&) {
         std::exception_ptr error;
         try {
             connection = start();
-            if (readiness == Readiness::Warmed) connection->warmUp();
+            // A program on its way out waits for this start: it does not also wait for the
+            // warm-up of an instance that is only going to be ended.
+            const bool stopping = [&] {
+                const std::lock_guard lock(shared->mutex);
+                return shared->stopping;
+            }();
+            if (readiness == Readiness::Warmed && !stopping) connection->warmUp();
         } catch (...) {
             connection.reset();
             error = std::current_exception();

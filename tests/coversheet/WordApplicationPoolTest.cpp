@@ -61,6 +61,7 @@ public:
     QImage copyAsPicture() override { return {}; }
     void quit() override { note("quit"); }
     bool alive() override { return running; }
+    void warmUp() override { note("warmed"); }
 
     int number() const { return number_; }
     std::atomic<bool> running{true};
@@ -227,6 +228,10 @@ TEST(WordApplicationPoolTest, DestroyingThePoolEndsEveryIdleInstanceAndStartsUnd
         EXPECT_TRUE(instances.saw(QStringLiteral("%1 ended").arg(number))) << number;
     }
     EXPECT_EQ(instances.started, 4);
+    // Those still starting as the pool went were not warmed up only to be ended.
+    EXPECT_EQ(instances.count(QStringLiteral("warmed")), 2);
+    EXPECT_FALSE(instances.saw(QStringLiteral("3 warmed")));
+    EXPECT_FALSE(instances.saw(QStringLiteral("4 warmed")));
 }
 
 TEST(WordApplicationPoolTest, CreateWordApplicationTakesFromThePoolWhileItServes) {
