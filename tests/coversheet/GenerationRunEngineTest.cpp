@@ -159,12 +159,19 @@ TEST_P(GenerationRunEngine, FillsTheStyleAndLeavesOnlyTheDocument) {
         EXPECT_TRUE(text.contains(QRegularExpression("V Please [Cc]omment")));
         EXPECT_FALSE(text.contains(QRegularExpression("V (For [Rr]eview|Please [Rr]eply)")));
     }
-    if (tab == Professional)
+    if (tab == Professional) {
         EXPECT_TRUE(text.contains("| 12 Harbour Row")) << "street starts with one space";
+    }
     // What the style must not write stays out of the document.
-    if (tab == Contemporary) EXPECT_FALSE(text.contains("555-016-3391"));
-    if (tab == Casual || tab == Standard) EXPECT_FALSE(text.contains("Ida Brandt"));
-    if (tab != Professional) EXPECT_FALSE(text.contains("12 Harbour Row"));
+    if (tab == Contemporary) {
+        EXPECT_FALSE(text.contains("555-016-3391"));
+    }
+    if (tab == Casual || tab == Standard) {
+        EXPECT_FALSE(text.contains("Ida Brandt"));
+    }
+    if (tab != Professional) {
+        EXPECT_FALSE(text.contains("12 Harbour Row"));
+    }
     EXPECT_FALSE(
         text.contains(QRegularExpression("\\[(Name|fax number|subject of fax|Address|"
                                          "Street Address|Company Name)\\]")))

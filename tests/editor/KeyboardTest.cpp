@@ -244,8 +244,9 @@ TEST_F(EditorKeyboardTest, ScreenReadersHearEveryControlByItsCaption) {
         for (QWidget* field : editor.tabControl()->currentWidget()->findChildren<QWidget*>()) {
             if (qobject_cast<QLineEdit*>(field) && field->objectName().startsWith("qt_")) continue;
             if (qobject_cast<QLineEdit*>(field) || qobject_cast<QPlainTextEdit*>(field) ||
-                qobject_cast<QDateEdit*>(field) || qobject_cast<QCheckBox*>(field))
+                qobject_cast<QDateEdit*>(field) || qobject_cast<QCheckBox*>(field)) {
                 EXPECT_TRUE(heard.insert(name(field)).second) << name(field);
+            }
         }
     }
     EXPECT_EQ(name(control("PushButton6")), QStringLiteral("Start Creating Template"));
