@@ -22,22 +22,9 @@
 namespace velmora {
 namespace {
 
+using test::ScopedVariable;
+
 using namespace std::chrono_literals;
-
-// Sets an environment variable for as long as it lives.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const QByteArray& value)
-        : name_(name), old_(qgetenv(name)), set_(qEnvironmentVariableIsSet(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedVariable() { set_ ? qputenv(name_, old_) : qunsetenv(name_); }
-
-private:
-    const char* name_;
-    QByteArray old_;
-    bool set_;
-};
 
 // A long message through the whole run: while the office works, the window's events keep
 // being handled (a timer ticks, a second click is dropped), and a call that takes longer than

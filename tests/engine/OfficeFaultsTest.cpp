@@ -84,23 +84,6 @@ TEST(OfficeFaults, ControlCharactersReachTheDocumentStoodInFor) {
     }
 }
 
-// Sets environment variables for as long as it lives; a null value unsets one.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
-        for (const auto& [name, value] : values) {
-            saved_.emplace_back(name, qgetenv(name), qEnvironmentVariableIsSet(name));
-            value ? qputenv(name, value) : qunsetenv(name);
-        }
-    }
-    ~ScopedEnvironment() {
-        for (const auto& [name, value, set] : saved_) set ? qputenv(name, value) : qunsetenv(name);
-    }
-
-private:
-    std::vector<std::tuple<const char*, QByteArray, bool>> saved_;
-};
-
 // Paths beyond ASCII work whatever locale the program inherits: none at all, or one that is
 // not installed here.
 class OfficeLocale : public ::testing::TestWithParam<const char*> {};
@@ -110,8 +93,9 @@ TEST_P(OfficeLocale, PathsBeyondAsciiWorkUnderAnyLocale) {
     QDir().mkpath(folder);
     const QString document = folder + QStringLiteral("/sheet.doc");
     {
-        const ScopedEnvironment locale{
-            {"LC_ALL", nullptr}, {"LC_CTYPE", nullptr}, {"LANG", GetParam()}};
+        const ScopedVariable all("LC_ALL", QByteArray());
+        const ScopedVariable type("LC_CTYPE", QByteArray());
+        const ScopedVariable language("LANG", GetParam());
         office::OfficeConnection word(ProgramStartOptions());
         word.documentsOpen(SampleTemplate(folder), true);
         word.setBookmarkText(QStringLiteral("bkFor"), QStringLiteral("Zoë"));

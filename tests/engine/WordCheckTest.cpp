@@ -12,21 +12,6 @@
 namespace velmora::test {
 namespace {
 
-// Sets an environment variable for as long as it lives.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const QByteArray& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), previous_(qgetenv(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedVariable() { had_ ? qputenv(name_, previous_) : qunsetenv(name_); }
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray previous_;
-};
-
 // What the program writes to standard error while it lives.
 class StandardErrorCapture {
 public:

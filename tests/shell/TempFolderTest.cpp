@@ -16,20 +16,7 @@
 namespace velmora {
 namespace {
 
-// Sets an environment variable (or unsets it, for a null value) while it lives.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const QByteArray& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), previous_(qgetenv(name)) {
-        value.isNull() ? qunsetenv(name) : qputenv(name, value);
-    }
-    ~ScopedVariable() { had_ ? qputenv(name_, previous_) : qunsetenv(name_); }
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray previous_;
-};
+using test::ScopedVariable;
 
 struct stat Lstat(const QString& path) {
     struct stat info {};

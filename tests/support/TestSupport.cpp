@@ -4,6 +4,15 @@
 
 namespace velmora::test {
 
+ScopedVariable::ScopedVariable(const char* name, const QByteArray& value)
+    : name_(name), had_(qEnvironmentVariableIsSet(name)), previous_(qgetenv(name)) {
+    value.isNull() ? qunsetenv(name) : qputenv(name, value);
+}
+
+ScopedVariable::~ScopedVariable() {
+    had_ ? qputenv(name_, previous_) : qunsetenv(name_);
+}
+
 MessageRecorder::MessageRecorder(MessageAnswer answer)
     : answer_(answer), responder_([this](const MessageRequest& request) {
           shown_.push_back(request);

@@ -2,6 +2,7 @@
 
 #include "shell/MessageBox.h"
 
+#include <QByteArray>
 #include <QString>
 #include <ostream>
 #include <vector>
@@ -10,6 +11,20 @@ namespace velmora::test {
 
 // The folder every test program gets as its temporary folder (TEMP) and settings home.
 QString TestFolder();
+
+// Sets an environment variable (or unsets it, for a null value) while it lives.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const QByteArray& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* name_;
+    bool had_;
+    QByteArray previous_;
+};
 
 // Answers every message box while it lives and keeps what was shown.
 class MessageRecorder {
