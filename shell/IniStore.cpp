@@ -1,5 +1,8 @@
 #include "IniStore.h"
 
+#include "Failure.h"
+#include "ReplaceFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,49 +27,52 @@ bool isPlainName(QStringView name) {
     return true;
 }
 
-// Writes `bytes` to a new file beside `file` and renames it over it, so that a reader sees
-// the old file or the new one, never a part. It is not flushed to the disk on the way: the
-// new file survives the program's end in any way, and waiting for the disk on every
-// keystroke would cost more than the rest of the keystroke.
+// Writes `bytes` as the whole of `file`, which a reader sees old or new, never in part (see
+// ReplaceFile). It is not flushed to the disk on the way: the new file survives the program's
+// end in any way, and waiting for the disk on every keystroke would cost more than the rest
+// of the keystroke.
 bool replaceFile(const QString& file, const QByteArray& bytes) {
     const QByteArray target = QFile::encodeName(file);
-    const QByteArray fresh = target + ".new-" + QByteArray::number(::getpid());
     // A file its owner made read-only stays as it is, as it would for QSettings.
     if (::access(target.constData(), F_OK) == 0 && ::access(target.constData(), W_OK) != 0)
         return false;
     struct stat old {};
     const bool hadOld = ::stat(target.constData(), &old) == 0;
-    const mode_t mode = hadOld ? (old.st_mode & 07777) : 0666;
-    ::unlink(fresh.constData());
-    const int fd =
-        ::open(fresh.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd < 0) return false;
-    bool ok = true;
-    for (qsizetype written = 0; ok && written < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        written += n;
+    try {
+        ReplaceFile(file, [&](const QString& fresh) {
+            const int fd =
+                ::open(QFile::encodeName(fresh).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+            bool ok = fd >= 0;
+            for (qsizetype written = 0; ok && written < bytes.size();) {
+                const ssize_t n =
+                    ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+                if (n < 0 && errno == EINTR) continue;
+                ok = n > 0;
+                written += n;
+            }
+            // Readers that cache the file (QSettings does, in this process too) look for a
+            // change of size or modification time to the millisecond; a rewrite of the same
+            // size within one tick of the file system's clock would go unseen. Each new file is
+            // therefore at least a millisecond younger than the one it replaces.
+            struct stat written {};
+            if (ok && hadOld && ::fstat(fd, &written) == 0) {
+                const long long oldNs = old.st_mtim.tv_sec * 1000000000LL + old.st_mtim.tv_nsec;
+                const long long newNs =
+                    written.st_mtim.tv_sec * 1000000000LL + written.st_mtim.tv_nsec;
+                if (newNs < oldNs + 1000000) {
+                    const long long ns = oldNs + 1000000;
+                    const timespec times[2] = {{0, UTIME_OMIT},
+                                               {time_t(ns / 1000000000), long(ns % 1000000000)}};
+                    ok = ::futimens(fd, times) == 0;
+                }
+            }
+            if (fd >= 0) ok = ::close(fd) == 0 && ok;
+            if (!ok) throw Failure(QStringLiteral("Cannot write '%1'.").arg(file));
+        });
+        return true;
+    } catch (const Failure&) {
+        return false;
     }
-    // Readers that cache the file (QSettings does, in this process too) look for a change
-    // of size or modification time to the millisecond; a rewrite of the same size within one
-    // tick of the file system's clock would go unseen. Each new file is therefore at least a
-    // millisecond younger than the one it replaces.
-    struct stat fresh_ {};
-    if (ok && hadOld && ::fstat(fd, &fresh_) == 0) {
-        const long long oldNs = old.st_mtim.tv_sec * 1000000000LL + old.st_mtim.tv_nsec;
-        const long long newNs = fresh_.st_mtim.tv_sec * 1000000000LL + fresh_.st_mtim.tv_nsec;
-        if (newNs < oldNs + 1000000) {
-            const long long ns = oldNs + 1000000;
-            const timespec times[2] = {{0, UTIME_OMIT},
-                                       {time_t(ns / 1000000000), long(ns % 1000000000)}};
-            ok = ::futimens(fd, times) == 0;
-        }
-    }
-    ok = ::close(fd) == 0 && ok;
-    if (ok) ok = ::rename(fresh.constData(), target.constData()) == 0;
-    if (!ok) ::unlink(fresh.constData());
-    return ok;
 }
 
 }  // namespace
