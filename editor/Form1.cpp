@@ -14,6 +14,7 @@
 #include "shell/Procedure.h"
 #include "shell/SettingsStore.h"
 #include "shell/ShortcutToolTip.h"
+#include "shell/WindowCommand.h"
 
 #include <QAction>
 #include <QApplication>
@@ -401,31 +402,24 @@ void Form1::focusFirstField() {
 
 void Form1::createActions() {
     // Commands the keyboard reaches from anywhere in the window.
-    const auto action = [this](const QString& text, QList<QKeySequence> keys, auto slot) {
-        auto* command = new QAction(text, this);
-        command->setShortcuts(keys);
-        command->setShortcutContext(Qt::WindowShortcut);
-        connect(command, &QAction::triggered, this, slot);
-        addAction(command);
-        return command;
-    };
-    const QAction* start =
-        action(PushButton6_->text(),
-               {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
-               &Form1::PushButton6_Click);
+    const QAction* start = AddWindowCommand(
+        *this, PushButton6_->text(),
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+        [this] { PushButton6_Click(); });
     PushButton6_->setToolTip(ShortcutToolTip(*start));
 
     const auto stepTab = [this](int by) {
         const int count = TabControl1_->count();
         TabControl1_->setCurrentIndex((TabControl1_->currentIndex() + by + count) % count);
     };
-    action(QStringLiteral("Next Style"),
-           {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
-           [stepTab] { stepTab(1); });
-    action(QStringLiteral("Previous Style"),
-           {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
-            QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
-           [stepTab] { stepTab(-1); });
+    AddWindowCommand(
+        *this, QStringLiteral("Next Style"),
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
+        [stepTab] { stepTab(1); });
+    AddWindowCommand(*this, QStringLiteral("Previous Style"),
+                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                      QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+                     [stepTab] { stepTab(-1); });
     TabControl1_->tabBar()->setToolTip(
         QStringLiteral("Next style: Ctrl+Tab or Ctrl+PgDown; previous style: Ctrl+Shift+Tab or "
                        "Ctrl+PgUp"));

@@ -11,6 +11,7 @@
 #include "shell/Procedure.h"
 #include "shell/ShortcutToolTip.h"
 #include "shell/TempFolder.h"
+#include "shell/WindowCommand.h"
 
 #include <QAction>
 #include <QApplication>
@@ -197,46 +198,35 @@ void Form2::createControls() {
     mirrorViewport();
 }
 
-template <class Procedure>
-QAction* Form2::addCommand(const QString& text, QList<QKeySequence> keys, Procedure procedure) {
-    // A key named twice (a standard key that is also listed) would make the shortcut
-    // ambiguous, and then it would do nothing.
-    QList<QKeySequence> distinct;
-    for (const QKeySequence& sequence : keys)
-        if (!sequence.isEmpty() && !distinct.contains(sequence)) distinct << sequence;
-    auto* command = new QAction(text, this);
-    command->setShortcuts(distinct);
-    command->setShortcutContext(Qt::WindowShortcut);
-    connect(command, &QAction::triggered, this, procedure);
-    addAction(command);
-    return command;
-}
-
 void Form2::createActions() {
-    zoomInAction_ = addCommand(QStringLiteral("Zoom In"),
-                               {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
-                                QKeySequence(QKeySequence::ZoomIn)},
-                               &Form2::PushButton1_Click);
+    zoomInAction_ =
+        AddWindowCommand(*this, QStringLiteral("Zoom In"),
+                         {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                          QKeySequence(QKeySequence::ZoomIn)},
+                         [this] { PushButton1_Click(); });
     zoomOutAction_ =
-        addCommand(QStringLiteral("Zoom Out"),
-                   {QKeySequence(Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::Key_Minus),
-                    QKeySequence(QKeySequence::ZoomOut)},
-                   &Form2::PushButton2_Click);
-    backAction_ = addCommand(QStringLiteral("< Back"), {QKeySequence(Qt::ALT | Qt::Key_Left)},
-                             &Form2::PushButton8_Click);
-    closeAction_ =
-        addCommand(QStringLiteral("Close"), {QKeySequence(Qt::CTRL | Qt::Key_W)}, &Form2::close);
+        AddWindowCommand(*this, QStringLiteral("Zoom Out"),
+                         {QKeySequence(Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::Key_Minus),
+                          QKeySequence(QKeySequence::ZoomOut)},
+                         [this] { PushButton2_Click(); });
+    backAction_ =
+        AddWindowCommand(*this, QStringLiteral("< Back"), {QKeySequence(Qt::ALT | Qt::Key_Left)},
+                         [this] { PushButton8_Click(); });
+    closeAction_ = AddWindowCommand(*this, QStringLiteral("Close"),
+                                    {QKeySequence(Qt::CTRL | Qt::Key_W)}, [this] { close(); });
     pushButton1_->setToolTip(ShortcutToolTip(*zoomInAction_));
     pushButton2_->setToolTip(ShortcutToolTip(*zoomOutAction_));
     pushButton8_->setToolTip(ShortcutToolTip(*backAction_));
 
-    saveAction_ = addCommand(QStringLiteral("Save Results To Word File\u2026"),
-                             {QKeySequence(QKeySequence::Save)}, [this] { PushButton6_Click(); });
-    savePdfAction_ = addCommand(QStringLiteral("Save as PDF\u2026"),
-                                {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
-                                [this] { PushButton6_Click(DocumentFormat::Pdf); });
-    printAction_ = addCommand(QStringLiteral("Print\u2026"), {QKeySequence(QKeySequence::Print)},
-                              [this] { PrintDocument(); });
+    saveAction_ =
+        AddWindowCommand(*this, QStringLiteral("Save Results To Word File\u2026"),
+                         {QKeySequence(QKeySequence::Save)}, [this] { PushButton6_Click(); });
+    savePdfAction_ = AddWindowCommand(*this, QStringLiteral("Save as PDF\u2026"),
+                                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+                                      [this] { PushButton6_Click(DocumentFormat::Pdf); });
+    printAction_ =
+        AddWindowCommand(*this, QStringLiteral("Print\u2026"), {QKeySequence(QKeySequence::Print)},
+                         [this] { PrintDocument(); });
     pushButton6_->setToolTip(
         QStringLiteral("Save as a Word document (.doc or .docx) or as PDF (.pdf) (%1)")
             .arg(saveAction_->shortcut().toString(QKeySequence::NativeText)));
@@ -253,14 +243,10 @@ void Form2::createActions() {
     // The keys that move the page, wherever the focus is in the window.
     using Axis = ViewportNavigation::Axis;
     const auto key = [this](QKeySequence keys, auto move) {
-        auto* scroll = new QAction(this);
-        scroll->setShortcut(keys);
-        scroll->setShortcutContext(Qt::WindowShortcut);
-        connect(scroll, &QAction::triggered, this, [this, move] {
+        AddWindowCommand(*this, QString(), {keys}, [this, move] {
             move(navigation_);
             mirrorViewport();
         });
-        addAction(scroll);
     };
     key(QKeySequence(Qt::Key_Up), [](auto& to) { to.scrollLines(Axis::Vertical, -1); });
     key(QKeySequence(Qt::Key_Down), [](auto& to) { to.scrollLines(Axis::Vertical, 1); });

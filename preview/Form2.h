@@ -63,9 +63,6 @@ private:
     void createControls();
     // The window's commands, each one QAction that its button, its keys and any menu share.
     void createActions();
-    // `procedure`: a member function or a callable, run by the action's trigger.
-    template <class Procedure>
-    QAction* addCommand(const QString& text, QList<QKeySequence> keys, Procedure procedure);
     void turnWheel(QWheelEvent& event);
     void Form_Load();
     void Form_Activate();
