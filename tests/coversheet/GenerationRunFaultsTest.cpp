@@ -107,7 +107,7 @@ TEST(OfficePoolFaults, HungIdleOfficesAreEndedAndReplacedWithoutWaitingForTheCal
     pool.waitUntilSettled();
     const std::set<pid_t> hung = test::OfficesUnder(::getpid());
     ASSERT_EQ(hung.size(), 2u);
-    for (const pid_t office : hung) ::kill(office, SIGSTOP);
+    for (const pid_t office : hung) ASSERT_TRUE(test::Stop(office));
 
     QElapsedTimer waited;
     waited.start();
@@ -134,7 +134,7 @@ TEST(OfficePoolFaults, ClosingWithHungIdleOfficesEndsAtOnce) {
         pool.waitUntilSettled();
         hung = test::OfficesUnder(::getpid());
         ASSERT_EQ(hung.size(), 2u);
-        for (const pid_t office : hung) ::kill(office, SIGSTOP);
+        for (const pid_t office : hung) ASSERT_TRUE(test::Stop(office));
         closing.start();
     }
     EXPECT_LT(closing.elapsed(), 10'000);

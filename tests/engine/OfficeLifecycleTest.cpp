@@ -187,7 +187,7 @@ TEST(OfficeLifecycleTest, HungOfficeFailsTheCallAndIsEnded) {
     office::OfficeConnection word(options);
     word.documentsOpen(SampleTemplate(TestFolder() + "/hung"), true);
     const pid_t pid = word.officeProcessId();
-    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    ASSERT_TRUE(test::Stop(pid));
 
     try {
         word.setBookmarkText(QStringLiteral("bkFor"), QStringLiteral("x"));

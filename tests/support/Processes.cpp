@@ -61,6 +61,22 @@ bool ProcessRuns(pid_t pid) {
     return pid > 0 && ::kill(pid, 0) == 0 && ReadStat(pid, stat) && stat.state != 'Z';
 }
 
+bool Stop(pid_t pid) {
+    if (::kill(pid, SIGSTOP) != 0) return false;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    return Eventually([&] {
+        for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile file(tasks + QLatin1Char('/') + task + QStringLiteral("/stat"));
+            if (!file.open(QIODevice::ReadOnly)) continue;  // a thread that just ended
+            const QByteArray text = file.readAll();
+            const qsizetype at = text.lastIndexOf(')') + 2;
+            const char state = at < text.size() ? text.at(at) : '?';
+            if (state != 'T' && state != 't') return false;
+        }
+        return true;
+    });
+}
+
 long ResidentKb(pid_t pid) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly)) return 0;

@@ -14,6 +14,10 @@ std::set<pid_t> OfficesUnder(pid_t ancestor);
 // A process that runs (not a zombie).
 bool ProcessRuns(pid_t pid);
 
+// Stops a process (SIGSTOP) and waits until every thread of it has stopped: the signal takes
+// effect only when the process is next scheduled, and until then it may still answer.
+bool Stop(pid_t pid);
+
 // A process's resident memory in KiB; 0 when it is gone.
 long ResidentKb(pid_t pid);
 
