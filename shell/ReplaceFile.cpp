@@ -1,6 +1,7 @@
 #include "ReplaceFile.h"
 
 #include "Failure.h"
+#include "RunRecord.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -42,11 +43,14 @@ public:
             if (exists && S_ISREG(existing.st_mode)) ::fchmod(fd, existing.st_mode & 07777);
             ::close(fd);
             path_ = candidate;
+            NoteFileInTheMaking(path_);
         }
         if (path_.isEmpty()) throw Failure(QStringLiteral("Cannot write '%1'.").arg(target));
     }
     ~NewFileBeside() {
-        if (!path_.isEmpty()) ::unlink(QFile::encodeName(path_).constData());
+        if (path_.isEmpty()) return;
+        ::unlink(QFile::encodeName(path_).constData());
+        NoteRemovedFile(path_);
     }
     NewFileBeside(const NewFileBeside&) = delete;
     NewFileBeside& operator=(const NewFileBeside&) = delete;
@@ -60,6 +64,7 @@ public:
         if (::rename(QFile::encodeName(path_).constData(),
                      QFile::encodeName(target_).constData()) != 0)
             throw Failure(systemError("Cannot write", target_));
+        NoteRemovedFile(path_);
         path_.clear();
     }
 

@@ -9,7 +9,8 @@ namespace velmora {
 // the same folder, hidden, with the target's permissions or the usual ones for a new file)
 // and fills it. Only when `write` returns and the new file holds something is it renamed
 // over the target, in one step; an existing target survives any failure, and the new file
-// is removed. Throws what `write` throws, or Failure with the reason.
+// is removed (by the next start, when the program ends while `write` runs). Throws what `write`
+// throws, or Failure with the reason.
 void ReplaceFile(const QString& target, const std::function<void(const QString& newFile)>& write);
 
 }  // namespace velmora

@@ -44,15 +44,19 @@ void removeIfOurs(const QString& path) {
         ::unlink(native.constData());
 }
 
+// Noted for a file in the making, which is whatever it has become.
+constexpr qint64 kAnyContent = -1;
+
 // The office's lock file goes with its document, or after it; it stays while another file
 // stands at the document's name.
 void removeIfSame(const QString& path, quint64 device, quint64 inode, qint64 modified) {
     const QByteArray native = QFile::encodeName(path);
     struct stat info {};
     if (::lstat(native.constData(), &info) == 0) {
-        if (!ourRegularFile(info) || quint64(info.st_dev) != device ||
-            quint64(info.st_ino) != inode || modifiedNs(info) != modified)
-            return;
+        const bool same = modified == kAnyContent ||
+                          (quint64(info.st_dev) == device && quint64(info.st_ino) == inode &&
+                           modifiedNs(info) == modified);
+        if (!ourRegularFile(info) || !same) return;
         ::unlink(native.constData());
     }
     removeIfOurs(officeLockOf(path));
@@ -151,6 +155,13 @@ void NoteCreatedFile(const QString& path) {
         return;
     record->files_[QFileInfo(path).absoluteFilePath()] = {quint64(info.st_dev),
                                                           quint64(info.st_ino), modifiedNs(info)};
+    record->write();
+}
+
+void NoteFileInTheMaking(const QString& path) {
+    RunRecord* record = current();
+    if (!record || record->fd_ < 0 || path.contains(QLatin1Char('\n'))) return;
+    record->files_[QFileInfo(path).absoluteFilePath()] = {0, 0, kAnyContent};
     record->write();
 }
 

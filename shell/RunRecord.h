@@ -11,7 +11,9 @@ namespace velmora {
 // run that ended without tidying: the next start removes what that run left (its
 // template.dot, temp.bmp and document, with the office's lock files of them), and never a
 // file of a run that still lives. A file is removed only while it is the very file that was
-// noted (same file, same modification time), a regular file of this user's.
+// noted (same file, same modification time), a regular file of this user's. The run also
+// notes the new files it is filling beside the files it replaces, so that a crash while one is
+// written leaves nothing beside the user's file after the next start.
 class RunRecord {
 public:
     // Tidies after the dead runs recorded in `folder`, then starts this run's record there.
@@ -29,6 +31,7 @@ public:
 
 private:
     friend void NoteCreatedFile(const QString& path);
+    friend void NoteFileInTheMaking(const QString& path);
     friend void NoteRemovedFile(const QString& path);
 
     struct Identity {
@@ -46,7 +49,11 @@ private:
 // A file the program has just created in the temporary folder; noted in the run's record,
 // when there is one.
 void NoteCreatedFile(const QString& path);
-// A file that is gone; no longer noted.
+// A new file the program is filling to put in place of another (see ReplaceFile), wherever it
+// is. It changes while it is made, so a run that ends before it is in place leaves it to be
+// removed whatever it then holds, as long as it is a regular file of this user's.
+void NoteFileInTheMaking(const QString& path);
+// A file that is gone, or was renamed; no longer noted.
 void NoteRemovedFile(const QString& path);
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "shell/FileProcedures.h"
+#include "shell/ReplaceFile.h"
 #include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 
@@ -158,6 +159,36 @@ TEST(RunRecord, TheNextStartTidiesAfterEndedRunsAndNeverAfterLivingOnes) {
     EXPECT_EQ(FilesIn(folder.path()), QStringList{QStringLiteral("temp.bmp")});
     ::close(ready[0]);
     ::close(ready[1]);
+}
+
+// A run that dies while it writes the file that is to replace the user's (a document saved
+// into the user's own folder, say) leaves that new file beside it; the next start removes it,
+// and the user's file is as it was.
+TEST(RunRecord, AFileLeftHalfWrittenBesideTheUsersIsRemovedAtTheNextStart) {
+    const QTemporaryDir temp(test::TestFolder() + QStringLiteral("/record-XXXXXX"));
+    const QTemporaryDir users(test::TestFolder() + QStringLiteral("/documents-XXXXXX"));
+    const QString target = users.path() + QStringLiteral("/fax.pdf");
+    WriteNewFile(target, "the user's fax");
+    const pid_t run = ::fork();
+    if (run == 0) {
+        new RunRecord(temp.path());  // never destroyed: the run dies
+        ReplaceFile(target, [](const QString& newFile) {
+            QFile half(newFile);
+            half.open(QIODevice::WriteOnly);
+            half.write("half a document");
+            half.close();
+            ::_exit(0);
+        });
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(run, &status, 0), run);
+    ASSERT_EQ(FilesIn(users.path()).size(), 2);  // the user's file and the one in the making
+
+    EXPECT_EQ(RunRecord::TidyAfterEndedRuns(temp.path()), 1);
+    EXPECT_EQ(FilesIn(users.path()), QStringList{QStringLiteral("fax.pdf")});
+    QFile kept(target);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "the user's fax");
 }
 
 }  // namespace
