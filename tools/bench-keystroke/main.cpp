@@ -2,6 +2,7 @@
 // message is long, in the real editor window with its real settings store; see README.md.
 #include "editor/Form1.h"
 #include "shell/LargeAllocations.h"
+#include "shell/RunRecord.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -100,6 +101,8 @@ int main(int argc, char* argv[]) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
+    // The run's record of its files, which a save of the settings also keeps.
+    const RunRecord record(config.path());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
