@@ -16,9 +16,10 @@ struct ProcessStat {
     pid_t parent = 0;
 };
 
-// /proc/<pid>/stat: "pid (name) state ppid ...", where the name may hold spaces and brackets.
-bool ReadStat(pid_t pid, ProcessStat& stat) {
-    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+// /proc/<pid>/stat (or a thread's, /proc/<pid>/task/<tid>/stat): "pid (name) state ppid ...",
+// where the name may hold spaces and brackets.
+bool ReadStat(const QString& path, ProcessStat& stat) {
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray text = file.readAll();
     const qsizetype open = text.indexOf('('), close = text.lastIndexOf(')');
@@ -29,6 +30,10 @@ bool ReadStat(pid_t pid, ProcessStat& stat) {
     stat.state = state.isEmpty() ? '?' : state.at(0);
     stat.parent = pid_t(rest.value(1).toInt());
     return true;
+}
+
+bool ReadStat(pid_t pid, ProcessStat& stat) {
+    return ReadStat(QStringLiteral("/proc/%1/stat").arg(pid), stat);
 }
 
 }  // namespace
@@ -66,12 +71,11 @@ bool Stop(pid_t pid) {
     const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
     return Eventually([&] {
         for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile file(tasks + QLatin1Char('/') + task + QStringLiteral("/stat"));
-            if (!file.open(QIODevice::ReadOnly)) continue;  // a thread that just ended
-            const QByteArray text = file.readAll();
-            const qsizetype at = text.lastIndexOf(')') + 2;
-            const char state = at < text.size() ? text.at(at) : '?';
-            if (state != 'T' && state != 't') return false;
+            ProcessStat stat;
+            // A thread that has just ended has no stat to read.
+            if (ReadStat(tasks + QLatin1Char('/') + task + QStringLiteral("/stat"), stat) &&
+                stat.state != 'T' && stat.state != 't')
+                return false;
         }
         return true;
     });
