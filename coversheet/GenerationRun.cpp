@@ -1,6 +1,7 @@
 #include "GenerationRun.h"
 
 #include "DateWording.h"
+#include "OfficeJobs.h"
 #include "PageSnapshot.h"
 #include "WordConnection.h"
 #include "shell/FileProcedures.h"
@@ -24,13 +25,73 @@ bool styleFills(int tab, const char* bookmark) {
 
 }  // namespace
 
+template <class T, class Read>
+RunValues::Taken<T> RunValues::take(Read&& read) {
+    Taken<T> taken;
+    try {
+        taken.value = read();
+    } catch (...) {
+        taken.failure = std::current_exception();
+    }
+    return taken;
+}
+
+template <class T>
+const RunValues::Taken<T>& RunValues::at(const std::map<std::string, Taken<T>>& values,
+                                         const char* field) {
+    const auto found = values.find(field);
+    if (found == values.end()) throw std::out_of_range(std::string("no field ") + field);
+    return found->second;
+}
+
+RunValues RunValues::TakeFrom(const GenerationHost& host) {
+    RunValues values;
+    values.tab_ = take<int>([&] { return host.selectedTab(); });
+    for (const CoverSheetField& field : Fields()) {
+        switch (field.kind) {
+            case FieldKind::Text:
+            case FieldKind::MultiLineText:
+                values.texts_[field.name] = take<QString>([&] { return host.fieldText(field); });
+                break;
+            case FieldKind::Date:
+                values.dates_[field.name] = take<QDate>([&] { return host.fieldDate(field); });
+                break;
+            case FieldKind::Tick:
+                values.ticks_[field.name] = take<int>([&] { return host.fieldTick(field); });
+                break;
+        }
+    }
+    return values;
+}
+
+// One run's state, shared by its steps on the worker and on the window's thread (never at
+// the same time).
+struct GenerationRun::Steps {
+    explicit Steps(RunValues taken)
+        : proc(location::Form1_PushButton6_Click), values(std::move(taken)) {}
+
+    Procedure proc;
+    const RunValues values;
+    bool saved = false;
+    QString documentPath;
+    QImage page;
+};
+
 GenerationRun::GenerationRun(GenerationHost& host, DigitSource drawDigit)
     : host_(host), drawDigit_(std::move(drawDigit)) {
     if (!drawDigit_) drawDigit_ = [] { return int(QRandomGenerator::global()->bounded(1, 10)); };
 }
 
+GenerationRun::~GenerationRun() = default;
+
 QString GenerationRun::TemplatePath() {
     return TempPath(QStringLiteral("template.dot"));
+}
+
+void GenerationRun::setBusy(bool busy) {
+    if (busy_ == busy) return;
+    busy_ = busy;
+    emit busyChanged(busy);
 }
 
 void GenerationRun::run() {
@@ -38,15 +99,25 @@ void GenerationRun::run() {
     if (proc.test(
             100, [&] { return busy_; }, false))
         return;
-    proc.step(102, [&] { busy_ = true; });
+    proc.step(102, [&] { setBusy(true); });
     proc.step(104, [&] { host_.setBusyPointer(true); });
+    // Everything the document gets is taken now; the office work below reads only this.
+    const auto steps = std::make_shared<Steps>(RunValues::TakeFrom(host_));
+    OfficeJobs::shared().post(
+        this, [this, steps] { officeSteps(*steps); },
+        [this, steps](std::exception_ptr) { handOver(*steps); });
+}
+
+void GenerationRun::officeSteps(Steps& run) const {
+    Procedure& proc = run.proc;
+    const RunValues& values = run.values;
 
     std::unique_ptr<WordConnection> word;
     proc.step(106, [&] { word = CreateWordApplication(); });
 
     QByteArray templateBytes;
     int tab = -1;
-    if (proc.step(108, [&] { tab = host_.selectedTab(); }) && tab >= 0 && tab < kTabCount) {
+    if (proc.step(108, [&] { tab = values.tab(); }) && tab >= 0 && tab < kTabCount) {
         proc.step(110 + 4 * tab, [&] { templateBytes = LoadResData(StyleOfTab(tab).resourceId); });
     }
     // Written afresh on every run: a file left by an interrupted run may hold another
@@ -56,9 +127,8 @@ void GenerationRun::run() {
     proc.step(126, [&] { templatePath = TemplatePath(); });
     proc.step(128, [&] { Use(word).documentsOpen(templatePath, true); });
 
-    const auto text = [&](const char* field) { return host_.fieldText(Field(field)); };
-    const auto ticked = [&](const char* field) { return host_.fieldTick(Field(field)) != 0; };
-    const auto date = [&] { return host_.fieldDate(Field("dtpDate")); };
+    const auto text = [&](const char* field) { return values.text(field); };
+    const auto date = [&] { return values.date("dtpDate"); };
     const auto write = [&](int line, const char* bookmark, const auto& value) {
         proc.step(line, [&] { Use(word).setBookmarkText(QLatin1String(bookmark), value()); });
     };
@@ -75,13 +145,12 @@ void GenerationRun::run() {
     write(144, "bkSubj", [&] { return text("txtSubj"); });
     write(146, "bkMsg", [&] { return text("txtMsg"); });
 
-    const auto tabNow = [&] { return host_.selectedTab(); };
     if (proc.test(
-            148, [&] { return styleFills(tabNow(), "bkFaxFrom"); }, true))
+            148, [&] { return styleFills(values.tab(), "bkFaxFrom"); }, true))
         write(150, "bkFaxFrom", [&] { return text("txtFaxFrom"); });
 
     if (proc.test(
-            152, [&] { return styleFills(tabNow(), "bkCC"); }, true)) {
+            152, [&] { return styleFills(values.tab(), "bkCC"); }, true)) {
         write(154, "bkCC", [&] { return text("txtCC"); });
         const std::pair<const char*, const char*> remarks[] = {{"CheckUrgent", "bkUrgent"},
                                                                {"CheckReview", "bkRev"},
@@ -91,20 +160,20 @@ void GenerationRun::run() {
         int line = 156;
         for (const auto& [field, bookmark] : remarks) {
             if (proc.test(
-                    line, [&] { return ticked(field); }, true))
+                    line, [&] { return values.ticked(field); }, true))
                 write(line, bookmark, [] { return QStringLiteral("V"); });
             line += 2;
         }
     }
 
     if (proc.test(
-            166, [&] { return styleFills(tabNow(), "bkPhone"); }, true)) {
+            166, [&] { return styleFills(values.tab(), "bkPhone"); }, true)) {
         write(168, "bkPhone", [&] { return text("txtPhone"); });
         write(170, "bkPhoneFor", [&] { return text("txtPhoneFor"); });
     }
 
     int addressTab = -1;
-    if (proc.step(172, [&] { addressTab = tabNow(); })) {
+    if (proc.step(172, [&] { addressTab = values.tab(); })) {
         if (styleFills(addressTab, "bkAddress")) {
             write(174, "bkAddress", [&] { return text("txtAddress"); });
         } else if (styleFills(addressTab, "bkStreet")) {
@@ -117,7 +186,7 @@ void GenerationRun::run() {
 
     proc.step(186, [&] { Use(word).fieldsUpdate(); });
 
-    QString documentName, documentPath;
+    QString documentName;
     do {
         proc.step(188, [&] { documentName = QStringLiteral("quillon"); });
         for (int i = 1; i <= 8; ++i) {
@@ -125,14 +194,14 @@ void GenerationRun::run() {
             proc.step(194, [&] { digit = drawDigit_(); });
             proc.step(196, [&] { documentName += QString::number(digit); });
         }
-        proc.step(200, [&] { documentPath = TempPath(documentName + QStringLiteral(".doc")); });
+        proc.step(200, [&] { run.documentPath = TempPath(documentName + QStringLiteral(".doc")); });
     } while (proc.test(
-        202, [&] { return FileExists(documentPath); }, false));
+        202, [&] { return FileExists(run.documentPath); }, false));
 
-    const bool saved = proc.step(204, [&] { Use(word).saveAs(documentPath); });
+    run.saved = proc.step(204, [&] { Use(word).saveAs(run.documentPath); });
     // The office made the file; noted so that it goes should the program end without the
     // preview's own tidying.
-    NoteCreatedFile(documentPath);
+    NoteCreatedFile(run.documentPath);
     proc.step(206, [&] { Use(word).setDisplayAlerts(false); });
     proc.step(208, [&] { Use(word).close(); });
     proc.step(210, [&] { Use(word).quit(); });
@@ -140,17 +209,21 @@ void GenerationRun::run() {
 
     // The page shown is the one this run's snapshot made, as the office handed it over;
     // temp.bmp, written beside it, may have been replaced by another run in the same folder.
-    QImage page;
-    proc.step(216, [&] { page = SaveDocAsJPG(documentPath); });
+    proc.step(216, [&] { run.page = SaveDocAsJPG(run.documentPath); });
+}
+
+void GenerationRun::handOver(Steps& run) {
+    Procedure& proc = run.proc;
     proc.step(218, [&] { host_.setBusyPointer(false); });
-    proc.step(220, [&] { host_.setPreviewPicture(page); });
+    proc.step(220, [&] { host_.setPreviewPicture(run.page); });
     // A document that was not saved is no document: the preview gets none to save or delete.
-    proc.step(222, [&] { host_.setPreviewWordFile(saved ? documentPath : QString()); });
+    proc.step(222, [&] { host_.setPreviewWordFile(run.saved ? run.documentPath : QString()); });
     proc.step(224, [&] { host_.showPreview(); });
     proc.step(226, [&] { host_.hideEditor(); });
     proc.step(228, [&] { DeleteFileQuietly(SnapshotPath()); });
     proc.step(230, [&] { DeleteFileQuietly(TemplatePath()); });
-    proc.step(232, [&] { busy_ = false; });
+    proc.step(232, [&] { setBusy(false); });
+    emit finished();
 }
 
 }  // namespace velmora

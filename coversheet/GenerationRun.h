@@ -4,13 +4,18 @@
 
 #include <QDate>
 #include <QImage>
+#include <QObject>
 #include <QString>
+#include <exception>
 #include <functional>
+#include <map>
+#include <memory>
+#include <string>
 
 namespace velmora {
 
 // What the generation run needs of the window it runs for: the field values, the pointer
-// and the hand-over to the preview.
+// and the hand-over to the preview. Called on the window's thread only.
 class GenerationHost {
 public:
     virtual ~GenerationHost() = default;
@@ -30,15 +35,55 @@ public:
     virtual void hideEditor() = 0;
 };
 
+// The values one run writes, taken from the window when the run is accepted: the selected
+// tab and every field as the run reads it. Whatever the user does while the office works,
+// the document gets these. A value that could not be read keeps its failure, which the step
+// that uses the value reports.
+class RunValues {
+public:
+    static RunValues TakeFrom(const GenerationHost& host);
+
+    int tab() const { return tab_.get(); }
+    QString text(const char* field) const { return at(texts_, field).get(); }
+    QDate date(const char* field) const { return at(dates_, field).get(); }
+    bool ticked(const char* field) const { return at(ticks_, field).get() != 0; }
+
+private:
+    template <class T>
+    struct Taken {
+        T value{};
+        std::exception_ptr failure;
+        const T& get() const {
+            if (failure) std::rethrow_exception(failure);
+            return value;
+        }
+    };
+    template <class T>
+    static const Taken<T>& at(const std::map<std::string, Taken<T>>& values, const char* field);
+    template <class T, class Read>
+    static Taken<T> take(Read&& read);
+
+    Taken<int> tab_;
+    std::map<std::string, Taken<QString>> texts_;
+    std::map<std::string, Taken<QDate>> dates_;
+    std::map<std::string, Taken<int>> ticks_;
+};
+
 // "Start Creating Template": fills the selected style's template with the fields, saves it
 // as a uniquely named document in the temporary folder, makes its picture and hands both
 // to the preview. Every step is numbered and reports its own failure; a run always ends by
 // clearing its busy flag.
-class GenerationRun {
+//
+// The steps that wait on the office run as one job on the office worker (OfficeJobs) with the
+// values taken at the click; the hand-over to the preview follows on the window's thread when
+// the job has ended.
+class GenerationRun : public QObject {
+    Q_OBJECT
 public:
-    using DigitSource = std::function<int()>;  // a digit from 1 to 9
+    using DigitSource = std::function<int()>;  // a digit from 1 to 9; called on the worker
 
     explicit GenerationRun(GenerationHost& host, DigitSource drawDigit = {});
+    ~GenerationRun() override;
 
     // PushButton6_Click. A call while a run is under way does nothing.
     void run();
@@ -46,7 +91,17 @@ public:
 
     static QString TemplatePath();  // template.dot in the temporary folder
 
+signals:
+    void busyChanged(bool busy);
+    // The run reached its last step.
+    void finished();
+
 private:
+    struct Steps;
+    void officeSteps(Steps& run) const;
+    void handOver(Steps& run);
+    void setBusy(bool busy);
+
     GenerationHost& host_;
     DigitSource drawDigit_;
     bool busy_ = false;

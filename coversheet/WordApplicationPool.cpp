@@ -1,8 +1,8 @@
 #include "WordApplicationPool.h"
 
 #include "WordEngine.h"
-#include "shell/WhileEventsRun.h"
 
+#include <set>
 #include <utility>
 
 namespace velmora {
@@ -24,6 +24,9 @@ struct WordApplicationPool::Shared {
     bool startFailed = false;
     std::exception_ptr startError;  // why the last start ahead failed
     bool stopping = false;
+    bool aborted = false;                   // abortAll: nothing more is handed out
+    std::set<WordConnection*> inUse;        // handed out, what abortAll ends
+    std::vector<std::future<void>> starts;  // the starting threads, joined once done
     Clock::time_point lastUse = Clock::now();
     Clock::time_point lastCheck = Clock::now();
 
@@ -31,22 +34,25 @@ struct WordApplicationPool::Shared {
 };
 
 // An instance as handed out: the caller's calls go straight to it; its quit() is passed to
-// the pool's thread, which ends it while the caller goes on.
+// the pool's thread, which ends it while the caller goes on. While it is out, the pool can end
+// it at once (abortAll).
 class WordApplicationPool::Handed final : public WordConnection {
 public:
+    // Counted as outstanding by the caller already.
     Handed(std::unique_ptr<WordConnection> connection, std::shared_ptr<Shared> shared,
            bool quitInBackground)
         : connection_(std::move(connection)),
           shared_(std::move(shared)),
-          quitInBackground_(quitInBackground) {}
+          quitInBackground_(quitInBackground) {
+        const std::lock_guard lock(shared_->mutex);
+        shared_->inUse.insert(connection_.get());
+        if (shared_->aborted) connection_->abort();
+    }
 
     ~Handed() override {
         if (!connection_) return;
+        giveBack();
         connection_.reset();  // ends the instance, as an unpooled connection would
-        const std::lock_guard lock(shared_->mutex);
-        --shared_->outstanding;
-        shared_->lastUse = Clock::now();
-        shared_->changed.notify_all();
     }
 
     void documentsOpen(const QString& fileName, bool readOnly) override {
@@ -65,24 +71,39 @@ public:
     QImage copyAsPicture() override { return use().copyAsPicture(); }
     bool alive() override { return connection_ && connection_->alive(); }
     void warmUp() override { use().warmUp(); }
+    void abort() noexcept override {
+        if (connection_) connection_->abort();
+    }
 
     void quit() override {
         if (!connection_) return;
         if (!quitInBackground_) {
+            giveBack();
             connection_->quit();
             connection_.reset();
+            return;
         }
         const std::lock_guard lock(shared_->mutex);
-        if (connection_) shared_->quitting.push_back(std::move(connection_));
-        --shared_->outstanding;
-        shared_->lastUse = Clock::now();
-        shared_->changed.notify_all();
+        shared_->inUse.erase(connection_.get());
+        shared_->quitting.push_back(std::move(connection_));
+        returned(lock);
     }
 
 private:
     WordConnection& use() {
         if (!connection_) throw WordError(QStringLiteral("The office has been ended."));
         return *connection_;
+    }
+    // No longer the pool's to end, nor counted as in use.
+    void giveBack() {
+        const std::lock_guard lock(shared_->mutex);
+        shared_->inUse.erase(connection_.get());
+        returned(lock);
+    }
+    void returned(const std::lock_guard<std::mutex>&) {
+        --shared_->outstanding;
+        shared_->lastUse = Clock::now();
+        shared_->changed.notify_all();
     }
 
     std::unique_ptr<WordConnection> connection_;
@@ -112,6 +133,8 @@ WordApplicationPool::~WordApplicationPool() {
         idle.swap(shared_->ready);
     }
     replacer_.join();
+    // Every start has delivered its instance by now; their threads end.
+    shared_->starts.clear();
     // All at once, so that offices that no longer answer cost one short wait, not one each.
     std::vector<std::thread> enders;
     for (auto& connection : idle) enders.emplace_back([&connection] { connection->quit(); });
@@ -133,58 +156,67 @@ void WordApplicationPool::startMissing(std::unique_lock<std::mutex>& lock) {
 
 void WordApplicationPool::startOne(std::unique_lock<std::mutex>&) {
     ++shared_->starting;
-    // Detached: the thread keeps what it uses alive, and the pool's destructor waits for it
-    // to deliver its instance.
-    std::thread([shared = shared_, start = options_.start, readiness = shared_->readiness] {
-        std::unique_ptr<WordConnection> connection;
-        std::exception_ptr error;
-        try {
-            connection = start();
-            // A program on its way out waits for this start: it does not also wait for the
-            // warm-up of an instance that is only going to be ended.
-            const bool stopping = [&] {
-                const std::lock_guard lock(shared->mutex);
-                return shared->stopping;
-            }();
-            if (readiness == Readiness::Warmed && !stopping) connection->warmUp();
-        } catch (...) {
-            connection.reset();
-            error = std::current_exception();
-        }
-        const std::lock_guard lock(shared->mutex);
-        if (connection) {
-            shared->ready.push_back(std::move(connection));
-        } else {
-            shared->startFailed = true;
-            shared->startError = error;
-        }
-        --shared->starting;
-        shared->changed.notify_all();
-    }).detach();
+    // Threads of starts that have delivered are joined here, the rest by the destructor.
+    std::erase_if(shared_->starts, [](const std::future<void>& start) {
+        return start.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+    shared_->starts.push_back(
+        std::async(std::launch::async,
+                   [shared = shared_, start = options_.start, readiness = shared_->readiness] {
+                       std::unique_ptr<WordConnection> connection;
+                       std::exception_ptr error;
+                       try {
+                           connection = start();
+                           // A program on its way out waits for this start: it does not also wait
+                           // for the warm-up of an instance that is only going to be ended.
+                           const bool stopping = [&] {
+                               const std::lock_guard lock(shared->mutex);
+                               return shared->stopping;
+                           }();
+                           if (readiness == Readiness::Warmed && !stopping) connection->warmUp();
+                       } catch (...) {
+                           connection.reset();
+                           error = std::current_exception();
+                       }
+                       const std::lock_guard lock(shared->mutex);
+                       if (connection) {
+                           shared->ready.push_back(std::move(connection));
+                       } else {
+                           shared->startFailed = true;
+                           shared->startError = error;
+                       }
+                       --shared->starting;
+                       shared->changed.notify_all();
+                   }));
 }
 
 std::unique_ptr<WordConnection> WordApplicationPool::take() {
-    return WhileEventsRun([this] { return takeWaiting(); });
-}
-
-std::unique_ptr<WordConnection> WordApplicationPool::takeWaiting() {
     std::unique_lock lock(shared_->mutex);
     shared_->lastUse = Clock::now();
     bool waited = false;
+    const auto refuseWhenAborted = [&] {
+        if (shared_->aborted) throw WordError(QStringLiteral("The office work was stopped."));
+    };
     for (;;) {
+        refuseWhenAborted();
         while (!shared_->ready.empty()) {
             std::unique_ptr<WordConnection> connection = std::move(shared_->ready.front());
             shared_->ready.pop_front();
+            ++shared_->outstanding;
             lock.unlock();
-            if (connection->alive()) return handOver(std::move(connection));
-            connection.reset();  // an instance that died or hung while idle is ended
+            const bool alive = connection->alive();
+            if (!alive) connection.reset();  // an instance that died or hung while idle is ended
             lock.lock();
+            if (alive) return handOver(std::move(connection), lock);
+            --shared_->outstanding;
+            refuseWhenAborted();
         }
         if (shared_->starting == 0 && shared_->checking == 0) break;
         // Rather than a third instance, the one already on its way.
         waited = waited || shared_->starting > 0;
         shared_->changed.wait(lock, [&] {
-            return !shared_->ready.empty() || (shared_->starting == 0 && shared_->checking == 0);
+            return shared_->aborted || !shared_->ready.empty() ||
+                   (shared_->starting == 0 && shared_->checking == 0);
         });
     }
     // The start waited for failed: its error, rather than a second wait for the same office.
@@ -203,19 +235,21 @@ std::unique_ptr<WordConnection> WordApplicationPool::takeWaiting() {
     }
     lock.lock();
     shared_->startFailed = false;
-    --shared_->outstanding;
-    lock.unlock();
-    return handOver(std::move(connection));
+    return handOver(std::move(connection), lock);
 }
 
 std::unique_ptr<WordConnection> WordApplicationPool::handOver(
-    std::unique_ptr<WordConnection> connection) {
-    {
-        const std::lock_guard lock(shared_->mutex);
-        ++shared_->outstanding;
-        shared_->lastUse = Clock::now();
-    }
+    std::unique_ptr<WordConnection> connection, std::unique_lock<std::mutex>& lock) {
+    shared_->lastUse = Clock::now();
+    lock.unlock();
     return std::make_unique<Handed>(std::move(connection), shared_, options_.quitInBackground);
+}
+
+void WordApplicationPool::abortAll() {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->aborted = true;
+    for (WordConnection* connection : shared_->inUse) connection->abort();
+    shared_->changed.notify_all();
 }
 
 // Asks the idle instances whether they still answer; those that do not are ended (each costs

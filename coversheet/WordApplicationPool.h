@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -54,8 +55,13 @@ public:
     // A ready instance if there is one that still runs (dead and hung ones are ended and
     // dropped); else the one already starting, once it is up, and its error when it could
     // not start; else a fresh start, whose failure is the caller's WordError. On the
-    // user-interface thread the windows keep handling events meanwhile.
+    // thread that takes it waits meanwhile (the program takes them on its office worker).
+    // Throws WordError once abortAll() was called.
     std::unique_ptr<WordConnection> take();
+
+    // Ends the instances in use at once (their calls fail) and hands out none from now on:
+    // for a program on its way out. Idle instances are ended by the destructor as always.
+    void abortAll();
 
     // Counts, for tests and the benchmark.
     int readyCount() const;
@@ -68,12 +74,12 @@ private:
     class Handed;
     struct Shared;
 
-    std::unique_ptr<WordConnection> takeWaiting();
     void checkIdle(std::unique_lock<std::mutex>& lock);
     void startMissing(std::unique_lock<std::mutex>& lock);
     void startOne(std::unique_lock<std::mutex>& lock);
     void replacerLoop();
-    std::unique_ptr<WordConnection> handOver(std::unique_ptr<WordConnection> connection);
+    std::unique_ptr<WordConnection> handOver(std::unique_ptr<WordConnection> connection,
+                                             std::unique_lock<std::mutex>& lock);
 
     const Options options_;
     std::shared_ptr<Shared> shared_;

@@ -70,6 +70,10 @@ public:
     // Application.Quit: the instance ends.
     virtual void quit() = 0;
 
+    // Ends the instance at once, from any thread: a call under way fails, and so does every
+    // later one. The program's way out of office work it no longer wants.
+    virtual void abort() noexcept {}
+
     // Whether the instance still runs and can take calls; one started ahead of need is
     // checked with it before it is handed over.
     virtual bool alive() { return true; }

@@ -33,6 +33,10 @@ private:
     WordApplicationPool* previous_;
 };
 
+// Ends every office instance the program has started, and makes the pool hand out no more:
+// the office work under way fails at once. For a program on its way out; safe from any thread.
+void AbortOfficeWork();
+
 // Starts a new office instance and connects to it, on any thread: what
 // CreateWordApplication() does when no pool or factory stands in. Throws WordError.
 std::unique_ptr<WordConnection> StartWordApplication();

@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "coversheet/OfficeJobs.h"
 #include "coversheet/StoredDate.h"
 #include "coversheet/WordCheck.h"
 #include "editor/EditorLayout.h"
@@ -41,6 +42,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace velmora {
 
@@ -402,11 +404,12 @@ void Form1::focusFirstField() {
 
 void Form1::createActions() {
     // Commands the keyboard reaches from anywhere in the window.
-    const QAction* start = AddWindowCommand(
+    startAction_ = AddWindowCommand(
         *this, PushButton6_->text(),
         {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
         [this] { PushButton6_Click(); });
-    PushButton6_->setToolTip(ShortcutToolTip(*start));
+    PushButton6_->setToolTip(ShortcutToolTip(*startAction_));
+    connect(&run_, &GenerationRun::busyChanged, this, &Form1::updateActions);
 
     const auto stepTab = [this](int by) {
         const int count = TabControl1_->count();
@@ -423,6 +426,17 @@ void Form1::createActions() {
     TabControl1_->tabBar()->setToolTip(
         QStringLiteral("Next style: Ctrl+Tab or Ctrl+PgDown; previous style: Ctrl+Shift+Tab or "
                        "Ctrl+PgUp"));
+}
+
+// While a run waits on the office, "Start Creating Template" waits too; the fields, the tabs
+// and the other commands stay the user's (the run took its values at the click).
+void Form1::updateActions() {
+    const bool idle = !run_.busy();
+    if (!idle && PushButton6_->hasFocus()) refocusStart_ = true;
+    startAction_->setEnabled(idle);
+    PushButton6_->setEnabled(idle);
+    // The button keeps the focus it had when it was pressed, for when the editor comes back.
+    if (idle && std::exchange(refocusStart_, false)) PushButton6_->setFocus(Qt::OtherFocusReason);
 }
 
 void Form1::buildPointerRules() {
@@ -629,7 +643,9 @@ void Form1::endProgram() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    // Closing the editor ends the program, whatever else is open.
+    // Closing the editor ends the program, whatever else is open, and office work under way
+    // with it.
+    if (OfficeJobs::shared().busy()) OfficeJobs::shared().abortWork();
     event->accept();
     QCoreApplication::quit();
 }

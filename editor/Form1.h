@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+class QAction;
 class QPushButton;
 class QTabWidget;
 class QUrl;
@@ -85,6 +86,8 @@ private:
     void buildFocusOrder();
     void buildPointerRules();
     void createActions();
+    // Enables the commands the window's state allows now (a run under way or not).
+    void updateActions();
 
     // Where Tab goes: the selected tab's fields, then the commands.
     std::vector<QWidget*> focusOrder() const;
@@ -105,6 +108,8 @@ private:
     std::unique_ptr<Form2> preview_;
     GenerationRun run_{*this};
 
+    QAction* startAction_ = nullptr;  // PushButton6's keys
+    bool refocusStart_ = false;       // PushButton6 had the focus when a run disabled it
     QPushButton* PushButton6_ = nullptr;
     QPushButton* PushButton2_ = nullptr;
     QPushButton* PushButton3_ = nullptr;

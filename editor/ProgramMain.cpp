@@ -1,5 +1,6 @@
 #include "ProgramMain.h"
 
+#include "coversheet/OfficeJobs.h"
 #include "coversheet/WordApplicationPool.h"
 #include "coversheet/WordEngine.h"
 #include "editor/Form1.h"
@@ -31,6 +32,9 @@ int RunProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
     WordApplicationPool offices;
     const ScopedWordApplicationPool useTheOffices(offices);
     offices.keepReady(1, WordApplicationPool::Readiness::Started);
+    // The office work of the windows; it ends before the offices do.
+    OfficeJobs officeJobs;
+    const ScopedOfficeJobs useTheWorker(officeJobs);
 
     Form1 editor;
     // A logout, a closed terminal or a kill ends the program as closing its window does.

@@ -2,6 +2,7 @@
 
 #include "PageImage.h"
 #include "PictureBox.h"
+#include "coversheet/OfficeJobs.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
 #include "shell/Failure.h"
@@ -18,6 +19,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QImageReader>
@@ -33,6 +35,7 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -51,21 +54,6 @@ QFont arialBold(qreal points) {
     return font;
 }
 
-// The hourglass while a command works, and the pointer as it was afterwards.
-class BusyPointer {
-public:
-    explicit BusyPointer(WindowPointer& pointer) : pointer_(pointer), before_(pointer.pointer()) {
-        pointer_.set(WindowPointer::Hourglass);
-    }
-    ~BusyPointer() { pointer_.set(before_); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-
-private:
-    WindowPointer& pointer_;
-    const WindowPointer::Pointer before_;
-};
-
 // The save dialog's filters in Qt's form, one per format.
 QStringList saveFilters() {
     return QtNameFilter(SaveFormatFilter()).split(QStringLiteral(";;"));
@@ -76,6 +64,11 @@ QStringList saveFilters() {
 QString documentsFolder() {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+// The PDF of the pages to print, in the print command's folder.
+QString pages(const QTemporaryDir& folder) {
+    return folder.filePath(QStringLiteral("pages.pdf"));
 }
 
 // A right-button press and release count as a click when the pointer moved less than this
@@ -100,6 +93,8 @@ Form2::Form2(EditorLink& editor, QWidget* parent)
       viewport_(*this) {
     createControls();
     createActions();
+    connect(&OfficeJobs::shared(), &OfficeJobs::busyChanged, this, &Form2::updateActions);
+    updateActions();
     Form_Load();
 }
 
@@ -256,6 +251,25 @@ void Form2::createActions() {
     key(QKeySequence(Qt::Key_PageDown), [](auto& to) { to.scrollPages(Axis::Vertical, 1); });
     key(QKeySequence(Qt::Key_Home), [](auto& to) { to.scrollToStart(Axis::Vertical); });
     key(QKeySequence(Qt::Key_End), [](auto& to) { to.scrollToEnd(Axis::Vertical); });
+}
+
+// While the office works for this window (a save, an export for printing) or for the editor,
+// the commands that would start more office work or remove the document it reads wait.
+void Form2::updateActions() {
+    const bool idle = !OfficeJobs::shared().busy();
+    for (QAction* command : {saveAction_, savePdfAction_, printAction_, backAction_})
+        command->setEnabled(idle);
+    pushButton6_->setEnabled(idle);
+    pushButton8_->setEnabled(idle);
+}
+
+void Form2::busyPointer(bool busy) {
+    if (busy) {
+        pointerBeforeWork_ = pointer_.pointer();
+        pointer_.set(WindowPointer::Hourglass);
+    } else {
+        pointer_.set(pointerBeforeWork_);
+    }
 }
 
 void Form2::wheelEvent(QWheelEvent* event) {
@@ -444,46 +458,64 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
             128, [&] { return answer == MessageAnswer::Yes; }, false))
         return;
     // The format the name's extension names, else the selected filter's. The old file is
-    // replaced only by a complete new one.
-    const bool saved = proc.step(130, [&] {
-        const qsizetype selected = saveFilters().indexOf(chosen.filter);
-        const DocumentFormat format =
-            FormatForName(name, selected < 0 ? filter : DocumentFormat(selected));
-        const BusyPointer busy(pointer_);
-        if (format == DocumentFormat::Word97)
-            CopyFileOver(mWordFile, name);
-        else
-            ExportDocument(mWordFile, name, format);
-    });
-    if (!saved) return;
-    lastSaveFolder_ = QFileInfo(name).absolutePath();
-    proc.step(132, [&] { ShowMessage({.title = {}, .text = QStringLiteral("Done.")}); });
+    // replaced only by a complete new one; the office works on its worker meanwhile.
+    DocumentFormat format = filter;
+    if (!proc.step(130, [&] {
+            const qsizetype selected = saveFilters().indexOf(chosen.filter);
+            format = FormatForName(name, selected < 0 ? filter : DocumentFormat(selected));
+        }))
+        return;
+    busyPointer(true);
+    OfficeJobs::shared().post(
+        this,
+        [document = mWordFile, name, format] {
+            if (format == DocumentFormat::Word97)
+                CopyFileOver(document, name);
+            else
+                ExportDocument(document, name, format);
+        },
+        [this, name](std::exception_ptr failure) {
+            busyPointer(false);
+            Procedure done(location::Form2_PushButton6_Click);
+            if (!done.step(130, [&] {
+                    if (failure) std::rethrow_exception(failure);
+                }))
+                return;
+            lastSaveFolder_ = QFileInfo(name).absolutePath();
+            done.step(132, [&] { ShowMessage({.title = {}, .text = QStringLiteral("Done.")}); });
+        });
 }
 
 // Print: the desktop's print dialog, then every chosen page of the document as the office
 // lays it out. Cancelling prints nothing.
 void Form2::PrintDocument() {
     Procedure proc(location::Form2_PrintDocument);
-    QPrinter printer(QPrinter::HighResolution);
-    proc.step(100, [&] { printer.setDocName(QLatin1String(kProductName)); });
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    proc.step(100, [&] { printer->setDocName(QLatin1String(kProductName)); });
     if (!proc.test(
-            102, [&] { return printDialog_(this, printer); }, false))
+            102, [&] { return printDialog_(this, *printer); }, false))
         return;
-    const BusyPointer busy(pointer_);
-    // The document's pages, exported by the office into a folder of their own that goes with
-    // the command.
-    std::optional<QTemporaryDir> folder;
-    QString pages;
-    if (!proc.step(104, [&] {
-            folder.emplace(TempFolder() + QStringLiteral("/velmora-print-XXXXXX"));
-            if (!folder->isValid())
+    // The document's pages, exported by the office on its worker into a folder of their own
+    // that goes with the command.
+    auto folder = std::make_shared<std::optional<QTemporaryDir>>();
+    busyPointer(true);
+    OfficeJobs::shared().post(
+        this,
+        [document = mWordFile, folder] {
+            folder->emplace(TempFolder() + QStringLiteral("/velmora-print-XXXXXX"));
+            if (!(*folder)->isValid())
                 throw Failure(QStringLiteral("Cannot create a folder for the pages to print: %1")
-                                  .arg(folder->errorString()));
-            pages = folder->filePath(QStringLiteral("pages.pdf"));
-            ExportDocument(mWordFile, pages, DocumentFormat::Pdf);
-        }))
-        return;
-    proc.step(106, [&] { PagePrinter(pages).print(printer); });
+                                  .arg((*folder)->errorString()));
+            ExportDocument(document, pages(**folder), DocumentFormat::Pdf);
+        },
+        [this, printer, folder](std::exception_ptr failure) {
+            Procedure done(location::Form2_PrintDocument);
+            if (done.step(104, [&] {
+                    if (failure) std::rethrow_exception(failure);
+                }))
+                done.step(106, [&] { PagePrinter(pages(**folder)).print(*printer); });
+            busyPointer(false);
+        });
 }
 
 void Form2::PushButton8_Click() {
@@ -498,6 +530,9 @@ void Form2::PushButton8_Click() {
 }
 
 void Form2::closeEvent(QCloseEvent* event) {
+    // Office work under way for the document is ended first: its files are removed as it
+    // fails, and the document can then go.
+    if (OfficeJobs::shared().busy()) OfficeJobs::shared().abortWork();
     Form_QueryUnload();
     event->accept();
     QCoreApplication::quit();
@@ -506,8 +541,9 @@ void Form2::closeEvent(QCloseEvent* event) {
 void Form2::Form_QueryUnload() {
     Procedure proc(location::Form2_Form_QueryUnload);
     proc.step(100, [&] { DeleteFileQuietly(mWordFile); });
-    proc.step(102, [&] { QCoreApplication::processEvents(); });
-    proc.step(104, [&] { QCoreApplication::processEvents(); });
+    // Pending window events run; the user's input has nothing left to act on.
+    proc.step(102, [&] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    proc.step(104, [&] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
 }
 
 void Form2::mirrorViewport() {

@@ -63,6 +63,10 @@ private:
     void createControls();
     // The window's commands, each one QAction that its button, its keys and any menu share.
     void createActions();
+    // Enables the commands the window's state allows now (office work under way or not).
+    void updateActions();
+    // The hourglass while the office works for the window, then the pointer as it was.
+    void busyPointer(bool busy);
     void turnWheel(QWheelEvent& event);
     void Form_Load();
     void Form_Activate();
@@ -90,6 +94,7 @@ private:
     SaveDialog saveDialog_ = RunSaveDialog;
     PrintDialog printDialog_ = RunPrintDialog;
     bool centred_ = false;
+    WindowPointer::Pointer pointerBeforeWork_ = WindowPointer::Default;
     QString lastSaveFolder_;  // where this run last saved; the save dialog opens there
     // A right-button press on the page opens the context menu at its release, unless the
     // mouse moved in between (a drag that pans the page).

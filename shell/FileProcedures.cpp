@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -55,7 +56,8 @@ void ForceDeleteFile(const QString& path) {
 }
 
 void DeleteFileQuietly(const QString& path) {
-    QCoreApplication::processEvents();
+    // Pending window events (painting, moving) run; the user's input waits for its turn.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     if (path.isEmpty()) return;
     if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT) {
         NoteRemovedFile(path);

@@ -1,7 +1,14 @@
 #include "MessageBox.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QThread>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 namespace velmora {
 namespace {
@@ -9,6 +16,29 @@ namespace {
 MessageResponder& responder() {
     static MessageResponder current;
     return current;
+}
+
+// Boxes asked for from other threads, and whether the program has given up boxes.
+struct Handoff {
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool abandoned = false;
+};
+
+Handoff& handoff() {
+    static Handoff shared;
+    return shared;
+}
+
+bool abandoned() {
+    Handoff& h = handoff();
+    const std::lock_guard lock(h.mutex);
+    return h.abandoned;
+}
+
+MessageAnswer givenUp(const MessageRequest& request) {
+    std::fprintf(stderr, "%s\n", qUtf8Printable(request.text));
+    return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 
 MessageAnswer showBox(const MessageRequest& request) {
@@ -23,10 +53,48 @@ MessageAnswer showBox(const MessageRequest& request) {
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
 }
 
+MessageAnswer showHere(const MessageRequest& request) {
+    if (abandoned()) return givenUp(request);
+    return responder() ? responder()(request) : showBox(request);
+}
+
+// Hands the box to the application's thread and waits for its answer, or for the program to
+// give up its boxes.
+MessageAnswer showFromAnotherThread(const MessageRequest& request) {
+    struct Asked {
+        std::optional<MessageAnswer> answer;
+    };
+    const auto asked = std::make_shared<Asked>();
+    Handoff& h = handoff();
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [asked, request] {
+            const MessageAnswer answer = showHere(request);
+            const std::lock_guard lock(handoff().mutex);
+            asked->answer = answer;
+            handoff().answered.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(h.mutex);
+    h.answered.wait(lock, [&] { return asked->answer || h.abandoned; });
+    if (asked->answer) return *asked->answer;
+    lock.unlock();
+    return givenUp(request);
+}
+
 }  // namespace
 
 MessageAnswer ShowMessage(const MessageRequest& request) {
-    return responder() ? responder()(request) : showBox(request);
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() != app->thread()) return showFromAnotherThread(request);
+    return showHere(request);
+}
+
+void AbandonMessages() {
+    Handoff& h = handoff();
+    const std::lock_guard lock(h.mutex);
+    h.abandoned = true;
+    h.answered.notify_all();
 }
 
 ScopedMessageResponder::ScopedMessageResponder(MessageResponder replacement)

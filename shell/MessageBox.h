@@ -20,7 +20,13 @@ struct MessageRequest {
     MessageButtons buttons = MessageButtons::Ok;
 };
 
+// Shows the box modally and returns the user's answer. From any other thread the box is shown
+// on the application's thread, and the call waits for the answer there.
 MessageAnswer ShowMessage(const MessageRequest& request);
+
+// The program is ending: no box is shown from now on, and one that another thread waits for
+// is answered at once (OK, or No); their texts go to standard error. Safe from any thread.
+void AbandonMessages();
 
 using MessageResponder = std::function<MessageAnswer(const MessageRequest&)>;
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -16,6 +17,12 @@ namespace {
 RunRecord*& current() {
     static RunRecord* record = nullptr;
     return record;
+}
+
+// The office worker notes files while the windows' thread notes the settings file.
+std::mutex& recordMutex() {
+    static std::mutex mutex;
+    return mutex;
 }
 
 const QRegularExpression& recordName() {
@@ -125,6 +132,7 @@ RunRecord::RunRecord(const QString& folder) : previous_(std::exchange(current(),
 }
 
 RunRecord::~RunRecord() {
+    const std::lock_guard lock(recordMutex());
     for (const auto& [path, id] : files_) removeIfSame(path, id.device, id.inode, id.modifiedNs);
     if (fd_ >= 0) {
         ::unlink(QFile::encodeName(file_).constData());
@@ -148,6 +156,7 @@ void RunRecord::write() {
 }
 
 void NoteCreatedFile(const QString& path) {
+    const std::lock_guard lock(recordMutex());
     RunRecord* record = current();
     struct stat info {};
     if (!record || record->fd_ < 0 || path.contains(QLatin1Char('\n')) ||
@@ -159,6 +168,7 @@ void NoteCreatedFile(const QString& path) {
 }
 
 void NoteFileInTheMaking(const QString& path) {
+    const std::lock_guard lock(recordMutex());
     RunRecord* record = current();
     if (!record || record->fd_ < 0 || path.contains(QLatin1Char('\n'))) return;
     record->files_[QFileInfo(path).absoluteFilePath()] = {0, 0, kAnyContent};
@@ -166,6 +176,7 @@ void NoteFileInTheMaking(const QString& path) {
 }
 
 void NoteRemovedFile(const QString& path) {
+    const std::lock_guard lock(recordMutex());
     RunRecord* record = current();
     if (record && record->fd_ >= 0 && record->files_.erase(QFileInfo(path).absoluteFilePath()))
         record->write();

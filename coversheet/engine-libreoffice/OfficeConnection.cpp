@@ -1,5 +1,7 @@
 #include "OfficeConnection.h"
 
+#include "shell/Clipboard.h"
+
 #include "PagePicture.h"
 #include "shell/Trace.h"
 
@@ -32,7 +34,6 @@
 #include <com/sun/star/util/XRefreshable.hpp>
 #include <cppuhelper/bootstrap.hxx>
 
-#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -465,6 +466,11 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
 
 WordError OfficeConnection::failure(const QString& what, std::chrono::milliseconds bound,
                                     const css::uno::Exception& error, bool disposed) {
+    if (aborted_) {
+        lostReason_ = QStringLiteral("The office work was stopped.");
+        return WordError(
+            QStringLiteral("The office work was stopped while trying to %1.").arg(what));
+    }
     if (watchdog_ && watchdog_->fired()) {
         lostReason_ = QStringLiteral("The office stopped answering and was ended.");
         return WordError(QStringLiteral("The office stopped answering while trying to %1, and was "
@@ -724,7 +730,7 @@ QImage OfficeConnection::copyAsPicture() {
         const TraceScope trace("office rasterise");
         picture = RenderFirstPage(pdfFile);
     }
-    QGuiApplication::clipboard()->setImage(picture);
+    PutPictureOnClipboard(picture);
     return picture;
 }
 
@@ -758,6 +764,11 @@ void OfficeConnection::warmUp() {
     RenderFirstPage(pdfFile);
     QFile::remove(wordFile);
     QFile::remove(pdfFile);
+}
+
+void OfficeConnection::abort() noexcept {
+    aborted_ = true;
+    if (process_) process_->kill();
 }
 
 bool OfficeConnection::alive() {

@@ -5,7 +5,6 @@
 #include "ProfileSlot.h"
 #include "Watchdog.h"
 #include "coversheet/WordConnection.h"
-#include "shell/WhileEventsRun.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/XBridge.hpp>
@@ -17,6 +16,7 @@
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -51,6 +51,7 @@ public:
     void quit() override;
     bool alive() override;
     void warmUp() override;
+    void abort() noexcept override;
 
     // For tests and tools that look inside the documents.
     pid_t officeProcessId() const { return process_ ? process_->pid() : -1; }
@@ -61,8 +62,7 @@ public:
     // Runs `call` into the office under the watchdog: the office counts as hung, and is
     // ended, when it has not answered within `bound` (and, with the patience WhileWorking, has
     // not used the processor during the last bound either). A failing call becomes a WordError
-    // that says what could not be done (`what`: "open '/tmp/x.dot'"). On the user-interface
-    // thread the windows keep handling events while the office works.
+    // that says what could not be done (`what`: "open '/tmp/x.dot'").
     template <class Call>
     auto guarded(const QString& what, std::chrono::milliseconds bound, Call&& call,
                  Watchdog::Patience patience = Watchdog::Patience::WhileWorking)
@@ -112,7 +112,9 @@ private:
     css::uno::Reference<css::lang::XComponent> bookmarksOf_;  // the document bookmarks_ is of
     css::uno::Reference<css::container::XNameAccess> bookmarks_;
     css::uno::Reference<css::lang::XComponent> layoutHeldFor_;  // written to, not laid out since
-    QString lostReason_;  // set once the office is gone: why every later call fails
+    QString lostReason_;
+    std::atomic<bool> aborted_{false};  // abort(): the office was ended on purpose  // set once the
+                                        // office is gone: why every later call fails
 };
 
 template <class Call>
@@ -122,7 +124,7 @@ auto OfficeConnection::guarded(const QString& what, std::chrono::milliseconds bo
         throw WordError(lostReason_ + QStringLiteral(" Cannot %1.").arg(what));
     const auto armed = watchdog_->arm(bound, patience);
     try {
-        return WhileEventsRun(std::forward<Call>(call));
+        return std::forward<Call>(call)();
     } catch (const css::lang::DisposedException& error) {
         throw failure(what, bound, error, true);
     } catch (const css::uno::Exception& error) {

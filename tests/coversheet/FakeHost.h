@@ -5,7 +5,9 @@
 
 #include <QImage>
 #include <QMap>
+#include <QSignalSpy>
 #include <QStringList>
+#include <chrono>
 
 namespace velmora::test {
 
@@ -37,5 +39,18 @@ public:
     void showPreview() override { events << "show preview"; }
     void hideEditor() override { events << "hide editor"; }
 };
+
+// Clicks "Start Creating Template" and handles events until the run has reached its last step
+// (the office work runs on the worker meanwhile). False when it did not within `bound`.
+inline bool RunToEnd(GenerationRun& run,
+                     std::chrono::milliseconds bound = std::chrono::minutes(10)) {
+    QSignalSpy finished(&run, &GenerationRun::finished);
+    run.run();
+    return !run.busy() || finished.wait(int(bound.count()));
+}
+inline bool RunToEnd(GenerationHost& host) {
+    GenerationRun run(host);
+    return RunToEnd(run);
+}
 
 }  // namespace velmora::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "coversheet/WordEngine.h"
+#include "shell/Clipboard.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -70,7 +71,7 @@ public:
         record(QStringLiteral("copyAsPicture"));
         QImage page(34, 44, QImage::Format_RGB32);
         page.fill(log_.pageColour);
-        QGuiApplication::clipboard()->setImage(page);
+        PutPictureOnClipboard(page);
         return page;
     }
     void quit() override { record(QStringLiteral("quit")); }

@@ -104,7 +104,7 @@ TEST_P(GenerationRunEngine, FillsTheStyleAndLeavesOnlyTheDocument) {
     const int tab = GetParam();
     test::MessageRecorder boxes;
     test::FakeHost host = SampleSheet(tab);
-    GenerationRun(host).run();
+    ASSERT_TRUE(test::RunToEnd(host));
     ASSERT_TRUE(boxes.all().empty()) << boxes.all().front().text;
 
     const QStringList left =

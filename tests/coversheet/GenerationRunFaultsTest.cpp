@@ -69,7 +69,7 @@ TEST_P(GenerationRunLongMessage, KeepsTheWindowAliveAndReachesTheDocumentAndItsP
         run.run();  // dropped
     });
     clicks.start(10);
-    run.run();
+    ASSERT_TRUE(test::RunToEnd(run));
     clicks.stop();
 
     ASSERT_TRUE(boxes.all().empty()) << boxes.all().front().text;

@@ -1,5 +1,6 @@
 // The editor from the keyboard, for a screen reader and under any desktop theme.
 #include "EditorFixture.h"
+#include "coversheet/OfficeJobs.h"
 #include "coversheet/WordEngine.h"
 #include "shell/Locations.h"
 #include "shell/SettingsStore.h"
@@ -130,6 +131,7 @@ TEST_F(EditorKeyboardTest, EnterOrReturnPressesTheFocusedButtonAndCtrlReturnStar
         EXPECT_TRUE(QTest::qWaitForWindowActive(&editor));
         control(from)->setFocus(Qt::TabFocusReason);
         press(key, modifiers);
+        ASSERT_TRUE(QTest::qWaitFor([] { return !OfficeJobs::shared().busy(); }, 60'000));
         const auto reports = messages_.errorReports();
         ASSERT_FALSE(reports.empty());
         EXPECT_EQ(reports.front().location, QLatin1String(location::Form1_PushButton6_Click));

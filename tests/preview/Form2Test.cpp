@@ -1,6 +1,7 @@
 // The preview window with real widgets and real files in a private folder.
 #include "PreviewTestPages.h"
 #include "TestSupport.h"
+#include "coversheet/OfficeJobs.h"
 #include "preview/Form2.h"
 #include "preview/PageImage.h"
 #include "preview/PictureBox.h"
@@ -73,7 +74,14 @@ protected:
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
-    void click(const char* name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
+    // A click, and the office work it started (a save) done and reported.
+    void click(const char* name) {
+        QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton);
+        settle();
+    }
+    static void settle() {
+        ASSERT_TRUE(QTest::qWaitFor([] { return !OfficeJobs::shared().busy(); }, 60'000));
+    }
 
     QString path(const char* name) const { return folder.filePath(QLatin1String(name)); }
 
@@ -565,6 +573,7 @@ TEST_F(PreviewWindow, PrintsThePagesToThePrinterAndReportsAFailure) {
         return true;
     });
     QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+    settle();
     EXPECT_TRUE(messages.all().empty());
     EXPECT_TRUE(PdfText(printed).contains("Fake page")) << PdfText(printed);
     EXPECT_TRUE(QDir(TempFolder()).entryList({"velmora-print-*"}, QDir::AllEntries).isEmpty())
@@ -576,6 +585,7 @@ TEST_F(PreviewWindow, PrintsThePagesToThePrinterAndReportsAFailure) {
         if (call.startsWith("exportAsPdf")) throw WordError(QStringLiteral("The office is gone."));
     };
     QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+    settle();
     ASSERT_EQ(messages.errorReports().size(), 1u);
     EXPECT_EQ(messages.errorReports()[0].location,
               QStringLiteral("in Velmora2021/08/31.Form2.PrintDocument "));

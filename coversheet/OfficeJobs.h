@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QThread>
+#include <exception>
+#include <functional>
+
+namespace velmora {
+
+// Office work off the windows' thread: one worker thread runs the jobs, one after another in
+// the order they were posted, and each job's outcome comes back to the object that posted it,
+// as a queued call on that object's thread. The window that waits keeps painting and takes no
+// part in the work; what it may do meanwhile is its own business (see busyChanged).
+//
+// A job is plain code that may block on the office; the office's own call bounds keep it from
+// blocking for ever, and abortWork() ends it at once.
+class OfficeJobs : public QObject {
+    Q_OBJECT
+public:
+    OfficeJobs();
+    // Ends the work under way (abortWork) and waits for the worker; jobs not yet started are
+    // dropped, and no outcome is delivered any more.
+    ~OfficeJobs() override;
+    OfficeJobs(const OfficeJobs&) = delete;
+    OfficeJobs& operator=(const OfficeJobs&) = delete;
+
+    // The program's worker: the one made by a ScopedOfficeJobs, else one made on first use
+    // that lives as long as the application object.
+    static OfficeJobs& shared();
+
+    using Work = std::function<void()>;
+    // The job's failure, or null when it completed.
+    using Done = std::function<void(std::exception_ptr failure)>;
+
+    // Runs `work` on the worker, then `done` on `receiver`'s thread, unless `receiver` is gone
+    // by then.
+    void post(QObject* receiver, Work work, Done done);
+
+    // Whether a job was posted whose outcome has not been delivered yet.
+    bool busy() const { return pending_ > 0; }
+
+    // Ends what the worker waits on: the office instances in use are ended, so that the call
+    // under way and every later call of the job fail at once, and message boxes the job would
+    // show are given up (the program is ending). Safe from any thread.
+    void abortWork();
+
+    // Whether the current thread is the worker's.
+    bool onWorker() const;
+
+signals:
+    // Posted work began (true), or the last outcome was delivered (false).
+    void busyChanged(bool busy);
+
+private:
+    QThread thread_;
+    QObject* worker_;  // lives on thread_; deleted there when it ends
+    int pending_ = 0;  // the posting thread's count
+};
+
+// Makes OfficeJobs::shared() answer `jobs` while the object lives (the program's own worker).
+class ScopedOfficeJobs {
+public:
+    explicit ScopedOfficeJobs(OfficeJobs& jobs);
+    ~ScopedOfficeJobs();
+    ScopedOfficeJobs(const ScopedOfficeJobs&) = delete;
+    ScopedOfficeJobs& operator=(const ScopedOfficeJobs&) = delete;
+
+private:
+    OfficeJobs* previous_;
+};
+
+}  // namespace velmora
