@@ -15,6 +15,7 @@
 #include "shell/SettingsStore.h"
 #include "shell/ShortcutToolTip.h"
 #include "shell/WindowCommand.h"
+#include "shell/ui/WindowLook.h"
 
 #include <QAction>
 #include <QApplication>
@@ -50,14 +51,6 @@ using editor::TabPlacements;
 namespace {
 
 constexpr auto kWebSite = "https://velmora.example/";
-
-// Arial: Liberation Sans stands in for it where it is not installed, with the same metrics.
-QFont arial(double points) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
 
 // The editor is white whatever the desktop's theme: a light palette with dark text, taking
 // from the theme only its selection, link and tooltip colours, which come in pairs.
@@ -252,13 +245,13 @@ void Form1::buildWindow() {
         move(screen->availableGeometry().center() - rect().center());
     setPalette(editorPalette(QApplication::palette()));
     paintWhite(this);
-    setFont(arial(9));
+    setFont(ArialBold(9));
 
     const auto button = [this](const char* name, const char* caption, editor::Twips at) {
         auto* pushButton = new QPushButton(QLatin1String(caption), this);
         pushButton->setObjectName(QLatin1String(name));
         pushButton->setAutoDefault(true);  // Enter presses the button that has the focus
-        pushButton->setFont(arial(11.25));
+        pushButton->setFont(ArialBold(11.25));
         pushButton->setGeometry(at.toPixels());
         return pushButton;
     };
@@ -269,7 +262,7 @@ void Form1::buildWindow() {
     TabControl1_ = new QTabWidget(this);
     TabControl1_->setObjectName(QStringLiteral("TabControl1"));
     TabControl1_->setGeometry(editor::kTabControl.toPixels());
-    TabControl1_->tabBar()->setFont(arial(11.25));
+    TabControl1_->tabBar()->setFont(ArialBold(11.25));
     for (int tab = 0; tab < kTabCount; ++tab) buildTab(tab);
 
     // Every member now exists; hand them to their groups in member order.
@@ -460,8 +453,7 @@ bool Form1::Form_Load() {
         SetAppTitle();
     });
     if (proc.test(
-            106, [&] { return FileExists(programFolder() + QStringLiteral("/HAND-M.CUR")); },
-            false))
+            106, [&] { return WindowPointer::customCursorExists(programFolder()); }, false))
         proc.step(108, [&] { pointer_.loadCustomCursor(programFolder()); });
     proc.step(110, [&] { MaybeVisitWebSite(); });
     RestoreFields(proc);
