@@ -15,8 +15,8 @@
 #include "shell/NumericText.h"
 #include "shell/Procedure.h"
 #include "shell/SettingsStore.h"
-#include "shell/ShortcutToolTip.h"
-#include "shell/WindowCommand.h"
+#include "shell/ui/ShortcutToolTip.h"
+#include "shell/ui/WindowCommand.h"
 #include "shell/ui/WindowLook.h"
 
 #include <QAction>

@@ -7,11 +7,11 @@
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
 #include "shell/Locations.h"
-#include "shell/MessageBox.h"
 #include "shell/Procedure.h"
-#include "shell/ShortcutToolTip.h"
 #include "shell/TempFolder.h"
-#include "shell/WindowCommand.h"
+#include "shell/ui/MessageBox.h"
+#include "shell/ui/ShortcutToolTip.h"
+#include "shell/ui/WindowCommand.h"
 #include "shell/ui/WindowLook.h"
 
 #include <QAction>

@@ -7,7 +7,7 @@
 #include "ViewportNavigation.h"
 #include "coversheet/DocumentExport.h"
 #include "shell/Trace.h"
-#include "shell/WindowPointer.h"
+#include "shell/ui/WindowPointer.h"
 
 #include <QKeySequence>
 #include <QList>

@@ -1,7 +1,7 @@
 #include "WindowPointer.h"
 
-#include "Failure.h"
-#include "FileProcedures.h"
+#include "shell/Failure.h"
+#include "shell/FileProcedures.h"
 
 #include <QPixmap>
 

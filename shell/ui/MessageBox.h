@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScopedOverride.h"
+#include "shell/ScopedOverride.h"
 
 #include <QString>
 #include <functional>
