@@ -35,10 +35,10 @@ constexpr CoverSheetField kFields[] = {
 };
 
 constexpr Style kStyles[] = {
-    {Casual, "Casual", "Frame2", 101, "clipboard_"},
-    {Contemporary, "Contemporary", "Frame5", 102, "contemporary_"},
-    {Professional, "Professional", "Frame3", 103, "professional_"},
-    {Standard, "Standard", "Frame4", 104, "standard_"},
+    {Casual, "Casual", "Frame2", 101},
+    {Contemporary, "Contemporary", "Frame5", 102},
+    {Professional, "Professional", "Frame3", 103},
+    {Standard, "Standard", "Frame4", 104},
 };
 
 //                                  Casual Contemporary Professional Standard
@@ -71,10 +71,6 @@ constexpr Bookmark kBookmarks[] = {
     {"bkWWW", "txtWWW", Written::Text, kProfessionalOnly},
     {"bkOrgName", "txtOrgName", Written::Text, kProfessionalOnly},
 };
-
-constexpr const char* kCasualExtras[] = {"bkNoPg"};
-constexpr const char* kContemporaryExtras[] = {"Address", "To"};
-constexpr const char* kProfessionalExtras[] = {"Company"};
 
 }  // namespace
 
@@ -112,19 +108,6 @@ const Bookmark& BookmarkNamed(std::string_view name) {
     for (const auto& bookmark : kBookmarks)
         if (name == bookmark.name) return bookmark;
     throw std::out_of_range("no such bookmark: " + std::string(name));
-}
-
-std::span<const char* const> UnfilledBookmarks(int tab) {
-    switch (tab) {
-        case Casual:
-            return kCasualExtras;
-        case Contemporary:
-            return kContemporaryExtras;
-        case Professional:
-            return kProfessionalExtras;
-        default:
-            return {};
-    }
 }
 
 QByteArray LoadResData(int id, const char* type) {

@@ -41,7 +41,6 @@ struct Style {
     const char* caption;
     const char* frame;
     int resourceId;  // resource "CUSTOM"
-    const char* madeFrom;
 };
 
 std::span<const Style> Styles();
@@ -65,9 +64,6 @@ struct Bookmark {
 // Every bookmark the generation run fills, in the order it fills them.
 std::span<const Bookmark> Bookmarks();
 const Bookmark& BookmarkNamed(std::string_view name);  // throws std::out_of_range
-
-// Bookmarks a style's template holds that nothing fills.
-std::span<const char* const> UnfilledBookmarks(int tab);
 
 // The embedded template of a style: the bytes of resource "CUSTOM" `id`.
 // Throws Failure when there is no such resource.

@@ -1,7 +1,7 @@
 #include "OfficeJobs.h"
 
 #include "WordEngine.h"
-#include "shell/MessageBox.h"
+#include "shell/ProgramEnding.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -66,7 +66,7 @@ void OfficeJobs::post(QObject* receiver, Work work, Done done) {
 }
 
 void OfficeJobs::abortWork() {
-    AbandonMessages();
+    SetProgramEnding();
     AbortOfficeWork();
 }
 

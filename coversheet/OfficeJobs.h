@@ -41,7 +41,7 @@ public:
 
     // Ends what the worker waits on: the office instances in use are ended, so that the call
     // under way and every later call of the job fail at once, and message boxes the job would
-    // show are given up (the program is ending). Safe from any thread.
+    // show are given up (shell/ProgramEnding.h). For a program on its way out; any thread.
     void abortWork();
 
     // Whether the current thread is the worker's.

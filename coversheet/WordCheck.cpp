@@ -1,7 +1,7 @@
 #include "WordCheck.h"
 
 #include "WordConnection.h"
-#include "shell/MessageBox.h"
+#include "shell/ErrorSink.h"
 
 #include <QStringList>
 #include <cstdio>
@@ -62,7 +62,7 @@ bool CheckWordAvailable() {
     if (reason.isEmpty()) reason = QStringLiteral("The office engine could not be started.");
     if (!reason.endsWith(QLatin1Char('.'))) reason += QLatin1Char('.');
     std::fprintf(stderr, "velmora: %s\n", reason.toLocal8Bit().constData());
-    ShowMessage({.title = {}, .text = WordMissingMessage(reason)});
+    CurrentErrorSink().tellUser(WordMissingMessage(reason));
     return false;
 }
 

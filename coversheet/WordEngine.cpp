@@ -2,11 +2,12 @@
 
 #include "WordApplicationPool.h"
 
-#include "engine-libreoffice/OfficeModule.h"
+#include "coversheet/office/OfficeModule.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLibrary>
+#include <QJsonObject>
+#include <QPluginLoader>
 #include <QStandardPaths>
 #include <atomic>
 #include <map>
@@ -43,21 +44,34 @@ QString moduleFile() {
 }
 
 // A module stays loaded for the rest of the run: connections it made may still be alive.
-OfficeConnectFunction loadModule(const QString& file) {
+// Nothing in a module is called before its interface identifier, read from the file without
+// loading it, is found to be this contract's, so a stale or foreign module is refused with
+// the reason instead of being called through a contract it does not share.
+office::OfficeModule& loadModule(const QString& file) {
     static std::mutex mutex;
-    static std::map<QString, OfficeConnectFunction> loaded;
+    static std::map<QString, office::OfficeModule*> loaded;
     const std::lock_guard lock(mutex);
-    if (const auto known = loaded.find(file); known != loaded.end()) return known->second;
+    if (const auto known = loaded.find(file); known != loaded.end()) return *known->second;
 
-    QLibrary module(file);
-    if (!module.load())
+    QPluginLoader loader(file);
+    const QString offered = loader.metaData().value(QStringLiteral("IID")).toString();
+    const QString wanted = QStringLiteral(VELMORA_OFFICE_MODULE_IID);
+    if (offered.isEmpty()) {
+        loader.load();
         throw WordError(notStarted(
-            QStringLiteral("Its module could not be loaded: %1").arg(module.errorString())));
-    const auto connect = reinterpret_cast<OfficeConnectFunction>(module.resolve(kOfficeEntryPoint));
-    if (!connect)
-        throw WordError(notStarted(QStringLiteral("'%1' is not an office module.").arg(file)));
-    loaded.emplace(file, connect);
-    return connect;
+            QStringLiteral("Its module could not be loaded: %1").arg(loader.errorString())));
+    }
+    if (offered != wanted)
+        throw WordError(notStarted(
+            QStringLiteral("'%1' is not an office module of this version of Velmora: it offers "
+                           "'%2', Velmora needs '%3'.")
+                .arg(file, offered, wanted)));
+    auto* module = qobject_cast<office::OfficeModule*>(loader.instance());
+    if (!module)
+        throw WordError(notStarted(
+            QStringLiteral("Its module could not be loaded: %1").arg(loader.errorString())));
+    loaded.emplace(file, module);
+    return *module;
 }
 
 std::chrono::milliseconds boundFromEnvironment(const char* name,
@@ -94,7 +108,7 @@ void AbortOfficeWork() {
 // and copyAsPicture only on the GUI thread (it fills the clipboard).
 std::unique_ptr<WordConnection> StartWordApplication() {
     const QString module = moduleFile();
-    const OfficeConnectFunction connect = loadModule(module);
+    office::OfficeModule& engine = loadModule(module);
 
     office::StartOptions options;
     options.program = qEnvironmentVariable("VELMORA_OFFICE_PROGRAM");
@@ -106,7 +120,7 @@ std::unique_ptr<WordConnection> StartWordApplication() {
     options.callBound = boundFromEnvironment("VELMORA_OFFICE_CALL_TIMEOUT", options.callBound);
 
     QString error;
-    std::unique_ptr<WordConnection> connection(connect(options, error));
+    std::unique_ptr<WordConnection> connection = engine.connect(options, error);
     if (!connection) throw WordError(notStarted(error));
     return connection;
 }

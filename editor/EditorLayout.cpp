@@ -6,11 +6,6 @@
 namespace velmora::editor {
 namespace {
 
-// To the nearest pixel.
-constexpr int px(int twips) {
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-
 // The first six rows of the three later styles are alike.
 constexpr FieldPlacement kCommonRows[] = {
     {"dtpDate", "Date", 398, 390, 330},        {"txtFor", "For", 788, 270, 720},
@@ -88,7 +83,7 @@ constexpr TabPlacement kTabs[] = {
 }  // namespace
 
 QRect Twips::toPixels() const {
-    return {px(left), px(top), px(width), px(height)};
+    return RectFromTwips(left, top, width, height);
 }
 
 QString SpokenName(const FieldPlacement& row) {

@@ -1,16 +1,16 @@
 #pragma once
 
+#include "shell/Twips.h"
+
 #include <QRect>
 #include <QString>
 #include <span>
 
 // Where the editor's controls sit. Positions are in twips as the window was drawn; 15 twips
-// make one logical pixel. Which member of a control array a row shows follows from the
-// cover sheet's field table (the member whose tab is the row's tab), so the tables here hold
+// make one logical pixel (shell/Twips.h). Which member of a control array a row shows follows from
+// the cover sheet's field table (the member whose tab is the row's tab), so the tables here hold
 // only positions and captions.
 namespace velmora::editor {
-
-inline constexpr int kTwipsPerPixel = 15;
 
 struct Twips {
     int left, top, width, height;

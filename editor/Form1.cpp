@@ -1,10 +1,12 @@
 #include "Form1.h"
 
 #include "coversheet/OfficeJobs.h"
-#include "coversheet/StoredDate.h"
 #include "coversheet/WordCheck.h"
 #include "editor/EditorLayout.h"
+#include "editor/EditorPalette.h"
+#include "editor/FieldControls.h"
 #include "editor/SkinFramework.h"
+#include "editor/TabPage.h"
 #include "preview/Form2.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
@@ -14,12 +16,12 @@
 #include "shell/NumericText.h"
 #include "shell/Procedure.h"
 #include "shell/SettingsStore.h"
-#include "shell/ShortcutToolTip.h"
-#include "shell/WindowCommand.h"
+#include "shell/ui/ShortcutToolTip.h"
+#include "shell/ui/WindowCommand.h"
+#include "shell/ui/WindowLook.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -27,16 +29,11 @@
 #include <QDesktopServices>
 #include <QFrame>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
@@ -47,180 +44,16 @@
 namespace velmora {
 
 using namespace coversheet;
+using editor::CreateMember;
+using editor::EditorPalette;
+using editor::MemberName;
+using editor::PaintWhite;
+using editor::TabPage;
 using editor::TabPlacements;
 
 namespace {
 
 constexpr auto kWebSite = "https://velmora.example/";
-
-// Arial: Liberation Sans stands in for it where it is not installed, with the same metrics.
-QFont arial(double points) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
-
-// The editor is white whatever the desktop's theme: a light palette with dark text, taking
-// from the theme only its selection, link and tooltip colours, which come in pairs.
-QPalette editorPalette(const QPalette& theme) {
-    QPalette light(QColor(0xf0, 0xf0, 0xf0), Qt::white);
-    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        for (const auto role :
-             {QPalette::Highlight, QPalette::HighlightedText, QPalette::Link, QPalette::LinkVisited,
-              QPalette::ToolTipBase, QPalette::ToolTipText})
-            light.setColor(group, role, theme.color(group, role));
-    return light;
-}
-
-// A white surface comes with its dark text, so that a dark theme cannot put light text on it.
-void paintWhite(QWidget* widget) {
-    QPalette palette = widget->palette();
-    const QPalette light = editorPalette(palette);
-    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        for (const auto role : {QPalette::Window, QPalette::Base, QPalette::WindowText,
-                                QPalette::Text, QPalette::ButtonText})
-            palette.setColor(group, role, light.color(group, role));
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
-
-QString memberName(const CoverSheetField& field, int member) {
-    const QString name = QLatin1String(field.name);
-    return field.single ? name : name + QLatin1Char('_') + QString::number(member);
-}
-
-// A tab's page. The tab control lays its pages out below its tab strip; the frame on a page
-// is placed relative to the tab control itself, as it was drawn, wherever the page lies.
-class TabPage : public QWidget {
-public:
-    TabPage(QTabWidget* tabControl, const QRect& frameRect)
-        : tabControl_(tabControl), frameRect_(frameRect) {}
-
-    void setFrame(QWidget* frame) {
-        frame_ = frame;
-        frame_->resize(frameRect_.size());
-        place();
-    }
-
-protected:
-    void resizeEvent(QResizeEvent*) override { place(); }
-    void showEvent(QShowEvent*) override { place(); }
-
-private:
-    void place() {
-        if (!frame_ || !tabControl_->isAncestorOf(this)) return;
-        QPoint at = frameRect_.topLeft() - mapTo(tabControl_, QPoint());
-        // Our tab strip can be a few pixels taller than the one the frames were drawn
-        // under; the frame then starts right below it rather than losing its top edge.
-        at.setY(std::max(at.y(), 0));
-        frame_->move(at);
-    }
-
-    QTabWidget* tabControl_;
-    QRect frameRect_;
-    QWidget* frame_ = nullptr;
-};
-
-// A date picker: Tab leaves it at once, the arrow keys move between its day, month and year,
-// and Alt+Down or F4 opens its calendar, as the drop-down button does.
-class DatePicker : public QDateEdit {
-public:
-    using QDateEdit::QDateEdit;
-
-protected:
-    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
-
-    void keyPressEvent(QKeyEvent* event) override {
-        const bool altArrow = event->modifiers() == Qt::AltModifier &&
-                              (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up);
-        const bool f4 = event->key() == Qt::Key_F4 && event->modifiers() == Qt::NoModifier;
-        if (calendarPopup() && (altArrow || f4)) {
-            showCalendar();
-            return;
-        }
-        QDateEdit::keyPressEvent(event);
-    }
-
-    void mousePressEvent(QMouseEvent* event) override {
-        const QDate before = date();
-        QDateEdit::mousePressEvent(event);
-        if (QCalendarWidget* calendar = calendarWidget(); calendar && calendar->isVisible()) {
-            dateBeforeCalendar_ = before;
-            calendar->window()->installEventFilter(this);
-        }
-    }
-
-    // The calendar shows each day the arrow keys reach in the picker at once; Escape closes
-    // it and puts back the date it opened with.
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress &&
-            static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel)) {
-            static_cast<QWidget*>(watched)->close();
-            setDate(dateBeforeCalendar_);
-            return true;
-        }
-        return QDateEdit::eventFilter(watched, event);
-    }
-
-private:
-    void showCalendar() {
-        // The calendar opens where the button is pressed; press it.
-        QStyleOptionComboBox option;
-        option.initFrom(this);
-        option.editable = true;
-        option.subControls = QStyle::SC_All;
-        const QPointF button =
-            style()
-                ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, this)
-                .center();
-        QMouseEvent press(QEvent::MouseButtonPress, button, mapToGlobal(button), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        mousePressEvent(&press);
-    }
-
-    QDate dateBeforeCalendar_;
-};
-
-QWidget* createMember(const CoverSheetField& field, int member, QWidget* parent) {
-    QWidget* control = nullptr;
-    switch (field.kind) {
-        case FieldKind::Text:
-            control = new QLineEdit(parent);
-            break;
-        case FieldKind::MultiLineText: {
-            auto* text = new QPlainTextEdit(parent);
-            // The field lays its paragraph out again on every key. Without shaping text that
-            // needs none (a script that needs it still gets it), a long one costs half as
-            // much; only kerning is given up. The rest of the font is the window's.
-            QFont unshaped;
-            unshaped.setStyleStrategy(QFont::PreferNoShaping);
-            text->setFont(unshaped);
-            text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-            text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            text->setTabChangesFocus(true);
-            control = text;
-            break;
-        }
-        case FieldKind::Date: {
-            auto* date = new DatePicker(QDate::currentDate(), parent);
-            // Month abbreviations in English whatever the desktop's language: 06-Dec-2026.
-            date->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-            date->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
-            date->setDateRange(StoredDate::earliest(), StoredDate::latest());
-            date->setCalendarPopup(true);
-            date->setToolTip(QStringLiteral("Alt+Down or F4 opens the calendar"));
-            control = date;
-            break;
-        }
-        case FieldKind::Tick:
-            control = new QCheckBox(parent);
-            break;
-    }
-    control->setObjectName(memberName(field, member));
-    if (field.kind != FieldKind::Tick) paintWhite(control);
-    return control;
-}
 
 }  // namespace
 
@@ -252,15 +85,15 @@ void Form1::buildWindow() {
     setFixedSize(editor::kWindowClient.toPixels().size());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    setPalette(editorPalette(QApplication::palette()));
-    paintWhite(this);
-    setFont(arial(9));
+    setPalette(EditorPalette(QApplication::palette()));
+    PaintWhite(this);
+    setFont(ArialBold(9));
 
     const auto button = [this](const char* name, const char* caption, editor::Twips at) {
         auto* pushButton = new QPushButton(QLatin1String(caption), this);
         pushButton->setObjectName(QLatin1String(name));
         pushButton->setAutoDefault(true);  // Enter presses the button that has the focus
-        pushButton->setFont(arial(11.25));
+        pushButton->setFont(ArialBold(11.25));
         pushButton->setGeometry(at.toPixels());
         return pushButton;
     };
@@ -271,14 +104,14 @@ void Form1::buildWindow() {
     TabControl1_ = new QTabWidget(this);
     TabControl1_->setObjectName(QStringLiteral("TabControl1"));
     TabControl1_->setGeometry(editor::kTabControl.toPixels());
-    TabControl1_->tabBar()->setFont(arial(11.25));
+    TabControl1_->tabBar()->setFont(ArialBold(11.25));
     for (int tab = 0; tab < kTabCount; ++tab) buildTab(tab);
 
     // Every member now exists; hand them to their groups in member order.
     for (const auto& group : groups_) {
         const CoverSheetField& field = group->field();
         for (int member = 0; member < field.memberCount; ++member) {
-            auto* control = findChild<QWidget*>(memberName(field, member));
+            auto* control = findChild<QWidget*>(MemberName(field, member));
             Q_ASSERT_X(control, field.name, "a member has no place on its tab");
             group->addMember(control);
         }
@@ -290,11 +123,11 @@ void Form1::buildTab(int tab) {
     const Style& style = StyleOfTab(tab);
 
     auto* page = new TabPage(TabControl1_, plan.frame.toPixels());
-    paintWhite(page);
+    PaintWhite(page);
     auto* frame = new QFrame(page);
     frame->setObjectName(QLatin1String(style.frame));
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    paintWhite(frame);
+    PaintWhite(frame);
     page->setFrame(frame);
     TabControl1_->addTab(page, QLatin1String(style.caption));
     page->setAccessibleName(QLatin1String(style.caption));
@@ -311,7 +144,7 @@ void Form1::buildTab(int tab) {
         // The captions were measured for the desktop's own text drawing; never cut one off.
         label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
 
-        QWidget* control = createMember(field, member, frame);
+        QWidget* control = CreateMember(field, member, frame);
         label->setBuddy(control);
         control->setAccessibleName(editor::SpokenName(row));
         const bool isDate = field.kind == FieldKind::Date;
@@ -330,12 +163,12 @@ void Form1::buildTab(int tab) {
         tickFrame->setObjectName(
             QStringLiteral("Frame6_%1").arg(Field(row->ticks.front().field).memberOnTab(tab)));
         tickFrame->setFrameStyle(QFrame::NoFrame);
-        paintWhite(tickFrame);
+        PaintWhite(tickFrame);
         tickFrame->setGeometry(row->frame.toPixels());
         for (const auto& tick : row->ticks) {
             const CoverSheetField& field = Field(tick.field);
             auto* box =
-                static_cast<QCheckBox*>(createMember(field, field.memberOnTab(tab), tickFrame));
+                static_cast<QCheckBox*>(CreateMember(field, field.memberOnTab(tab), tickFrame));
             box->setText(QLatin1String(tick.caption));
             box->setGeometry(
                 editor::Twips{tick.left, row->top, tick.width, editor::kTickHeight}.toPixels());
@@ -474,8 +307,7 @@ bool Form1::Form_Load() {
         SetAppTitle();
     });
     if (proc.test(
-            106, [&] { return FileExists(programFolder() + QStringLiteral("/HAND-M.CUR")); },
-            false))
+            106, [&] { return WindowPointer::customCursorExists(programFolder()); }, false))
         proc.step(108, [&] { pointer_.loadCustomCursor(programFolder()); });
     proc.step(110, [&] { MaybeVisitWebSite(); });
     RestoreFields(proc);

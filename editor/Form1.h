@@ -4,7 +4,7 @@
 #include "editor/FieldGroup.h"
 #include "editor/PointerRules.h"
 #include "preview/EditorLink.h"
-#include "shell/WindowPointer.h"
+#include "shell/ui/WindowPointer.h"
 
 #include <QString>
 #include <QWidget>

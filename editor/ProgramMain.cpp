@@ -10,6 +10,7 @@
 #include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 #include "shell/TerminationSignals.h"
+#include "shell/ui/ErrorBox.h"
 
 #include <QApplication>
 
@@ -21,6 +22,8 @@ int RunProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
     QApplication::setApplicationName(QLatin1String(kProductName));
     QApplication::setDesktopFileName(QStringLiteral("velmora"));
     QApplication::setWindowIcon(ProgramIcon());
+    // The numbered steps report through the "Application Error" box.
+    const ScopedErrorBoxes errorBoxes;
 
     // Office instances start ahead of need: the start-up check's first, while the editor is
     // being built, then one for the document and one for its picture, while the user fills

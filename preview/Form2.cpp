@@ -8,11 +8,12 @@
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
 #include "shell/Locations.h"
-#include "shell/MessageBox.h"
 #include "shell/Procedure.h"
-#include "shell/ShortcutToolTip.h"
 #include "shell/TempFolder.h"
-#include "shell/WindowCommand.h"
+#include "shell/ui/MessageBox.h"
+#include "shell/ui/ShortcutToolTip.h"
+#include "shell/ui/WindowCommand.h"
+#include "shell/ui/WindowLook.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,7 +23,6 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QImageReader>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPrinter>
@@ -41,18 +41,6 @@
 
 namespace velmora {
 namespace {
-
-// The window's layout is given in twips, as everything else in it.
-QRect twips(int left, int top, int width, int height) {
-    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
-}
-
-QFont arialBold(qreal points) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
 
 // The save dialog's filters in Qt's form, one per format.
 QStringList saveFilters() {
@@ -101,8 +89,8 @@ Form2::Form2(EditorLink& editor, QWidget* parent)
 Form2::~Form2() = default;
 
 void Form2::createControls() {
-    setFixedSize(twips(0, 0, 9840, 9390).size());
-    setFont(arialBold(9));
+    setFixedSize(RectFromTwips(0, 0, 9840, 9390).size());
+    setFont(ArialBold(9));
     setMouseTracking(true);
 
     const auto scrollBar = [this](Qt::Orientation orientation, const char* name, QRect where) {
@@ -116,14 +104,14 @@ void Form2::createControls() {
         bar->installEventFilter(this);  // the wheel over a bar moves the page as over the page
         return bar;
     };
-    hScroll1_ = scrollBar(Qt::Horizontal, "HScroll1", twips(120, 7545, 9330, 255));
-    vScroll1_ = scrollBar(Qt::Vertical, "VScroll1", twips(9450, 120, 255, 7425));
+    hScroll1_ = scrollBar(Qt::Horizontal, "HScroll1", RectFromTwips(120, 7545, 9330, 255));
+    vScroll1_ = scrollBar(Qt::Vertical, "VScroll1", RectFromTwips(9450, 120, 255, 7425));
     hScroll1_->setAccessibleName(QStringLiteral("Page across"));
     vScroll1_->setAccessibleName(QStringLiteral("Page up and down"));
 
     auto* viewport = new PictureBox(this);
     viewport->setObjectName(QStringLiteral("Picture2"));
-    viewport->setGeometry(twips(120, 120, 9330, 7425));
+    viewport->setGeometry(RectFromTwips(120, 120, 9330, 7425));
     viewport->setSunkenBorder(true);
     picture2_ = viewport;
     picture2_->installEventFilter(this);
@@ -143,13 +131,13 @@ void Form2::createControls() {
 
     frame1_ = new QGroupBox(QStringLiteral("Zoom:"), this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
-    frame1_->setGeometry(twips(120, 7860, 9600, 855));
+    frame1_->setGeometry(RectFromTwips(120, 7860, 9600, 855));
     frame1_->setMouseTracking(true);
     frame1_->installEventFilter(this);
 
     zoomOri_ = new PictureBox(this);
     zoomOri_->setObjectName(QStringLiteral("Zoom_Ori"));
-    zoomOri_->setGeometry(twips(10320, 480, 735, 375));
+    zoomOri_->setGeometry(RectFromTwips(10320, 480, 735, 375));
     zoomOri_->hide();
 
     const auto pushButton = [this](QWidget* parent, const char* name, const QString& caption,
@@ -157,7 +145,7 @@ void Form2::createControls() {
         auto* button = new QPushButton(caption, parent);
         button->setObjectName(QLatin1String(name));
         button->setGeometry(where);
-        button->setFont(arialBold(11.25));
+        button->setFont(ArialBold(11.25));
         button->setMouseTracking(true);
         button->setAutoDefault(true);  // Enter presses the button that has the focus
         button->installEventFilter(this);
@@ -165,13 +153,14 @@ void Form2::createControls() {
         return button;
     };
     pushButton1_ = pushButton(frame1_, "PushButton1", QStringLiteral("Zoom In"),
-                              twips(240, 300, 4440, 405), &Form2::PushButton1_Click);
+                              RectFromTwips(240, 300, 4440, 405), &Form2::PushButton1_Click);
     pushButton2_ = pushButton(frame1_, "PushButton2", QStringLiteral("Zoom Out"),
-                              twips(4800, 300, 4560, 405), &Form2::PushButton2_Click);
-    pushButton6_ = pushButton(this, "PushButton6", QStringLiteral("Save Results To Word File"),
-                              twips(4920, 8850, 4800, 405), [this] { PushButton6_Click(); });
+                              RectFromTwips(4800, 300, 4560, 405), &Form2::PushButton2_Click);
+    pushButton6_ =
+        pushButton(this, "PushButton6", QStringLiteral("Save Results To Word File"),
+                   RectFromTwips(4920, 8850, 4800, 405), [this] { PushButton6_Click(); });
     pushButton8_ = pushButton(this, "PushButton8", QStringLiteral("< Back"),
-                              twips(120, 8850, 4680, 405), &Form2::PushButton8_Click);
+                              RectFromTwips(120, 8850, 4680, 405), &Form2::PushButton8_Click);
 
     picture1_->setContextMenuPolicy(Qt::PreventContextMenu);  // opened at a still release
 
@@ -297,18 +286,8 @@ void Form2::Form_Load() {
         setWindowIcon(ProgramIcon());
     });
     if (proc.test(
-            108, [&] { return FileExists(ProgramFolder() + QStringLiteral("/HAND-M.CUR")); },
-            false))
+            108, [&] { return WindowPointer::customCursorExists(ProgramFolder()); }, false))
         proc.step(110, [&] { pointer_.loadCustomCursor(ProgramFolder()); });
-}
-
-void Form2::loadPicture(const QString& pictureFile) {
-    QImageReader reader(pictureFile);
-    QImage picture = reader.read();
-    if (picture.isNull())
-        throw Failure(
-            QStringLiteral("Invalid picture: %1 (%2)").arg(pictureFile, reader.errorString()));
-    setPicture(std::move(picture));
 }
 
 void Form2::setPicture(QImage page) {

@@ -7,7 +7,7 @@
 #include "ViewportNavigation.h"
 #include "coversheet/DocumentExport.h"
 #include "shell/Trace.h"
-#include "shell/WindowPointer.h"
+#include "shell/ui/WindowPointer.h"
 
 #include <QKeySequence>
 #include <QList>
@@ -36,7 +36,6 @@ public:
 
     // Picture1 = LoadPicture(file): the page the next activation captures. Throws Failure
     // when the file cannot be read as a picture.
-    void loadPicture(const QString& pictureFile);
     // Picture1 = page: the same for a picture already in memory. Throws Failure for a null one.
     void setPicture(QImage page);
 

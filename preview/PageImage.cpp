@@ -16,10 +16,6 @@ double wholeDpi(int dotsPerMetre) {
 
 }  // namespace
 
-int TwipsToPixels(double twips) {
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
-}
-
 QPointF PictureDpi(const QImage& picture) {
     return {wholeDpi(picture.dotsPerMeterX()), wholeDpi(picture.dotsPerMeterY())};
 }

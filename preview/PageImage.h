@@ -1,19 +1,13 @@
 #pragma once
 
+#include "shell/Twips.h"
+
 #include <QImage>
 #include <QPixmap>
 #include <QPointF>
 #include <QSizeF>
 
 namespace velmora {
-
-// Window measures are kept in twips, 1/1440 inch; at the usual 96 dpi a logical pixel is
-// 15 twips.
-inline constexpr double kTwipsPerInch = 1440.0;
-inline constexpr double kTwipsPerPixel = 15.0;
-
-// The nearest whole logical pixel of a length in twips.
-int TwipsToPixels(double twips);
 
 // A picture's resolution: its own resolution rounded to whole dots per inch (files store it
 // per metre, so 384 dpi reads back as 383.997), or 96 dpi where it gives none.

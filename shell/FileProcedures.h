@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-class QWidget;
-
 namespace velmora {
 
 // True for an existing file or folder; false, silently, for anything else.
@@ -27,13 +25,5 @@ void ForceDeleteFile(const QString& path);
 // link cannot redirect the write. The file is noted in the run's record (RunRecord). Throws
 // Failure with the reason, and leaves no half-written file.
 void WriteNewFile(const QString& path, const QByteArray& bytes);
-
-// Gives the window, and its option buttons, tick boxes, frames and labels, the button-face
-// colour; every other control keeps its own.
-void SetButtonFaceColors(QWidget* window);
-
-// Fills the widget's background with the button-face colour, and gives its text the colour
-// that goes with it.
-void PaintButtonFace(QWidget* widget);
 
 }  // namespace velmora

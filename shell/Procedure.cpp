@@ -1,6 +1,6 @@
 #include "Procedure.h"
 
-#include "ErrorReport.h"
+#include "ErrorSink.h"
 
 #include <stdexcept>
 
@@ -25,7 +25,7 @@ std::string Procedure::traceName(int line) const {
 }
 
 void Procedure::report(const std::exception_ptr& failure) const {
-    ShowErrorReport(location_, marker_, DescribeFailure(failure));
+    CurrentErrorSink().reportError(location_, marker_, DescribeFailure(failure));
 }
 
 }  // namespace velmora

@@ -1,7 +1,7 @@
 #include "SettingsStore.h"
 
+#include "ErrorSink.h"
 #include "IniStore.h"
-#include "MessageBox.h"
 
 #include <fcntl.h>
 #include <sys/statvfs.h>
@@ -42,7 +42,7 @@ void tellOnce(const QString& problem) {
     QCoreApplication* application = QCoreApplication::instance();
     if (!application) return;
     QMetaObject::invokeMethod(
-        application, [text] { ShowMessage({.title = {}, .text = text}); }, Qt::QueuedConnection);
+        application, [text] { CurrentErrorSink().tellUser(text); }, Qt::QueuedConnection);
 }
 
 // The program's own writer of the file, one per file (tests move the configuration folder).

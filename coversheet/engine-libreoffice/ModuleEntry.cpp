@@ -1,16 +1,33 @@
-// The office module's entry point: the program finds it by name after loading the module.
+// The office module's one object: the program loads the module as a Qt plugin, checks that it
+// offers this contract's interface and asks it for connections.
 #include "OfficeConnection.h"
 
-extern "C" __attribute__((visibility("default"))) velmora::WordConnection* velmora_office_connect(
-    const velmora::office::StartOptions& options, QString& error) {
-    try {
-        return std::make_unique<velmora::office::OfficeConnection>(options).release();
-    } catch (const std::exception& failure) {
-        error = QString::fromUtf8(failure.what());
-    } catch (const com::sun::star::uno::Exception& failure) {
-        error = velmora::office::FromOffice(failure.Message);
-    } catch (...) {
-        error = QStringLiteral("Unknown error");
+#include "coversheet/office/OfficeModule.h"
+
+#include <QObject>
+
+namespace velmora::office {
+
+class LibreOfficeModule final : public QObject, public OfficeModule {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID VELMORA_OFFICE_MODULE_IID)
+    Q_INTERFACES(velmora::office::OfficeModule)
+
+public:
+    std::unique_ptr<WordConnection> connect(const StartOptions& options, QString& error) override {
+        try {
+            return std::make_unique<OfficeConnection>(options);
+        } catch (const std::exception& failure) {
+            error = QString::fromUtf8(failure.what());
+        } catch (const com::sun::star::uno::Exception& failure) {
+            error = FromOffice(failure.Message);
+        } catch (...) {
+            error = QStringLiteral("Unknown error");
+        }
+        return nullptr;
     }
-    return nullptr;
-}
+};
+
+}  // namespace velmora::office
+
+#include "ModuleEntry.moc"

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "OfficeModule.h"
+#include "coversheet/office/OfficeModule.h"
 #include "OfficeProcess.h"
 #include "ProfileSlot.h"
 #include "Watchdog.h"
-#include "coversheet/WordConnection.h"
+#include "coversheet/office/WordConnection.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/XBridge.hpp>

@@ -1,7 +1,7 @@
 #include "PagePicture.h"
 
-#include "coversheet/PageSnapshot.h"
-#include "coversheet/WordConnection.h"
+#include "coversheet/office/SnapshotResolution.h"
+#include "coversheet/office/WordConnection.h"
 
 #include <poppler-qt6.h>
 

@@ -1,6 +1,6 @@
 #include "ProfileSlot.h"
 
-#include "coversheet/WordConnection.h"
+#include "coversheet/office/WordConnection.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QTemporaryFile>
 #include <cstdio>
 
@@ -102,6 +103,20 @@ TEST(WordCheckTest, MissingModuleShowsTheMessage) {
     StandardErrorCapture standardError;
     EXPECT_FALSE(CheckWordAvailable());
     ExpectMissingMessageOnly(messages, "Its module could not be loaded");
+    EXPECT_EQ(standardError.text(), ReasonLine(messages));
+}
+
+// A plugin of another interface (here one of Qt's own) is refused from what it declares,
+// before anything in it is called.
+TEST(WordCheckTest, ForeignModuleIsRefused) {
+    const QString foreign =
+        QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqminimal.so");
+    ASSERT_TRUE(QFile::exists(foreign)) << foreign.toStdString();
+    const ScopedVariable module("VELMORA_OFFICE_MODULE", QFile::encodeName(foreign));
+    MessageRecorder messages;
+    StandardErrorCapture standardError;
+    EXPECT_FALSE(CheckWordAvailable());
+    ExpectMissingMessageOnly(messages, "is not an office module of this version of Velmora");
     EXPECT_EQ(standardError.text(), ReasonLine(messages));
 }
 

@@ -3,6 +3,7 @@
 #include "shell/Failure.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
+#include "shell/ui/ErrorBox.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
+#include "shell/ui/WindowLook.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>

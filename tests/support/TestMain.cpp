@@ -2,6 +2,7 @@
 // display was asked for), and a private folder that stands in for the temporary folder and
 // for the user's settings and cache, so that no test touches the real user's files.
 #include "TestSupport.h"
+#include "shell/ui/ErrorBox.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -39,6 +40,8 @@ int main(int argc, char* argv[]) {
     qputenv("XDG_CACHE_HOME", (folder + QStringLiteral("/cache")).toLocal8Bit());
 
     QApplication app(argc, argv);
+    // Reports go to the boxes, as in the program, so that tests can answer them.
+    const velmora::ScopedErrorBoxes boxes;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/MessageBox.h"
+#include "shell/ui/MessageBox.h"
 
 #include <QByteArray>
 #include <QString>

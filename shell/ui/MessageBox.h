@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScopedOverride.h"
+#include "shell/ScopedOverride.h"
 
 #include <QString>
 #include <functional>
@@ -21,12 +21,9 @@ struct MessageRequest {
 };
 
 // Shows the box modally and returns the user's answer. From any other thread the box is shown
-// on the application's thread, and the call waits for the answer there.
+// on the application's thread, and the call waits for the answer there. Once the program is
+// ending (shell/ProgramEnding.h) no box is shown: the answer is OK, or No.
 MessageAnswer ShowMessage(const MessageRequest& request);
-
-// The program is ending: no box is shown from now on, and one that another thread waits for
-// is answered at once (OK, or No); their texts go to standard error. Safe from any thread.
-void AbandonMessages();
 
 using MessageResponder = std::function<MessageAnswer(const MessageRequest&)>;
 

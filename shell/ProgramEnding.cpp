@@ -1,0 +1,20 @@
+#include "ProgramEnding.h"
+
+#include <atomic>
+
+namespace velmora {
+namespace {
+
+std::atomic<bool> ending{false};
+
+}  // namespace
+
+void SetProgramEnding() {
+    ending = true;
+}
+
+bool ProgramEnding() {
+    return ending;
+}
+
+}  // namespace velmora

@@ -1,0 +1,11 @@
+#pragma once
+
+namespace velmora {
+
+// The program is on its way out (closed during office work, or ended by a signal): from now on
+// nothing waits for the user's answer. A box asked for is given up, its text written to
+// standard error, also one that another thread is waiting for. Safe from any thread.
+void SetProgramEnding();
+bool ProgramEnding();
+
+}  // namespace velmora
