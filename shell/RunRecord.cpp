@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -16,6 +17,12 @@ namespace {
 RunRecord*& current() {
     static RunRecord* record = nullptr;
     return record;
+}
+
+// Files are noted from any thread (an office starting in the background writes its settings).
+std::mutex& notes() {
+    static std::mutex mutex;
+    return mutex;
 }
 
 const QRegularExpression& recordName() {
@@ -106,7 +113,11 @@ int RunRecord::TidyAfterEndedRuns(const QString& folder) {
     return tidied;
 }
 
-RunRecord::RunRecord(const QString& folder) : previous_(std::exchange(current(), this)) {
+RunRecord::RunRecord(const QString& folder) {
+    {
+        const std::lock_guard lock(notes());
+        previous_ = std::exchange(current(), this);
+    }
     TidyAfterEndedRuns(folder);
     // Locked before it takes its name, so that no other start ever sees it unlocked.
     const QString name = folder + QStringLiteral("/.velmora-run-%1").arg(::getpid());
@@ -120,11 +131,13 @@ RunRecord::RunRecord(const QString& folder) : previous_(std::exchange(current(),
         ::close(fd);
         return;
     }
+    const std::lock_guard lock(notes());
     fd_ = fd;
     file_ = name;
 }
 
 RunRecord::~RunRecord() {
+    const std::lock_guard lock(notes());
     for (const auto& [path, id] : files_) removeIfSame(path, id.device, id.inode, id.modifiedNs);
     if (fd_ >= 0) {
         ::unlink(QFile::encodeName(file_).constData());
@@ -148,6 +161,7 @@ void RunRecord::write() {
 }
 
 void NoteCreatedFile(const QString& path) {
+    const std::lock_guard lock(notes());
     RunRecord* record = current();
     struct stat info {};
     if (!record || record->fd_ < 0 || path.contains(QLatin1Char('\n')) ||
@@ -159,6 +173,7 @@ void NoteCreatedFile(const QString& path) {
 }
 
 void NoteFileInTheMaking(const QString& path) {
+    const std::lock_guard lock(notes());
     RunRecord* record = current();
     if (!record || record->fd_ < 0 || path.contains(QLatin1Char('\n'))) return;
     record->files_[QFileInfo(path).absoluteFilePath()] = {0, 0, kAnyContent};
@@ -166,6 +181,7 @@ void NoteFileInTheMaking(const QString& path) {
 }
 
 void NoteRemovedFile(const QString& path) {
+    const std::lock_guard lock(notes());
     RunRecord* record = current();
     if (record && record->fd_ >= 0 && record->files_.erase(QFileInfo(path).absoluteFilePath()))
         record->write();
