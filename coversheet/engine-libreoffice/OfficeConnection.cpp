@@ -1,6 +1,7 @@
 #include "OfficeConnection.h"
 
 #include "PagePicture.h"
+#include "shell/AtomicFile.h"
 #include "shell/Trace.h"
 
 #include <com/sun/star/beans/PropertyAttribute.hpp>
@@ -38,7 +39,6 @@
 #include <QGuiApplication>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <map>
@@ -206,10 +206,12 @@ void WriteProfileSettings(const QString& profileFolder, const QString& version) 
     }
     if (text == before) return;
     QDir().mkpath(profileFolder + QStringLiteral("/user"));
-    QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly)) {
+    try {
+        AtomicFile out(file);
         out.write(text);
         out.commit();
+    } catch (const Failure&) {
+        // The office starts without them, as it did before they were written.
     }
 }
 
@@ -229,10 +231,12 @@ QString FontConfigFile(const StartOptions& options) {
         return options.fontConfigFile;
     const QString file = options.profileFolder + QStringLiteral("/fonts.conf");
     if (!QFileInfo(file).isFile()) {
-        QSaveFile out(file);
-        if (out.open(QIODevice::WriteOnly)) {
+        try {
+            AtomicFile out(file);
             out.write(kBuiltInFontConfig);
             out.commit();
+        } catch (const Failure&) {
+            // Without it the office finds the system's fonts only.
         }
     }
     return file;
@@ -280,37 +284,6 @@ void ResetCharacterFormatting(const Reference<css::text::XTextCursor>& cursor,
             } catch (const css::uno::Exception&) {
             }
         }
-    }
-}
-
-// Moves a complete file to `target`, replacing what is there: renamed where both lie on one
-// file system, else copied beside the target and renamed over it once whole, so that the
-// target never holds part of a file. Throws WordError with the reason.
-void PlaceFile(const QString& file, const QString& target) {
-    const QByteArray to = QFile::encodeName(target);
-    if (::rename(QFile::encodeName(file).constData(), to.constData()) == 0) return;
-    if (errno != EXDEV) throw WordError(QString::fromLocal8Bit(std::strerror(errno)));
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) throw WordError(in.errorString());
-    const QByteArray bytes = in.readAll();
-    QByteArray part = to + ".XXXXXX";
-    const int fd = ::mkstemp(part.data());
-    if (fd < 0) throw WordError(QString::fromLocal8Bit(std::strerror(errno)));
-    qint64 written = 0;
-    int error = 0;
-    while (written < bytes.size() && error == 0) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n > 0)
-            written += n;
-        else if (n == 0 || errno != EINTR)
-            error = n == 0 ? ENOSPC : errno;
-    }
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(part.constData(), to.constData()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(part.constData());
-        throw WordError(QString::fromLocal8Bit(std::strerror(error)));
     }
 }
 
@@ -625,8 +598,10 @@ void OfficeConnection::saveAs(const QString& fileName) {
     if (QFileInfo(stored).size() <= 0)
         throw WordError(QStringLiteral("Could not %1: the office wrote nothing.").arg(what));
     try {
-        PlaceFile(stored, fileName);
-    } catch (const WordError& error) {
+        AtomicFile placed(fileName);
+        placed.moveIn(stored);
+        placed.commit();
+    } catch (const Failure& error) {
         throw WordError(
             QStringLiteral("Could not %1: %2").arg(what, QString::fromUtf8(error.what())));
     }
