@@ -1,5 +1,7 @@
 #include "RunRecord.h"
 
+#include "OfficeFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,12 +40,6 @@ qint64 modifiedNs(const struct stat& info) {
     return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
 }
 
-// The office's lock file of a document it opened: ".~lock.<name>#" beside it.
-QString officeLockOf(const QString& path) {
-    const QFileInfo file(path);
-    return file.path() + QStringLiteral("/.~lock.") + file.fileName() + QLatin1Char('#');
-}
-
 void removeIfOurs(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     struct stat info {};
@@ -66,7 +62,7 @@ void removeIfSame(const QString& path, quint64 device, quint64 inode, qint64 mod
         if (!ourRegularFile(info) || !same) return;
         ::unlink(native.constData());
     }
-    removeIfOurs(officeLockOf(path));
+    removeIfOurs(office::LockFileOf(path));
 }
 
 // Lines of "device inode modified-ns path".

@@ -2,6 +2,7 @@
 
 #include "PagePicture.h"
 #include "shell/AtomicFile.h"
+#include "shell/OfficeFiles.h"
 #include "shell/Trace.h"
 
 #include <com/sun/star/beans/PropertyAttribute.hpp>
@@ -134,10 +135,6 @@ QString UniquePipeName() {
         .arg(::getpid())
         .arg(counter++)
         .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
-}
-
-QString OfficePipePath(const QString& pipeName) {
-    return QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipeName);
 }
 
 // The office's version as its installation states it ("7.4"); empty when it cannot be read.
@@ -346,7 +343,7 @@ void OfficeConnection::start(const StartOptions& options) {
     const QString pipeName = UniquePipeName();
     // Noted before the office runs, so that the next user of the slot removes the pipe
     // even if this process does not live to do it.
-    slot_->recordLeftovers({OfficePipePath(pipeName)});
+    slot_->recordLeftovers({PipePath(pipeName)});
 
     const Reference<css::uno::XInterface> remote = connect(options, pipeName, deadline);
     context_.set(remote, UNO_QUERY);
@@ -481,9 +478,7 @@ void OfficeConnection::documentsOpen(const QString& fileName, bool readOnly) {
     // document; should the office die first, it goes when the instance ends, or at the next
     // start.
     const QFileInfo file(fileName);
-    if (!readOnly)
-        slot_->recordLeftovers({file.absolutePath() + QStringLiteral("/.~lock.") + file.fileName() +
-                                QLatin1Char('#')});
+    if (!readOnly) slot_->recordLeftovers({LockFileOf(fileName)});
     const qint64 size = file.size();
     const Reference<css::lang::XComponent> document = guarded(what, boundFor(size), [&] {
         const Reference<css::frame::XComponentLoader> loader(desktop_, UNO_QUERY_THROW);

@@ -2,6 +2,7 @@
 #include "shell/AtomicFile.h"
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
+#include "shell/OfficeFiles.h"
 #include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 
@@ -114,7 +115,7 @@ pid_t RunInChild(const QString& folder, const QStringList& names, bool staysAliv
     for (const QString& name : names) {
         WriteNewFile(folder + QLatin1Char('/') + name, "made by the run");
         if (!name.endsWith(QLatin1String(".doc"))) continue;
-        QFile lock(folder + QStringLiteral("/.~lock.") + name + QLatin1Char('#'));
+        QFile lock(office::LockFileOf(folder + QLatin1Char('/') + name));
         lock.open(QIODevice::WriteOnly);
     }
     [[maybe_unused]] const ssize_t written = ::write(ready, "x", 1);
@@ -146,7 +147,7 @@ TEST(RunRecord, TheNextStartTidiesAfterEndedRunsAndNeverAfterLivingOnes) {
     EXPECT_EQ(RunRecord::TidyAfterEndedRuns(folder.path()), 1);
     EXPECT_EQ(FilesIn(folder.path()),
               (QStringList{QStringLiteral(".velmora-run-%1").arg(living),
-                           QStringLiteral(".~lock.quillon11111111.doc#"),
+                           office::LockFileName(QStringLiteral("quillon11111111.doc")),
                            QStringLiteral("quillon11111111.doc"), QStringLiteral("temp.bmp")}));
 
     ::kill(living, SIGKILL);
