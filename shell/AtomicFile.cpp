@@ -54,7 +54,8 @@ bool writeAll(int fd, const char* bytes, qint64 size, int& error) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(const QString& target) : name_(target), target_(target) {
+AtomicFile::AtomicFile(const QString& target, Flush flush)
+    : name_(target), target_(target), flush_(flush) {
     // The file the target finally names.
     struct stat info {};
     bool exists = false;
@@ -169,7 +170,7 @@ void AtomicFile::commit() {
         error = EINVAL;
     else if (info.st_size == 0)
         error = -1;
-    else if (::fchmod(fd, mode_t(mode_)) != 0 || ::fsync(fd) != 0)
+    else if (::fchmod(fd, mode_t(mode_)) != 0 || (flush_ == Flush::ToDisk && ::fsync(fd) != 0))
         error = errno;
     ::close(fd);
     if (error == -1) fail(QStringLiteral("nothing was written."));

@@ -15,7 +15,9 @@ namespace velmora {
 // write() or by handing path() to another program (the office exports into it), or puts a
 // complete file there with moveIn(). commit() flushes it to the disk, gives it the target's
 // permissions (or those a new file gets), and renames it over the target in one step. Without
-// a commit, or when it fails, the new file is removed.
+// a commit, or when it fails, the new file is removed. A writer that replaces its file many
+// times a second, and can lose the last write to a crash of the whole system, may leave the
+// flush out (Flush::NotToDisk): the new file still replaces the old one whole.
 //
 // A target that is a symbolic link is followed to the file it finally names, as QSaveFile
 // does, and that file is replaced; the link stays. Only links of the user's own (or root's) are
@@ -24,7 +26,9 @@ namespace velmora {
 // empty one. Every refusal and failure throws Failure with the reason.
 class AtomicFile {
 public:
-    explicit AtomicFile(const QString& target);
+    enum class Flush { ToDisk, NotToDisk };
+
+    explicit AtomicFile(const QString& target, Flush flush = Flush::ToDisk);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -50,6 +54,7 @@ private:
     QString name_;  // as the caller named the target, for the messages
     QString target_;
     QString path_;
+    Flush flush_;
     unsigned mode_ = 0600;  // what the file gets once in place
     int fd_ = -1;           // the new file, open for write() until the commit
 };
