@@ -1,7 +1,7 @@
 #include "DocumentExport.h"
 
 #include "WordConnection.h"
-#include "shell/ReplaceFile.h"
+#include "shell/AtomicFile.h"
 
 #include <QFileInfo>
 #include <memory>
@@ -66,19 +66,20 @@ void ExportDocument(const QString& source, const QString& target, DocumentFormat
     if (!document.isFile() || !document.isReadable() || document.size() == 0)
         throw Failure(QStringLiteral("The document '%1' is missing or empty.").arg(source));
     OpenDocument opened(source);
-    ReplaceFile(target, [&](const QString& newFile) {
-        try {
-            if (format == DocumentFormat::Pdf)
-                opened.word().exportAsPdf(newFile);
-            else if (format == DocumentFormat::Docx)
-                opened.word().saveAsDocx(newFile);
-            else
-                throw Failure(QStringLiteral("A Word 97-2003 document is copied, not exported."));
-        } catch (const WordError& error) {
-            // The user knows the file by the name they chose.
-            throw WordError(QString::fromStdString(error.what()).replace(newFile, target));
-        }
-    });
+    if (format == DocumentFormat::Word97)
+        throw Failure(QStringLiteral("A Word 97-2003 document is copied, not exported."));
+    // The office writes the new file beside the target, which it replaces once complete.
+    AtomicFile file(target);
+    try {
+        if (format == DocumentFormat::Pdf)
+            opened.word().exportAsPdf(file.path());
+        else
+            opened.word().saveAsDocx(file.path());
+    } catch (const WordError& error) {
+        // The user knows the file by the name they chose.
+        throw WordError(QString::fromStdString(error.what()).replace(file.path(), target));
+    }
+    file.commit();
 }
 
 }  // namespace velmora

@@ -1,10 +1,10 @@
 #include "SaveDialog.h"
 
+#include "shell/AtomicFile.h"
 #include "shell/Failure.h"
 
 #include <QFile>
 #include <QFileDialog>
-#include <QSaveFile>
 #include <QStringList>
 
 namespace velmora {
@@ -42,24 +42,16 @@ void CopyFileOver(const QString& source, const QString& target) {
     if (in.size() <= 0)
         throw Failure(QStringLiteral("Cannot copy '%1': the document is empty.").arg(source));
 
-    // QSaveFile writes beside the target and renames over it on commit; dropped without a
-    // commit, it removes what it wrote.
-    QSaveFile out(target);
-    out.setDirectWriteFallback(false);
-    const auto cannotWrite = [&] {
-        return Failure(QStringLiteral("Cannot write '%1': %2").arg(target, out.errorString()));
-    };
-    if (!out.open(QIODevice::WriteOnly)) throw cannotWrite();
-
+    AtomicFile out(target);
     constexpr qint64 kChunk = 64 * 1024;
-    while (!in.atEnd()) {
+    for (;;) {
         const QByteArray chunk = in.read(kChunk);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
             throw Failure(QStringLiteral("Cannot read '%1': %2").arg(source, in.errorString()));
-        if (out.write(chunk) != chunk.size()) throw cannotWrite();
         if (chunk.isEmpty()) break;
+        out.write(chunk);
     }
-    if (!out.commit()) throw cannotWrite();
+    out.commit();
 }
 
 }  // namespace velmora

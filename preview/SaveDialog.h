@@ -36,9 +36,9 @@ SaveDialogChoice RunSaveDialog(QWidget* parent, const SaveDialogRequest& request
 // pattern; a description that does not show its pattern gets it added in parentheses.
 QString QtNameFilter(const QString& pairedFilter);
 
-// Copies `source` byte for byte to `target` through a new temporary file beside the target,
-// renamed over it only once the copy is complete: an existing target survives any failure,
-// and a failed copy leaves no temporary file behind. Throws Failure with the reason.
+// Copies `source` byte for byte to `target`, written whole (AtomicFile): an existing target
+// survives any failure, and a failed copy leaves no new file behind. Throws Failure with the
+// reason.
 void CopyFileOver(const QString& source, const QString& target);
 
 }  // namespace velmora

@@ -1,7 +1,7 @@
 #include "IniStore.h"
 
+#include "AtomicFile.h"
 #include "Failure.h"
-#include "ReplaceFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,48 +27,35 @@ bool isPlainName(QStringView name) {
     return true;
 }
 
-// Writes `bytes` as the whole of `file`, which a reader sees old or new, never in part (see
-// ReplaceFile). It is not flushed to the disk on the way: the new file survives the program's
-// end in any way, and waiting for the disk on every keystroke would cost more than the rest
-// of the keystroke.
+// Writes `bytes` as the whole of `file`, which a reader sees old or new, never in part. A file
+// its owner made read-only stays as it is, as it would for QSettings. It is not flushed to the
+// disk on the way: the new file survives the program's end in any way, and waiting for the
+// disk on every keystroke would cost more than the rest of the keystroke (here mostly under a
+// millisecond, but now and then 20-90 ms while the disk is busy).
 bool replaceFile(const QString& file, const QByteArray& bytes) {
-    const QByteArray target = QFile::encodeName(file);
-    // A file its owner made read-only stays as it is, as it would for QSettings.
-    if (::access(target.constData(), F_OK) == 0 && ::access(target.constData(), W_OK) != 0)
-        return false;
     struct stat old {};
-    const bool hadOld = ::stat(target.constData(), &old) == 0;
+    const bool hadOld = ::stat(QFile::encodeName(file).constData(), &old) == 0;
     try {
-        ReplaceFile(file, [&](const QString& fresh) {
-            const int fd =
-                ::open(QFile::encodeName(fresh).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-            bool ok = fd >= 0;
-            for (qsizetype written = 0; ok && written < bytes.size();) {
-                const ssize_t n =
-                    ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-                if (n < 0 && errno == EINTR) continue;
-                ok = n > 0;
-                written += n;
+        AtomicFile fresh(file, AtomicFile::Flush::NotToDisk);
+        fresh.write(bytes);
+        // Readers that cache the file (QSettings does, in this process too) look for a change
+        // of size or modification time to the millisecond; a rewrite of the same size within
+        // one tick of the file system's clock would go unseen. Each new file is therefore at
+        // least a millisecond younger than the one it replaces.
+        const QByteArray native = QFile::encodeName(fresh.path());
+        struct stat written {};
+        if (hadOld && ::lstat(native.constData(), &written) == 0) {
+            const long long oldNs = old.st_mtim.tv_sec * 1000000000LL + old.st_mtim.tv_nsec;
+            const long long newNs = written.st_mtim.tv_sec * 1000000000LL + written.st_mtim.tv_nsec;
+            if (newNs < oldNs + 1000000) {
+                const long long ns = oldNs + 1000000;
+                const timespec times[2] = {{0, UTIME_OMIT},
+                                           {time_t(ns / 1000000000), long(ns % 1000000000)}};
+                if (::utimensat(AT_FDCWD, native.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+                    return false;
             }
-            // Readers that cache the file (QSettings does, in this process too) look for a
-            // change of size or modification time to the millisecond; a rewrite of the same
-            // size within one tick of the file system's clock would go unseen. Each new file is
-            // therefore at least a millisecond younger than the one it replaces.
-            struct stat written {};
-            if (ok && hadOld && ::fstat(fd, &written) == 0) {
-                const long long oldNs = old.st_mtim.tv_sec * 1000000000LL + old.st_mtim.tv_nsec;
-                const long long newNs =
-                    written.st_mtim.tv_sec * 1000000000LL + written.st_mtim.tv_nsec;
-                if (newNs < oldNs + 1000000) {
-                    const long long ns = oldNs + 1000000;
-                    const timespec times[2] = {{0, UTIME_OMIT},
-                                               {time_t(ns / 1000000000), long(ns % 1000000000)}};
-                    ok = ::futimens(fd, times) == 0;
-                }
-            }
-            if (fd >= 0) ok = ::close(fd) == 0 && ok;
-            if (!ok) throw Failure(QStringLiteral("Cannot write '%1'.").arg(file));
-        });
+        }
+        fresh.commit();
         return true;
     } catch (const Failure&) {
         return false;

@@ -1,5 +1,7 @@
 #include "RunRecord.h"
 
+#include "OfficeFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,8 +21,8 @@ RunRecord*& current() {
     return record;
 }
 
-// The office worker notes files while the windows' thread notes the settings file.
-std::mutex& recordMutex() {
+// Files are noted from any thread (an office starting in the background writes its settings).
+std::mutex& notes() {
     static std::mutex mutex;
     return mutex;
 }
@@ -36,12 +38,6 @@ bool ourRegularFile(const struct stat& info) {
 
 qint64 modifiedNs(const struct stat& info) {
     return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-}
-
-// The office's lock file of a document it opened: ".~lock.<name>#" beside it.
-QString officeLockOf(const QString& path) {
-    const QFileInfo file(path);
-    return file.path() + QStringLiteral("/.~lock.") + file.fileName() + QLatin1Char('#');
 }
 
 void removeIfOurs(const QString& path) {
@@ -66,7 +62,7 @@ void removeIfSame(const QString& path, quint64 device, quint64 inode, qint64 mod
         if (!ourRegularFile(info) || !same) return;
         ::unlink(native.constData());
     }
-    removeIfOurs(officeLockOf(path));
+    removeIfOurs(office::LockFileOf(path));
 }
 
 // Lines of "device inode modified-ns path".
@@ -113,7 +109,11 @@ int RunRecord::TidyAfterEndedRuns(const QString& folder) {
     return tidied;
 }
 
-RunRecord::RunRecord(const QString& folder) : previous_(std::exchange(current(), this)) {
+RunRecord::RunRecord(const QString& folder) {
+    {
+        const std::lock_guard lock(notes());
+        previous_ = std::exchange(current(), this);
+    }
     TidyAfterEndedRuns(folder);
     // Locked before it takes its name, so that no other start ever sees it unlocked.
     const QString name = folder + QStringLiteral("/.velmora-run-%1").arg(::getpid());
@@ -127,12 +127,13 @@ RunRecord::RunRecord(const QString& folder) : previous_(std::exchange(current(),
         ::close(fd);
         return;
     }
+    const std::lock_guard lock(notes());
     fd_ = fd;
     file_ = name;
 }
 
 RunRecord::~RunRecord() {
-    const std::lock_guard lock(recordMutex());
+    const std::lock_guard lock(notes());
     for (const auto& [path, id] : files_) removeIfSame(path, id.device, id.inode, id.modifiedNs);
     if (fd_ >= 0) {
         ::unlink(QFile::encodeName(file_).constData());
@@ -156,7 +157,7 @@ void RunRecord::write() {
 }
 
 void NoteCreatedFile(const QString& path) {
-    const std::lock_guard lock(recordMutex());
+    const std::lock_guard lock(notes());
     RunRecord* record = current();
     struct stat info {};
     if (!record || record->fd_ < 0 || path.contains(QLatin1Char('\n')) ||
@@ -168,7 +169,7 @@ void NoteCreatedFile(const QString& path) {
 }
 
 void NoteFileInTheMaking(const QString& path) {
-    const std::lock_guard lock(recordMutex());
+    const std::lock_guard lock(notes());
     RunRecord* record = current();
     if (!record || record->fd_ < 0 || path.contains(QLatin1Char('\n'))) return;
     record->files_[QFileInfo(path).absoluteFilePath()] = {0, 0, kAnyContent};
@@ -176,7 +177,7 @@ void NoteFileInTheMaking(const QString& path) {
 }
 
 void NoteRemovedFile(const QString& path) {
-    const std::lock_guard lock(recordMutex());
+    const std::lock_guard lock(notes());
     RunRecord* record = current();
     if (record && record->fd_ >= 0 && record->files_.erase(QFileInfo(path).absoluteFilePath()))
         record->write();

@@ -43,13 +43,13 @@ private:
     QString file_;
     int fd_ = -1;
     std::map<QString, Identity> files_;
-    RunRecord* previous_;
+    RunRecord* previous_ = nullptr;
 };
 
 // A file the program has just created in the temporary folder; noted in the run's record,
 // when there is one.
 void NoteCreatedFile(const QString& path);
-// A new file the program is filling to put in place of another (see ReplaceFile), wherever it
+// A new file the program is filling to put in place of another (see AtomicFile), wherever it
 // is. It changes while it is made, so a run that ends before it is in place leaves it to be
 // removed whatever it then holds, as long as it is a regular file of this user's.
 void NoteFileInTheMaking(const QString& path);

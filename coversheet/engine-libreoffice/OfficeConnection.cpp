@@ -1,60 +1,27 @@
 #include "OfficeConnection.h"
 
-#include "shell/Clipboard.h"
+#include "OfficeProfile.h"
+#include "shell/OfficeFiles.h"
 
-#include "PagePicture.h"
-#include "shell/Trace.h"
-
-#include <com/sun/star/beans/PropertyAttribute.hpp>
-#include <com/sun/star/beans/PropertyValue.hpp>
-#include <com/sun/star/beans/XMultiPropertyStates.hpp>
-#include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/beans/XPropertyState.hpp>
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/connection/Connector.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
-#include <com/sun/star/container/NoSuchElementException.hpp>
-#include <com/sun/star/container/XNameAccess.hpp>
-#include <com/sun/star/container/XNamed.hpp>
-#include <com/sun/star/document/MacroExecMode.hpp>
-#include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
-#include <com/sun/star/frame/XComponentLoader.hpp>
-#include <com/sun/star/frame/XModel.hpp>
-#include <com/sun/star/frame/XStorable.hpp>
-#include <com/sun/star/lang/DisposedException.hpp>
-#include <com/sun/star/lang/XMultiServiceFactory.hpp>
-#include <com/sun/star/text/XBookmarksSupplier.hpp>
-#include <com/sun/star/text/XText.hpp>
-#include <com/sun/star/text/XTextContent.hpp>
-#include <com/sun/star/text/XTextCursor.hpp>
-#include <com/sun/star/text/XTextFieldsSupplier.hpp>
-#include <com/sun/star/util/XCloseable.hpp>
-#include <com/sun/star/util/XModifiable.hpp>
-#include <com/sun/star/util/XRefreshable.hpp>
 #include <cppuhelper/bootstrap.hxx>
 
-#include <QDir>
-#include <QFileInfo>
-#include <QGuiApplication>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
-#include <QSaveFile>
-#include <QTemporaryDir>
-#include <QUrl>
-#include <map>
+#include <atomic>
 #include <mutex>
 
-#include <langinfo.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <atomic>
-#include <cerrno>
-#include <clocale>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+
+// The office started and connected, its liveness checked, and ended. The document calls are
+// in DocumentCalls.cpp, the text written into bookmarks in BookmarkText.cpp, and the profile
+// and fonts an office starts with in OfficeProfile.cpp.
 
 namespace velmora::office {
 
@@ -84,14 +51,6 @@ constexpr std::chrono::milliseconds kEndingBound = 2s;
 constexpr int kRestartRequested = 81;
 constexpr int kRestartAfterCrash = 79;
 
-const char* const kBuiltInFontConfig = R"(<?xml version="1.0"?>
-<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
-<fontconfig>
-  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
-  <dir>/usr/share/wine/fonts</dir>
-</fontconfig>
-)";
-
 // The UNO runtime of our own process, made once. It is never destroyed: the runtime's
 // libraries may be finalised before static destructors would run.
 Reference<css::uno::XComponentContext> LocalContext() {
@@ -111,246 +70,12 @@ Reference<css::uno::XComponentContext> LocalContext() {
     return *context;
 }
 
-css::beans::PropertyValue Property(const char* name, const css::uno::Any& value) {
-    css::beans::PropertyValue property;
-    property.Name = rtl::OUString::createFromAscii(name);
-    property.Value = value;
-    return property;
-}
-
-css::uno::Sequence<css::beans::PropertyValue> Properties(
-    const std::vector<css::beans::PropertyValue>& properties) {
-    return css::uno::Sequence<css::beans::PropertyValue>(properties.data(),
-                                                         sal_Int32(properties.size()));
-}
-
-rtl::OUString FileUrl(const QString& fileName) {
-    return ToOffice(
-        QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()).toString(QUrl::FullyEncoded));
-}
-
 QString UniquePipeName() {
     static std::atomic<int> counter{0};
     return QStringLiteral("velmora_%1_%2_%3")
         .arg(::getpid())
         .arg(counter++)
         .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
-}
-
-QString OfficePipePath(const QString& pipeName) {
-    return QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipeName);
-}
-
-// The office's version as its installation states it ("7.4"); empty when it cannot be read.
-QString InstalledVersion(const QString& program) {
-    static std::mutex mutex;
-    static std::map<QString, QString> known;
-    const std::lock_guard lock(mutex);
-    if (const auto found = known.find(program); found != known.end()) return found->second;
-    QFile registry(QFileInfo(program).absolutePath() +
-                   QStringLiteral("/../share/registry/main.xcd"));
-    QString version;
-    if (registry.open(QIODevice::ReadOnly)) {
-        const QByteArray text = registry.readAll();
-        const qsizetype name = text.indexOf("oor:name=\"ooSetupVersion\">");
-        const qsizetype open = name < 0 ? -1 : text.indexOf("<value>", name);
-        const qsizetype close = open < 0 ? -1 : text.indexOf("</value>", open);
-        if (close > open && close - open < 40)
-            version = QString::fromUtf8(text.mid(open + 7, close - open - 7)).trimmed();
-    }
-    known.emplace(program, version);
-    return version;
-}
-
-// The settings every start puts into the slot's profile, whatever an earlier run or the user
-// left there.
-// - A headless office never notes in its profile that it has met its own version, so every
-//   start would count as the first after an upgrade and run the graphics self-tests, which
-//   take most of a second of the start. The profile gets the note the office would have made.
-// - Lock files stay on. Without them the office does not find out before writing that a
-//   document cannot be created where it was asked to save it, and its Word filter then spins
-//   for ever on the stream that failed, until the call bound kills the office; with them the
-//   save fails at once with the office's own reason.
-void WriteProfileSettings(const QString& profileFolder, const QString& version) {
-    struct Setting {
-        QByteArray name;
-        QByteArray item;
-    };
-    std::vector<Setting> settings = {
-        {"\"UseDocumentOOoLockFile\"",
-         "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop "
-         "oor:name=\"UseDocumentOOoLockFile\" oor:op=\"fuse\"><value>true</value></prop></item>"}};
-    if (!version.isEmpty())
-        settings.push_back({"\"ooSetupLastVersion\"",
-                            "<item oor:path=\"/org.openoffice.Setup/Product\"><prop "
-                            "oor:name=\"ooSetupLastVersion\" oor:op=\"fuse\"><value>" +
-                                version.toUtf8() + "</value></prop></item>"});
-    const QString file = profileFolder + QStringLiteral("/user/registrymodifications.xcu");
-    QByteArray text;
-    if (QFile existing(file); existing.open(QIODevice::ReadOnly)) text = existing.readAll();
-    if (!text.contains("</oor:items>"))
-        text =
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items "
-            "xmlns:oor=\"http://openoffice.org/2001/registry\" "
-            "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
-            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n</oor:items>\n";
-    // The office writes one item a line; a setting's earlier lines are replaced.
-    const QByteArray before = text;
-    for (const Setting& setting : settings) {
-        QList<QByteArray> lines = text.split('\n');
-        lines.removeIf([&](const QByteArray& line) {
-            return line.contains(setting.name) && line != setting.item;
-        });
-        text = lines.join('\n');
-        if (!lines.contains(setting.item))
-            text.insert(text.lastIndexOf("</oor:items>"), setting.item + '\n');
-    }
-    if (text == before) return;
-    QDir().mkpath(profileFolder + QStringLiteral("/user"));
-    QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly)) {
-        out.write(text);
-        out.commit();
-    }
-}
-
-// Whether the locale the environment names is installed and uses UTF-8. The office names
-// files in its locale's character set: under any other locale (none, "C", or one that is not
-// installed here, which leaves the C locale) it cannot open a path that goes beyond ASCII.
-bool InheritedLocaleIsUtf8() {
-    const locale_t inherited = ::newlocale(LC_ALL_MASK, "", locale_t(nullptr));
-    if (!inherited) return false;
-    const bool utf8 = std::strcmp(::nl_langinfo_l(CODESET, inherited), "UTF-8") == 0;
-    ::freelocale(inherited);
-    return utf8;
-}
-
-QString FontConfigFile(const StartOptions& options) {
-    if (!options.fontConfigFile.isEmpty() && QFileInfo(options.fontConfigFile).isFile())
-        return options.fontConfigFile;
-    const QString file = options.profileFolder + QStringLiteral("/fonts.conf");
-    if (!QFileInfo(file).isFile()) {
-        QSaveFile out(file);
-        if (out.open(QIODevice::WriteOnly)) {
-            out.write(kBuiltInFontConfig);
-            out.commit();
-        }
-    }
-    return file;
-}
-
-// Word keeps the formatting of the text it writes over; for us the written text takes the
-// paragraph's own formatting, so that a "V" written over a grey Wingdings tick square reads
-// as a V in the document's text font. Every character attribute set directly on the text,
-// and its character style, goes back to the paragraph's.
-void ResetCharacterFormatting(const Reference<css::text::XTextCursor>& cursor,
-                              std::vector<rtl::OUString>& characterProperties) {
-    const Reference<css::beans::XPropertyState> state(cursor, UNO_QUERY_THROW);
-    // The same for every piece of text; asked for once per connection.
-    if (characterProperties.empty()) {
-        const Reference<css::beans::XPropertySet> properties(cursor, UNO_QUERY_THROW);
-        for (const css::beans::Property& property :
-             properties->getPropertySetInfo()->getProperties()) {
-            if (property.Name.startsWith("Char") &&
-                !(property.Attributes & css::beans::PropertyAttribute::READONLY))
-                characterProperties.push_back(property.Name);
-        }
-    }
-    const css::uno::Sequence<css::beans::PropertyState> states =
-        state->getPropertyStates(css::uno::Sequence<rtl::OUString>(
-            characterProperties.data(), sal_Int32(characterProperties.size())));
-    std::vector<rtl::OUString> direct;
-    for (sal_Int32 i = 0; i < states.getLength(); ++i) {
-        if (states[i] != css::beans::PropertyState_DEFAULT_VALUE)
-            direct.push_back(characterProperties[size_t(i)]);
-    }
-    if (direct.empty()) return;
-    try {
-        Reference<css::beans::XMultiPropertyStates>(cursor, UNO_QUERY_THROW)
-            ->setPropertiesToDefault(
-                css::uno::Sequence<rtl::OUString>(direct.data(), sal_Int32(direct.size())));
-    } catch (const css::uno::RuntimeException&) {
-        throw;
-    } catch (const css::uno::Exception&) {
-        // One of them cannot be reset; reset the others one by one.
-        for (const rtl::OUString& name : direct) {
-            try {
-                state->setPropertyToDefault(name);
-            } catch (const css::uno::RuntimeException&) {
-                throw;
-            } catch (const css::uno::Exception&) {
-            }
-        }
-    }
-}
-
-// Moves a complete file to `target`, replacing what is there: renamed where both lie on one
-// file system, else copied beside the target and renamed over it once whole, so that the
-// target never holds part of a file. Throws WordError with the reason.
-void PlaceFile(const QString& file, const QString& target) {
-    const QByteArray to = QFile::encodeName(target);
-    if (::rename(QFile::encodeName(file).constData(), to.constData()) == 0) return;
-    if (errno != EXDEV) throw WordError(QString::fromLocal8Bit(std::strerror(errno)));
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) throw WordError(in.errorString());
-    const QByteArray bytes = in.readAll();
-    QByteArray part = to + ".XXXXXX";
-    const int fd = ::mkstemp(part.data());
-    if (fd < 0) throw WordError(QString::fromLocal8Bit(std::strerror(errno)));
-    qint64 written = 0;
-    int error = 0;
-    while (written < bytes.size() && error == 0) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n > 0)
-            written += n;
-        else if (n == 0 || errno != EINTR)
-            error = n == 0 ? ENOSPC : errno;
-    }
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(part.constData(), to.constData()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(part.constData());
-        throw WordError(QString::fromLocal8Bit(std::strerror(error)));
-    }
-}
-
-// What the user typed, as the document's text can hold it. A line break typed as CR LF, CR or
-// LF ends the paragraph, as it does when Word is given the same text (the office splits
-// paragraphs at CR and would make an LF a line break within the paragraph). A vertical tab,
-// Word's own line break, is a line break within the paragraph. The tab stays; every other
-// control character (form feed, BEL, ESC, NUL, ... as pasted from other programs) is a space:
-// the office would drop the whole value, and in a Word file they mark fields and objects.
-// Non-characters, and halves of surrogate pairs without their other half, become U+FFFD; the
-// office cannot even take the latter.
-rtl::OUString OfficeText(const QString& value) {
-    QString text;
-    text.reserve(value.size());
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value[i];
-        const bool pair =
-            c.isHighSurrogate() && i + 1 < value.size() && value[i + 1].isLowSurrogate();
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            text += QLatin1Char('\r');
-            if (c == QLatin1Char('\r') && i + 1 < value.size() && value[i + 1] == QLatin1Char('\n'))
-                ++i;
-        } else if (c == QLatin1Char('\v')) {
-            text += QLatin1Char('\n');
-        } else if (c == QLatin1Char('\t')) {
-            text += c;
-        } else if (c.unicode() < 0x20) {
-            text += QLatin1Char(' ');
-        } else if (pair && !QChar::isNonCharacter(QChar::surrogateToUcs4(c, value[i + 1]))) {
-            text += c;
-            text += value[++i];
-        } else if (pair || c.isSurrogate() || QChar::isNonCharacter(c.unicode())) {
-            text += QChar::ReplacementCharacter;
-            i += pair;
-        } else {
-            text += c;
-        }
-    }
-    return ToOffice(text);
 }
 
 }  // namespace
@@ -374,7 +99,7 @@ void OfficeConnection::start(const StartOptions& options) {
     const QString pipeName = UniquePipeName();
     // Noted before the office runs, so that the next user of the slot removes the pipe
     // even if this process does not live to do it.
-    slot_->recordLeftovers({OfficePipePath(pipeName)});
+    slot_->recordLeftovers({PipePath(pipeName)});
 
     const Reference<css::uno::XInterface> remote = connect(options, pipeName, deadline);
     context_.set(remote, UNO_QUERY);
@@ -488,282 +213,8 @@ WordError OfficeConnection::failure(const QString& what, std::chrono::millisecon
                      (detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(detail)));
 }
 
-Reference<css::lang::XComponent> OfficeConnection::activeDocument() const {
-    return documents_.empty() ? Reference<css::lang::XComponent>() : documents_.back();
-}
-
-Reference<css::lang::XComponent> OfficeConnection::requireDocument() const {
-    if (documents_.empty())
-        throw WordError(
-            QStringLiteral("This command is not available because no document is open."));
-    return documents_.back();
-}
-
-void OfficeConnection::documentsOpen(const QString& fileName, bool readOnly) {
-    if (!QFileInfo(fileName).isFile())
-        throw WordError(QStringLiteral("The document '%1' could not be found.").arg(fileName));
-    // A template opens as an untitled copy unless it is opened read-only and not as a
-    // template; only then does the office open the file itself, read-only.
-    const auto arguments = Properties(
-        {Property("Hidden", css::uno::Any(true)), Property("ReadOnly", css::uno::Any(readOnly)),
-         Property("AsTemplate", css::uno::Any(false)),
-         Property("MacroExecutionMode", css::uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)),
-         Property("UpdateDocMode", css::uno::Any(css::document::UpdateDocMode::NO_UPDATE))});
-    const QString what = QStringLiteral("open the document '%1'").arg(fileName);
-    // The lock file the office puts beside a document opened for editing goes with the
-    // document; should the office die first, it goes when the instance ends, or at the next
-    // start.
-    const QFileInfo file(fileName);
-    if (!readOnly)
-        slot_->recordLeftovers({file.absolutePath() + QStringLiteral("/.~lock.") + file.fileName() +
-                                QLatin1Char('#')});
-    const qint64 size = file.size();
-    const Reference<css::lang::XComponent> document = guarded(what, boundFor(size), [&] {
-        const Reference<css::frame::XComponentLoader> loader(desktop_, UNO_QUERY_THROW);
-        return loader->loadComponentFromURL(FileUrl(fileName), "_blank", 0, arguments);
-    });
-    if (!document.is())
-        throw WordError(QStringLiteral("Could not %1: the office could not read it.").arg(what));
-    documents_.push_back(document);
-    carried_ = size;
-}
-
-void OfficeConnection::setBookmarkText(const QString& name, const QString& value) {
-    const Reference<css::lang::XComponent> document = requireDocument();
-    carried_ += value.size();
-    guarded(QStringLiteral("write the bookmark '%1'").arg(name), boundFor(carried_), [&] {
-        // Every call is a round trip to the office; the document's bookmarks are asked for
-        // once, not once per bookmark.
-        holdLayout(document);
-        if (bookmarksOf_ != document) {
-            bookmarks_ =
-                Reference<css::text::XBookmarksSupplier>(document, UNO_QUERY_THROW)->getBookmarks();
-            bookmarksOf_ = document;
-        }
-        Reference<css::text::XTextContent> bookmark;
-        try {
-            bookmark.set(bookmarks_->getByName(ToOffice(name)), UNO_QUERY_THROW);
-        } catch (const css::container::NoSuchElementException&) {
-            throw WordError(QStringLiteral("The document has no bookmark named '%1'.").arg(name));
-        }
-        const rtl::OUString text = OfficeText(value);
-        // What the bookmark reads once written: paragraph and line breaks both read as LF.
-        const rtl::OUString expected = text.replace('\r', '\n');
-        const Reference<css::text::XTextRange> anchor = bookmark->getAnchor();
-        const Reference<css::text::XText> body = anchor->getText();
-        // The written text starts just after the character before the bookmark, which the
-        // writing does not move. (The cursor that writes would span the text, but the office
-        // counts a surrogate pair as one character there and starts it too early.)
-        const Reference<css::text::XTextCursor> range =
-            body->createTextCursorByRange(anchor->getStart());
-        const bool atStart = !range->goLeft(1, false);
-        const Reference<css::text::XTextCursor> written = body->createTextCursorByRange(anchor);
-        written->setString(text);
-        if (atStart)
-            range->gotoStart(false);
-        else
-            range->goRight(1, false);
-        range->gotoRange(written->getEnd(), true);
-        // An empty bookmark stays empty before its new text, and one that gets several
-        // paragraphs ends after the first; such a bookmark is set again around all of it.
-        rtl::OUString held = bookmark->getAnchor()->getString();
-        if (held != expected) {
-            Reference<css::lang::XComponent>(bookmark, UNO_QUERY_THROW)->dispose();
-            bookmark.set(Reference<css::lang::XMultiServiceFactory>(document, UNO_QUERY_THROW)
-                             ->createInstance("com.sun.star.text.Bookmark"),
-                         UNO_QUERY_THROW);
-            Reference<css::container::XNamed>(bookmark, UNO_QUERY_THROW)->setName(ToOffice(name));
-            body->insertTextContent(Reference<css::text::XTextRange>(range.get()), bookmark, true);
-            held = bookmark->getAnchor()->getString();
-        }
-        // Read back: what the office did not take as written fails the step, naming the
-        // bookmark, rather than leaving the value out of the document unsaid.
-        if (held != expected)
-            throw WordError(
-                QStringLiteral("The bookmark '%1' does not hold the text written to it.")
-                    .arg(name));
-        ResetCharacterFormatting(range, characterProperties_);
-    });
-}
-
-// The office lays the document out again after every change it is sent, and a page of a long
-// paragraph takes it seconds; a cover sheet is written bookmark by bookmark and pictured only
-// once it is saved. So the layout waits from the first write until the document is pictured
-// or exported (saving and closing do not need it), which changes nothing in what is written.
-void OfficeConnection::holdLayout(const Reference<css::lang::XComponent>& document) {
-    if (layoutHeldFor_ == document) return;
-    Reference<css::frame::XModel>(document, UNO_QUERY_THROW)->lockControllers();
-    layoutHeldFor_ = document;
-}
-
-void OfficeConnection::releaseLayout(const Reference<css::lang::XComponent>& document) {
-    if (layoutHeldFor_ != document) return;
-    guarded(QStringLiteral("lay out the document"), boundFor(carried_), [&] {
-        layoutHeldFor_.clear();
-        Reference<css::frame::XModel>(document, UNO_QUERY_THROW)->unlockControllers();
-    });
-}
-
-void OfficeConnection::fieldsUpdate() {
-    const Reference<css::lang::XComponent> document = requireDocument();
-    guarded(QStringLiteral("update the fields"), boundFor(carried_), [&] {
-        const Reference<css::text::XTextFieldsSupplier> supplier(document, UNO_QUERY_THROW);
-        Reference<css::util::XRefreshable>(supplier->getTextFields(), UNO_QUERY_THROW)->refresh();
-    });
-}
-
-void OfficeConnection::saveAs(const QString& fileName) {
-    const Reference<css::lang::XComponent> document = requireDocument();
-    const QString what = QStringLiteral("save the document as '%1'").arg(fileName);
-    // The office writes into the instance's own folder, where whatever a failed or broken-off
-    // save leaves (part of the file, the office's lu*.tmp) goes with the instance; the
-    // document reaches its place only once it is complete.
-    const QTemporaryDir folder(slot_->tempFolder() + QStringLiteral("/save-XXXXXX"));
-    if (!folder.isValid())
-        throw WordError(QStringLiteral("Could not %1: %2").arg(what, folder.errorString()));
-    const QString stored = folder.filePath(QStringLiteral("document.doc"));
-    guarded(what, boundFor(carried_), [&] {
-        Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
-            ->storeToURL(
-                FileUrl(stored),
-                Properties({Property("FilterName", css::uno::Any(rtl::OUString("MS Word 97")))}));
-    });
-    if (QFileInfo(stored).size() <= 0)
-        throw WordError(QStringLiteral("Could not %1: the office wrote nothing.").arg(what));
-    try {
-        PlaceFile(stored, fileName);
-    } catch (const WordError& error) {
-        throw WordError(
-            QStringLiteral("Could not %1: %2").arg(what, QString::fromUtf8(error.what())));
-    }
-}
-
-// The office runs headless and never asks anything, so there is nothing to switch off.
-void OfficeConnection::setDisplayAlerts(bool) {}
-
-void OfficeConnection::close() {
-    const Reference<css::lang::XComponent> document = requireDocument();
-    // Word would ask about unsaved changes here; with nobody to ask, they are dropped.
-    guarded(QStringLiteral("close the document"), boundFor(carried_),
-            [&] { Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true); });
-    documents_.pop_back();
-    forgetBookmarks();
-    if (documents_.empty()) carried_ = 0;
-}
-
-void OfficeConnection::closeWithoutSaving() {
-    const Reference<css::lang::XComponent> document = requireDocument();
-    guarded(QStringLiteral("close the document"), boundFor(carried_), [&] {
-        const Reference<css::util::XModifiable> modifiable(document, UNO_QUERY);
-        if (modifiable.is()) modifiable->setModified(false);
-        Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true);
-    });
-    documents_.pop_back();
-    forgetBookmarks();
-    if (documents_.empty()) carried_ = 0;
-}
-
-void OfficeConnection::exportFirstPage(const QString& pdfFile) {
-    const Reference<css::lang::XComponent> document = requireDocument();
-    releaseLayout(document);
-    guarded(QStringLiteral("make a picture of the page"), boundFor(carried_), [&] {
-        // The pictures go in as the document holds them: a JPEG is then copied, not encoded
-        // anew (the Casual artwork: 30 ms instead of 80).
-        const auto pageRange =
-            Properties({Property("PageRange", css::uno::Any(rtl::OUString("1"))),
-                        Property("ReduceImageResolution", css::uno::Any(false))});
-        Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
-            ->storeToURL(FileUrl(pdfFile),
-                         Properties({Property("FilterName",
-                                              css::uno::Any(rtl::OUString("writer_pdf_Export"))),
-                                     Property("FilterData", css::uno::Any(pageRange))}));
-    });
-}
-
-// A copy of the active document in another format; the document stays as it was opened.
-void OfficeConnection::storeCopy(const QString& what, const QString& fileName, const char* filter,
-                                 const css::uno::Sequence<css::beans::PropertyValue>& filterData) {
-    const Reference<css::lang::XComponent> document = requireDocument();
-    releaseLayout(document);
-    guarded(what, [&] {
-        std::vector<css::beans::PropertyValue> arguments = {
-            Property("FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))),
-            Property("Overwrite", css::uno::Any(true))};
-        if (filterData.hasElements())
-            arguments.push_back(Property("FilterData", css::uno::Any(filterData)));
-        Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
-            ->storeToURL(FileUrl(fileName), Properties(arguments));
-    });
-}
-
-void OfficeConnection::exportAsPdf(const QString& fileName) {
-    // Every font embedded, the standard PDF ones as well, so that the file looks the same
-    // wherever it is opened or printed; the pictures as the document holds them, with no
-    // second loss of detail.
-    storeCopy(QStringLiteral("export the document as PDF to '%1'").arg(fileName), fileName,
-              "writer_pdf_Export",
-              Properties({Property("EmbedStandardFonts", css::uno::Any(true)),
-                          Property("ReduceImageResolution", css::uno::Any(false))}));
-}
-
-void OfficeConnection::saveAsDocx(const QString& fileName) {
-    storeCopy(QStringLiteral("save the document as '%1'").arg(fileName), fileName,
-              "MS Word 2007 XML");
-}
-
-QImage OfficeConnection::copyAsPicture() {
-    requireDocument();
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        throw WordError(QStringLiteral("There is no clipboard to copy the page picture to."));
-    // In the instance's own folder, which goes with the instance however it ends.
-    const QTemporaryDir folder(slot_->tempFolder() + QStringLiteral("/page-XXXXXX"));
-    if (!folder.isValid())
-        throw WordError(QStringLiteral("Cannot create a temporary folder for the page picture: %1")
-                            .arg(folder.errorString()));
-    const QString pdfFile = folder.filePath(QStringLiteral("page.pdf"));
-    {
-        const TraceScope trace("office page export");
-        exportFirstPage(pdfFile);
-    }
-    QImage picture;
-    {
-        const TraceScope trace("office rasterise");
-        picture = RenderFirstPage(pdfFile);
-    }
-    PutPictureOnClipboard(picture);
-    return picture;
-}
-
 void OfficeConnection::quit() {
     shutDown();
-}
-
-void OfficeConnection::warmUp() {
-    const QString wordFile = slot_->tempFolder() + QStringLiteral("/warm-up.doc");
-    const QString pdfFile = slot_->tempFolder() + QStringLiteral("/warm-up.pdf");
-    guarded(QStringLiteral("prepare the office"), [&] {
-        const Reference<css::frame::XComponentLoader> loader(desktop_, UNO_QUERY_THROW);
-        const auto store = [](const Reference<css::lang::XComponent>& document, const QString& file,
-                              const rtl::OUString& filter) {
-            Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
-                ->storeToURL(FileUrl(file),
-                             Properties({Property("FilterName", css::uno::Any(filter))}));
-            Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true);
-        };
-        // A blank document through the Word filters and the page export, as a cover sheet
-        // goes, so that their code is loaded before the user waits for it.
-        store(loader->loadComponentFromURL("private:factory/swriter", "_blank", 0,
-                                           Properties({Property("Hidden", css::uno::Any(true))})),
-              wordFile, "MS Word 97");
-        store(loader->loadComponentFromURL(FileUrl(wordFile), "_blank", 0,
-                                           Properties({Property("Hidden", css::uno::Any(true)),
-                                                       Property("ReadOnly", css::uno::Any(true))})),
-              pdfFile, "writer_pdf_Export");
-    });
-    // And the page reader on our side, which sets up its fonts on first use.
-    RenderFirstPage(pdfFile);
-    QFile::remove(wordFile);
-    QFile::remove(pdfFile);
 }
 
 void OfficeConnection::abort() noexcept {

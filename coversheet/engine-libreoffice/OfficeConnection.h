@@ -112,9 +112,8 @@ private:
     css::uno::Reference<css::lang::XComponent> bookmarksOf_;  // the document bookmarks_ is of
     css::uno::Reference<css::container::XNameAccess> bookmarks_;
     css::uno::Reference<css::lang::XComponent> layoutHeldFor_;  // written to, not laid out since
-    QString lostReason_;
-    std::atomic<bool> aborted_{false};  // abort(): the office was ended on purpose  // set once the
-                                        // office is gone: why every later call fails
+    QString lostReason_;  // set once the office is gone: why every later call fails
+    std::atomic<bool> aborted_{false};  // abort(): the office was ended on purpose
 };
 
 template <class Call>

@@ -1,6 +1,7 @@
 #include "OfficeProcess.h"
 
 #include "coversheet/office/WordConnection.h"
+#include "shell/OfficeFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -97,7 +98,7 @@ void removeLeftovers(Leftovers& leftovers) {
     for (size_t i = 0; i < leftovers.used; ++i) {
         if (leftovers.paths[i] != '\n') continue;
         leftovers.paths[i] = 0;
-        if (startsWith(line, "/tmp/OSL_PIPE_")) ::unlink(line);
+        if (startsWith(line, kPipePrefix)) ::unlink(line);
         line = leftovers.paths + i + 1;
     }
 }

@@ -1,6 +1,7 @@
 #include "ProfileSlot.h"
 
 #include "coversheet/office/WordConnection.h"
+#include "shell/OfficeFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,7 +24,7 @@ QString leftoversFile(const QString& folder) {
 
 // Only the office's own pipe sockets in /tmp, owned by this user, are ever removed.
 bool isOurOfficePipe(const QString& path) {
-    const QString prefix = QStringLiteral("/tmp/OSL_PIPE_%1_").arg(::getuid());
+    const QString prefix = PipePrefix();
     if (!path.startsWith(prefix) || path.indexOf(QLatin1Char('/'), prefix.size()) >= 0)
         return false;
     struct stat info {};
@@ -34,9 +35,7 @@ bool isOurOfficePipe(const QString& path) {
 // A lock file the office puts beside a document it opens for editing, left by an office of
 // this slot: ours, a plain file, and naming the slot's profile.
 bool isOurLockFile(const QString& path, const QString& profileUrl) {
-    const QString name = QFileInfo(path).fileName();
-    if (!name.startsWith(QLatin1String(".~lock.")) || !name.endsWith(QLatin1Char('#')))
-        return false;
+    if (!IsLockFileName(QFileInfo(path).fileName())) return false;
     struct stat info {};
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
         info.st_uid != ::getuid() || info.st_size > 4096)

@@ -3,6 +3,7 @@
 #include "Processes.h"
 #include "TestSupport.h"
 #include "coversheet/WordApplicationPool.h"
+#include "shell/OfficeFiles.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -42,16 +43,14 @@ TEST(WordApplicationPoolEngineTest, AnOfficeKilledWhileIdleIsReplacedByAFreshOne
         ASSERT_TRUE(test::Eventually([&] { return !test::ProcessRuns(victim); }, 30s));
 
         const QString note = SmallDocument();
+        const QString lock = office::LockFileOf(note);
         for (int i = 0; i < 2; ++i) {
             auto word = pool.take();
             ASSERT_TRUE(word->alive());
             EXPECT_NO_THROW(word->documentsOpen(note, false));
-            EXPECT_TRUE(
-                QFile::exists(test::TestFolder() + QStringLiteral("/.~lock.pool-note.txt#")))
-                << "open for editing";
+            EXPECT_TRUE(QFile::exists(lock)) << "open for editing";
             EXPECT_NO_THROW(word->closeWithoutSaving());
-            EXPECT_FALSE(
-                QFile::exists(test::TestFolder() + QStringLiteral("/.~lock.pool-note.txt#")))
+            EXPECT_FALSE(QFile::exists(lock))
                 << "the document's lock file goes as it closes, before the office ends";
             word->quit();
         }

@@ -4,6 +4,7 @@
 #include "FaultRows.h"
 #include "Processes.h"
 #include "TestSupport.h"
+#include "shell/OfficeFiles.h"
 
 #include <unistd.h>
 #include <QDirIterator>
@@ -20,16 +21,19 @@ using namespace std::chrono_literals;
 // and files being replaced. What a case made on purpose (its templates and documents, its
 // office profiles) is not counted.
 QSet<QString> LeftoversInTemp() {
-    static const QRegularExpression leftover(QStringLiteral(
-        R"((^|/)(\.~lock\..*#|lu[^/]*\.tmp|warm-up\.[a-z]+|temp\.bmp|template\.dot|[^/]*\.new-\d+)$)"
-        R"(|(^|/)(page|save)-[^/]*/)"));
+    static const QRegularExpression leftover(
+        QStringLiteral(R"((^|/)(warm-up\.[a-z]+|temp\.bmp|template\.dot|[^/]*\.new-\d+)$)"
+                       R"(|(^|/)(page|save)-[^/]*/)"));
     const QString folder = test::TestFolder();
     QSet<QString> files;
     QDirIterator walk(folder, QDir::Files | QDir::Hidden | QDir::System,
                       QDirIterator::Subdirectories);
     while (walk.hasNext()) {
         const QString file = walk.next().mid(folder.size() + 1);
-        if (file.contains(leftover) && !file.startsWith(QLatin1String("config/")))
+        const QString name = walk.fileName();
+        if ((office::IsLockFileName(name) || office::IsWorkingFileName(name) ||
+             file.contains(leftover)) &&
+            !file.startsWith(QLatin1String("config/")))
             files.insert(file);
     }
     return files;

@@ -1,12 +1,15 @@
 #include "TestSupport.h"
+#include "shell/AtomicFile.h"
+#include "shell/Failure.h"
 #include "shell/FileProcedures.h"
-#include "shell/ReplaceFile.h"
+#include "shell/OfficeFiles.h"
 #include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -112,7 +115,7 @@ pid_t RunInChild(const QString& folder, const QStringList& names, bool staysAliv
     for (const QString& name : names) {
         WriteNewFile(folder + QLatin1Char('/') + name, "made by the run");
         if (!name.endsWith(QLatin1String(".doc"))) continue;
-        QFile lock(folder + QStringLiteral("/.~lock.") + name + QLatin1Char('#'));
+        QFile lock(office::LockFileOf(folder + QLatin1Char('/') + name));
         lock.open(QIODevice::WriteOnly);
     }
     [[maybe_unused]] const ssize_t written = ::write(ready, "x", 1);
@@ -144,7 +147,7 @@ TEST(RunRecord, TheNextStartTidiesAfterEndedRunsAndNeverAfterLivingOnes) {
     EXPECT_EQ(RunRecord::TidyAfterEndedRuns(folder.path()), 1);
     EXPECT_EQ(FilesIn(folder.path()),
               (QStringList{QStringLiteral(".velmora-run-%1").arg(living),
-                           QStringLiteral(".~lock.quillon11111111.doc#"),
+                           office::LockFileName(QStringLiteral("quillon11111111.doc")),
                            QStringLiteral("quillon11111111.doc"), QStringLiteral("temp.bmp")}));
 
     ::kill(living, SIGKILL);
@@ -172,13 +175,9 @@ TEST(RunRecord, AFileLeftHalfWrittenBesideTheUsersIsRemovedAtTheNextStart) {
     const pid_t run = ::fork();
     if (run == 0) {
         new RunRecord(temp.path());  // never destroyed: the run dies
-        ReplaceFile(target, [](const QString& newFile) {
-            QFile half(newFile);
-            half.open(QIODevice::WriteOnly);
-            half.write("half a document");
-            half.close();
-            ::_exit(0);
-        });
+        AtomicFile half(target);
+        half.write("half a document");
+        ::_exit(0);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(run, &status, 0), run);
@@ -189,6 +188,36 @@ TEST(RunRecord, AFileLeftHalfWrittenBesideTheUsersIsRemovedAtTheNextStart) {
     QFile kept(target);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), "the user's fax");
+}
+
+// Saved over a link of the user's, a file replaces the file the link names, as QSaveFile does,
+// and keeps that file's permissions; the link stays. Another user's link in a shared folder is
+// not followed.
+TEST(AtomicFile, ReplacesTheFileALinkOfTheUsersNamesAndKeepsItsPermissions) {
+    const QTemporaryDir folder(test::TestFolder() + QStringLiteral("/atomic-XXXXXX"));
+    const QString fax = folder.path() + QStringLiteral("/fax.pdf");
+    const QString link = folder.path() + QStringLiteral("/latest.pdf");
+    WriteNewFile(fax, "the old fax");
+    ::chmod(QFile::encodeName(fax).constData(), 0640);
+    ASSERT_TRUE(QFile::link(QStringLiteral("fax.pdf"), link));
+    {
+        AtomicFile file(link);
+        file.write("the new fax");
+        file.commit();
+    }
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), fax);
+    QFile written(fax);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), "the new fax");
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(fax).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(FilesIn(folder.path()), QStringList({"fax.pdf", "latest.pdf"}));
+
+    if (::geteuid() != 0) return;
+    ::lchown(QFile::encodeName(link).constData(), 65534, 65534);
+    EXPECT_THROW(AtomicFile{link}, Failure);
+    EXPECT_EQ(FilesIn(folder.path()), QStringList({"fax.pdf", "latest.pdf"}));
 }
 
 }  // namespace

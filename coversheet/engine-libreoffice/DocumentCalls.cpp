@@ -1,0 +1,255 @@
+#include "OfficeConnection.h"
+
+#include "PagePicture.h"
+#include "shell/Clipboard.h"
+#include "shell/AtomicFile.h"
+#include "shell/OfficeFiles.h"
+#include "shell/Trace.h"
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/text/XTextFieldsSupplier.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/util/XRefreshable.hpp>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <vector>
+
+// The calls on the documents an office has open: open, fill in the fields, save, export,
+// picture the first page, close; and the warm-up that runs them once ahead of need.
+
+namespace velmora::office {
+
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+namespace {
+
+css::beans::PropertyValue Property(const char* name, const css::uno::Any& value) {
+    css::beans::PropertyValue property;
+    property.Name = rtl::OUString::createFromAscii(name);
+    property.Value = value;
+    return property;
+}
+
+css::uno::Sequence<css::beans::PropertyValue> Properties(
+    const std::vector<css::beans::PropertyValue>& properties) {
+    return css::uno::Sequence<css::beans::PropertyValue>(properties.data(),
+                                                         sal_Int32(properties.size()));
+}
+
+rtl::OUString FileUrl(const QString& fileName) {
+    return ToOffice(
+        QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()).toString(QUrl::FullyEncoded));
+}
+
+}  // namespace
+
+Reference<css::lang::XComponent> OfficeConnection::activeDocument() const {
+    return documents_.empty() ? Reference<css::lang::XComponent>() : documents_.back();
+}
+
+Reference<css::lang::XComponent> OfficeConnection::requireDocument() const {
+    if (documents_.empty())
+        throw WordError(
+            QStringLiteral("This command is not available because no document is open."));
+    return documents_.back();
+}
+
+void OfficeConnection::documentsOpen(const QString& fileName, bool readOnly) {
+    if (!QFileInfo(fileName).isFile())
+        throw WordError(QStringLiteral("The document '%1' could not be found.").arg(fileName));
+    // A template opens as an untitled copy unless it is opened read-only and not as a
+    // template; only then does the office open the file itself, read-only.
+    const auto arguments = Properties(
+        {Property("Hidden", css::uno::Any(true)), Property("ReadOnly", css::uno::Any(readOnly)),
+         Property("AsTemplate", css::uno::Any(false)),
+         Property("MacroExecutionMode", css::uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+         Property("UpdateDocMode", css::uno::Any(css::document::UpdateDocMode::NO_UPDATE))});
+    const QString what = QStringLiteral("open the document '%1'").arg(fileName);
+    // The lock file the office puts beside a document opened for editing goes with the
+    // document; should the office die first, it goes when the instance ends, or at the next
+    // start.
+    const QFileInfo file(fileName);
+    if (!readOnly) slot_->recordLeftovers({LockFileOf(fileName)});
+    const qint64 size = file.size();
+    const Reference<css::lang::XComponent> document = guarded(what, boundFor(size), [&] {
+        const Reference<css::frame::XComponentLoader> loader(desktop_, UNO_QUERY_THROW);
+        return loader->loadComponentFromURL(FileUrl(fileName), "_blank", 0, arguments);
+    });
+    if (!document.is())
+        throw WordError(QStringLiteral("Could not %1: the office could not read it.").arg(what));
+    documents_.push_back(document);
+    carried_ = size;
+}
+
+void OfficeConnection::fieldsUpdate() {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    guarded(QStringLiteral("update the fields"), boundFor(carried_), [&] {
+        const Reference<css::text::XTextFieldsSupplier> supplier(document, UNO_QUERY_THROW);
+        Reference<css::util::XRefreshable>(supplier->getTextFields(), UNO_QUERY_THROW)->refresh();
+    });
+}
+
+void OfficeConnection::saveAs(const QString& fileName) {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    const QString what = QStringLiteral("save the document as '%1'").arg(fileName);
+    // The office writes into the instance's own folder, where whatever a failed or broken-off
+    // save leaves (part of the file, the office's lu*.tmp) goes with the instance; the
+    // document reaches its place only once it is complete.
+    const QTemporaryDir folder(slot_->tempFolder() + QStringLiteral("/save-XXXXXX"));
+    if (!folder.isValid())
+        throw WordError(QStringLiteral("Could not %1: %2").arg(what, folder.errorString()));
+    const QString stored = folder.filePath(QStringLiteral("document.doc"));
+    guarded(what, boundFor(carried_), [&] {
+        Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
+            ->storeToURL(
+                FileUrl(stored),
+                Properties({Property("FilterName", css::uno::Any(rtl::OUString("MS Word 97")))}));
+    });
+    if (QFileInfo(stored).size() <= 0)
+        throw WordError(QStringLiteral("Could not %1: the office wrote nothing.").arg(what));
+    try {
+        AtomicFile placed(fileName);
+        placed.moveIn(stored);
+        placed.commit();
+    } catch (const Failure& error) {
+        throw WordError(
+            QStringLiteral("Could not %1: %2").arg(what, QString::fromUtf8(error.what())));
+    }
+}
+
+// The office runs headless and never asks anything, so there is nothing to switch off.
+void OfficeConnection::setDisplayAlerts(bool) {}
+
+void OfficeConnection::close() {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    // Word would ask about unsaved changes here; with nobody to ask, they are dropped.
+    guarded(QStringLiteral("close the document"), boundFor(carried_),
+            [&] { Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true); });
+    documents_.pop_back();
+    forgetBookmarks();
+    if (documents_.empty()) carried_ = 0;
+}
+
+void OfficeConnection::closeWithoutSaving() {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    guarded(QStringLiteral("close the document"), boundFor(carried_), [&] {
+        const Reference<css::util::XModifiable> modifiable(document, UNO_QUERY);
+        if (modifiable.is()) modifiable->setModified(false);
+        Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true);
+    });
+    documents_.pop_back();
+    forgetBookmarks();
+    if (documents_.empty()) carried_ = 0;
+}
+
+void OfficeConnection::exportFirstPage(const QString& pdfFile) {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    releaseLayout(document);
+    guarded(QStringLiteral("make a picture of the page"), boundFor(carried_), [&] {
+        // The pictures go in as the document holds them: a JPEG is then copied, not encoded
+        // anew (the Casual artwork: 30 ms instead of 80).
+        const auto pageRange =
+            Properties({Property("PageRange", css::uno::Any(rtl::OUString("1"))),
+                        Property("ReduceImageResolution", css::uno::Any(false))});
+        Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
+            ->storeToURL(FileUrl(pdfFile),
+                         Properties({Property("FilterName",
+                                              css::uno::Any(rtl::OUString("writer_pdf_Export"))),
+                                     Property("FilterData", css::uno::Any(pageRange))}));
+    });
+}
+
+// A copy of the active document in another format; the document stays as it was opened.
+void OfficeConnection::storeCopy(const QString& what, const QString& fileName, const char* filter,
+                                 const css::uno::Sequence<css::beans::PropertyValue>& filterData) {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    releaseLayout(document);
+    guarded(what, [&] {
+        std::vector<css::beans::PropertyValue> arguments = {
+            Property("FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))),
+            Property("Overwrite", css::uno::Any(true))};
+        if (filterData.hasElements())
+            arguments.push_back(Property("FilterData", css::uno::Any(filterData)));
+        Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
+            ->storeToURL(FileUrl(fileName), Properties(arguments));
+    });
+}
+
+void OfficeConnection::exportAsPdf(const QString& fileName) {
+    // Every font embedded, the standard PDF ones as well, so that the file looks the same
+    // wherever it is opened or printed; the pictures as the document holds them, with no
+    // second loss of detail.
+    storeCopy(QStringLiteral("export the document as PDF to '%1'").arg(fileName), fileName,
+              "writer_pdf_Export",
+              Properties({Property("EmbedStandardFonts", css::uno::Any(true)),
+                          Property("ReduceImageResolution", css::uno::Any(false))}));
+}
+
+void OfficeConnection::saveAsDocx(const QString& fileName) {
+    storeCopy(QStringLiteral("save the document as '%1'").arg(fileName), fileName,
+              "MS Word 2007 XML");
+}
+
+QImage OfficeConnection::copyAsPicture() {
+    requireDocument();
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        throw WordError(QStringLiteral("There is no clipboard to copy the page picture to."));
+    // In the instance's own folder, which goes with the instance however it ends.
+    const QTemporaryDir folder(slot_->tempFolder() + QStringLiteral("/page-XXXXXX"));
+    if (!folder.isValid())
+        throw WordError(QStringLiteral("Cannot create a temporary folder for the page picture: %1")
+                            .arg(folder.errorString()));
+    const QString pdfFile = folder.filePath(QStringLiteral("page.pdf"));
+    {
+        const TraceScope trace("office page export");
+        exportFirstPage(pdfFile);
+    }
+    QImage picture;
+    {
+        const TraceScope trace("office rasterise");
+        picture = RenderFirstPage(pdfFile);
+    }
+    PutPictureOnClipboard(picture);
+    return picture;
+}
+
+void OfficeConnection::warmUp() {
+    const QString wordFile = slot_->tempFolder() + QStringLiteral("/warm-up.doc");
+    const QString pdfFile = slot_->tempFolder() + QStringLiteral("/warm-up.pdf");
+    guarded(QStringLiteral("prepare the office"), [&] {
+        const Reference<css::frame::XComponentLoader> loader(desktop_, UNO_QUERY_THROW);
+        const auto store = [](const Reference<css::lang::XComponent>& document, const QString& file,
+                              const rtl::OUString& filter) {
+            Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
+                ->storeToURL(FileUrl(file),
+                             Properties({Property("FilterName", css::uno::Any(filter))}));
+            Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true);
+        };
+        // A blank document through the Word filters and the page export, as a cover sheet
+        // goes, so that their code is loaded before the user waits for it.
+        store(loader->loadComponentFromURL("private:factory/swriter", "_blank", 0,
+                                           Properties({Property("Hidden", css::uno::Any(true))})),
+              wordFile, "MS Word 97");
+        store(loader->loadComponentFromURL(FileUrl(wordFile), "_blank", 0,
+                                           Properties({Property("Hidden", css::uno::Any(true)),
+                                                       Property("ReadOnly", css::uno::Any(true))})),
+              pdfFile, "writer_pdf_Export");
+    });
+    // And the page reader on our side, which sets up its fonts on first use.
+    RenderFirstPage(pdfFile);
+    QFile::remove(wordFile);
+    QFile::remove(pdfFile);
+}
+
+}  // namespace velmora::office

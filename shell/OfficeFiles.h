@@ -1,0 +1,46 @@
+#pragma once
+
+// The names of the files the office makes for itself, known here once: the engine notes and
+// removes them, the run record tidies them after a run that ended early, and the tests look
+// for them. They live beside the run record, which the windows and the engine both build on.
+
+#include <QFileInfo>
+#include <QString>
+
+#include <unistd.h>
+
+namespace velmora::office {
+
+// The lock file the office puts beside a document it opens for editing: ".~lock.<name>#".
+inline QString LockFileName(const QString& documentName) {
+    return QStringLiteral(".~lock.") + documentName + QLatin1Char('#');
+}
+
+inline QString LockFileOf(const QString& document) {
+    const QFileInfo file(document);
+    return file.absolutePath() + QLatin1Char('/') + LockFileName(file.fileName());
+}
+
+inline bool IsLockFileName(const QString& fileName) {
+    return fileName.startsWith(QLatin1String(".~lock.")) && fileName.endsWith(QLatin1Char('#'));
+}
+
+// The office's pipe sockets, always in /tmp whatever TMPDIR says: "OSL_PIPE_<uid>_<name>".
+// The plain prefix is for code that runs where nothing may allocate (a forked keeper).
+inline constexpr char kPipePrefix[] = "/tmp/OSL_PIPE_";
+
+inline QString PipePrefix() {
+    return QLatin1String(kPipePrefix) + QString::number(::getuid()) + QLatin1Char('_');
+}
+
+inline QString PipePath(const QString& pipeName) {
+    return PipePrefix() + pipeName;
+}
+
+// The office's working files in its temporary folder, "lu<letters and digits>.tmp", left
+// there when it dies.
+inline bool IsWorkingFileName(const QString& fileName) {
+    return fileName.startsWith(QLatin1String("lu")) && fileName.endsWith(QLatin1String(".tmp"));
+}
+
+}  // namespace velmora::office
