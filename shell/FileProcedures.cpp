@@ -67,9 +67,16 @@ void WriteNewFile(const QString& path, const QByteArray& bytes) {
     const QByteArray native = QFile::encodeName(path);
     if (::unlink(native.constData()) != 0 && errno != ENOENT)
         throw Failure(systemError("Cannot replace", path));
+    // Noted before it exists: a run that ends while the file is written leaves it to the next
+    // start's tidying, whatever it then holds.
+    NoteFileInTheMaking(path);
     const int fd =
         ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) throw Failure(systemError("Cannot create", path));
+    if (fd < 0) {
+        const QString reason = systemError("Cannot create", path);
+        NoteRemovedFile(path);
+        throw Failure(reason);
+    }
     qsizetype written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + written, bytes.size() - written);
@@ -78,6 +85,7 @@ void WriteNewFile(const QString& path, const QByteArray& bytes) {
             const QString reason = systemError("Cannot write", path);
             ::close(fd);
             ::unlink(native.constData());  // no half-written file stays behind
+            NoteRemovedFile(path);
             throw Failure(reason);
         }
         written += n;
@@ -85,6 +93,7 @@ void WriteNewFile(const QString& path, const QByteArray& bytes) {
     if (::close(fd) != 0) {
         const QString reason = systemError("Cannot write", path);
         ::unlink(native.constData());
+        NoteRemovedFile(path);
         throw Failure(reason);
     }
     NoteCreatedFile(path);

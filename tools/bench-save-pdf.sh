@@ -16,7 +16,7 @@ if [[ -z ${BENCH_SAVE_PDF_INNER:-} ]]; then
     if [[ -f $build/CMakeCache.txt ]]; then
         cmake --build "$build" --target bench-save-pdf velmora-office >/dev/null
     fi
-    exec env BENCH_SAVE_PDF_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+    exec env BENCH_SAVE_PDF_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
 fi
 
 export QT_QPA_PLATFORM=xcb

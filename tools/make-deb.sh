@@ -49,7 +49,7 @@ eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g dpkg-
 export CXXFLAGS="$CXXFLAGS $CPPFLAGS"
 cmake -S "$work/src" -B "$work/obj" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
   -DVELMORA_TESTS=OFF >/dev/null
-cmake --build "$work/obj" -j "$(nproc)"
+cmake --build "$work/obj" -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 rm -f "$work"/obj/velmora_*.deb
 (cd "$work/obj" && cpack -G DEB >/dev/null)
 for deb in "$work"/obj/velmora_*.deb; do

@@ -1,5 +1,6 @@
 #include "EngineTestSupport.h"
 
+#include "BuildCache.h"
 #include "TestSupport.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -44,28 +45,35 @@ office::StartOptions ProgramStartOptions() {
 
 namespace {
 
-// Made once per test program.
+// Made once per build tree (and again when the sample or the office changes).
 QString MadeSampleTemplate() {
     static QString made;
     if (!made.isEmpty()) return made;
-    const QString target = TestFolder() + QStringLiteral("/sample-made.dot");
-    // Opened from a copy: an office opening a file for editing puts a lock file beside it,
-    // and test programs running side by side would find each other's.
-    const QString source = TestFolder() + QStringLiteral("/sample.fodt");
-    QFile::copy(QStringLiteral(VELMORA_ENGINE_TEST_DATA "/sample.fodt"), source);
-    office::OfficeConnection word(ProgramStartOptions());
-    word.documentsOpen(source, false);
-    word.guarded(QStringLiteral("store the sample template"), [&] {
-        css::beans::PropertyValue filter;
-        filter.Name = "FilterName";
-        filter.Value <<= rtl::OUString("MS Word 97 Vorlage");
-        Reference<css::frame::XStorable>(word.activeDocument(), UNO_QUERY_THROW)
-            ->storeToURL(ToOffice(QUrl::fromLocalFile(target).toString()),
-                         css::uno::Sequence<css::beans::PropertyValue>(&filter, 1));
-    });
-    word.closeWithoutSaving();
-    word.quit();
-    made = target;
+    const QString source = QStringLiteral(VELMORA_ENGINE_TEST_DATA "/sample.fodt");
+    const QString folder =
+        CachedFolder(QStringLiteral("sample-template"), ReadFile(source), [&](const QString& out) {
+            // Opened from a copy: an office opening a file for editing puts a lock file beside
+            // it, and test programs running side by side would find each other's.
+            const QString copy = TestFolder() + QStringLiteral("/sample.fodt");
+            QFile::copy(source, copy);
+            office::OfficeConnection word(ProgramStartOptions());
+            word.documentsOpen(copy, false);
+            word.guarded(QStringLiteral("store the sample template"), [&] {
+                css::beans::PropertyValue filter;
+                filter.Name = "FilterName";
+                filter.Value <<= rtl::OUString("MS Word 97 Vorlage");
+                Reference<css::frame::XStorable>(word.activeDocument(), UNO_QUERY_THROW)
+                    ->storeToURL(
+                        ToOffice(
+                            QUrl::fromLocalFile(out + QStringLiteral("/sample.dot")).toString()),
+                        css::uno::Sequence<css::beans::PropertyValue>(&filter, 1));
+            });
+            word.closeWithoutSaving();
+            word.quit();
+            return QFileInfo(out + QStringLiteral("/sample.dot")).size() > 0;
+        });
+    if (folder.isEmpty()) throw WordError(QStringLiteral("The sample template could not be made."));
+    made = folder + QStringLiteral("/sample.dot");
     return made;
 }
 

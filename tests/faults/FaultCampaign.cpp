@@ -85,9 +85,11 @@ QString programFile() {
 XServer::XServer() {
     int fds[2];
     if (::pipe(fds) != 0) return;
+    // -noreset: by default the server resets when its last client leaves (a short-lived
+    // xdotool, say), and drops a client that is connecting at that moment.
     pid_ = spawn({QStringLiteral("Xvfb"), QStringLiteral("-displayfd"), QStringLiteral("3"),
                   QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                  QStringLiteral("-nolisten"), QStringLiteral("tcp")},
+                  QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")},
                  currentEnvironment(), -1, fds[1]);
     ::close(fds[1]);
     QByteArray number;

@@ -78,6 +78,9 @@ TEST_F(ShellFaults, CrashedRunIsTidiedAtTheNextStartButARunningOneIsLeftAlone) {
     ASSERT_FALSE(GenerateDocument(*living, livingEditor).isEmpty());
     const QStringList livingDocument = Documents(temp());
     ASSERT_EQ(livingDocument.size(), 1);
+    // Its template goes only after the preview is shown (the run's last steps).
+    ASSERT_TRUE(
+        test::Eventually([&] { return !QFile::exists(temp() + QStringLiteral("/template.dot")); }));
 
     // A run killed in the middle of making its document, while template.dot is written.
     auto crashed = start();

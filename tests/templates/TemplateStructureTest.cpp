@@ -1,8 +1,11 @@
 // What each embedded template holds, read back through the real office: the resources are
-// written out as files and converted to Flat ODT once for the whole suite.
+// written out as files and converted to Flat ODT once for the whole suite (and kept in the
+// build tree until the templates or the office change).
+#include "BuildCache.h"
 #include "TemplateFixture.h"
 #include "TestSupport.h"
 
+#include <QFile>
 #include <map>
 #include <set>
 
@@ -14,21 +17,32 @@ using namespace coversheet;
 class TemplateStructure : public testing::TestWithParam<int> {
 protected:
     static void SetUpTestSuite() {
-        const QString folder = TestFolder() + QStringLiteral("/structure");
-        QStringList files;
-        for (int tab = 0; tab < kTabCount; ++tab) files << WriteEmbeddedTemplate(tab, folder);
-        bool ok = false;
-        const QString log = ConvertWithOffice(files, QStringLiteral("fodt"),
-                                              folder + QStringLiteral("/fodt"), folder, &ok);
-        if (!ok) {
+        // The conversion takes the office seconds; it is done once per build tree and set of
+        // templates, not once per test program.
+        QFile fonts(SourceDir() + QStringLiteral("/templates/fonts.conf"));
+        fonts.open(QIODevice::ReadOnly);
+        QByteArray templates = fonts.readAll();
+        for (int tab = 0; tab < kTabCount; ++tab)
+            templates += LoadResData(StyleOfTab(tab).resourceId);
+        QString log;
+        const QString converted =
+            CachedFolder(QStringLiteral("template-structure"), templates, [&](const QString& out) {
+                const QString folder = TestFolder() + QStringLiteral("/structure");
+                QStringList files;
+                for (int tab = 0; tab < kTabCount; ++tab)
+                    files << WriteEmbeddedTemplate(tab, folder);
+                bool ok = false;
+                log = ConvertWithOffice(files, QStringLiteral("fodt"), out, folder, &ok);
+                return ok;
+            });
+        if (converted.isEmpty()) {
             problem_ = new QString(QStringLiteral("conversion failed:\n") + log);
             return;
         }
         for (int tab = 0; tab < kTabCount; ++tab) {
             QString error;
             documents_[tab] = FlatDocument::Load(
-                folder + QStringLiteral("/fodt/") + TemplateName(tab) + QStringLiteral(".fodt"),
-                &error);
+                converted + QLatin1Char('/') + TemplateName(tab) + QStringLiteral(".fodt"), &error);
             if (!error.isEmpty()) problem_ = new QString(error);
         }
     }
