@@ -57,8 +57,10 @@ void OfficeJobs::post(QObject* receiver, Work work, Done done) {
             QMetaObject::invokeMethod(
                 this,
                 [this, to, failure, done = std::move(done)] {
-                    if (to && done) done(failure);
+                    // The work is over: the outcome is taken with the worker idle (it may
+                    // post more), and the windows' commands are back as it is handed over.
                     if (--pending_ == 0) emit busyChanged(false);
+                    if (to && done) done(failure);
                 },
                 Qt::QueuedConnection);
         },

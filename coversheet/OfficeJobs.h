@@ -36,7 +36,8 @@ public:
     // by then.
     void post(QObject* receiver, Work work, Done done);
 
-    // Whether a job was posted whose outcome has not been delivered yet.
+    // Whether a job was posted that has not ended yet (its outcome is delivered with the
+    // worker no longer busy).
     bool busy() const { return pending_ > 0; }
 
     // Ends what the worker waits on: the office instances in use are ended, so that the call
@@ -48,7 +49,8 @@ public:
     bool onWorker() const;
 
 signals:
-    // Posted work began (true), or the last outcome was delivered (false).
+    // Posted work began (true), or the last job ended, just before its outcome is delivered
+    // (false).
     void busyChanged(bool busy);
 
 private:
