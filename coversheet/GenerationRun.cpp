@@ -67,11 +67,16 @@ RunValues RunValues::TakeFrom(const GenerationHost& host) {
 // One run's state, shared by its steps on the worker and on the window's thread (never at
 // the same time).
 struct GenerationRun::Steps {
-    explicit Steps(RunValues taken)
-        : proc(location::Form1_PushButton6_Click), values(std::move(taken)) {}
+    Steps(RunValues taken, DigitSource digits)
+        : proc(location::Form1_PushButton6_Click),
+          values(std::move(taken)),
+          drawDigit(std::move(digits)) {}
 
     Procedure proc;
     const RunValues values;
+    // The run's own copy: the window, and this object with it, may be gone before the
+    // worker has ended the job (the program closed during the run).
+    const DigitSource drawDigit;
     bool saved = false;
     QString documentPath;
     QImage page;
@@ -102,13 +107,13 @@ void GenerationRun::run() {
     proc.step(102, [&] { setBusy(true); });
     proc.step(104, [&] { host_.setBusyPointer(true); });
     // Everything the document gets is taken now; the office work below reads only this.
-    const auto steps = std::make_shared<Steps>(RunValues::TakeFrom(host_));
+    const auto steps = std::make_shared<Steps>(RunValues::TakeFrom(host_), drawDigit_);
     OfficeJobs::shared().post(
-        this, [this, steps] { officeSteps(*steps); },
+        this, [steps] { officeSteps(*steps); },
         [this, steps](std::exception_ptr) { handOver(*steps); });
 }
 
-void GenerationRun::officeSteps(Steps& run) const {
+void GenerationRun::officeSteps(Steps& run) {
     Procedure& proc = run.proc;
     const RunValues& values = run.values;
 
@@ -191,7 +196,7 @@ void GenerationRun::officeSteps(Steps& run) const {
         proc.step(188, [&] { documentName = QStringLiteral("quillon"); });
         for (int i = 1; i <= 8; ++i) {
             int digit = 0;
-            proc.step(194, [&] { digit = drawDigit_(); });
+            proc.step(194, [&] { digit = run.drawDigit(); });
             proc.step(196, [&] { documentName += QString::number(digit); });
         }
         proc.step(200, [&] { run.documentPath = TempPath(documentName + QStringLiteral(".doc")); });

@@ -98,7 +98,7 @@ signals:
 
 private:
     struct Steps;
-    void officeSteps(Steps& run) const;
+    static void officeSteps(Steps& run);  // on the worker: nothing of the window's
     void handOver(Steps& run);
     void setBusy(bool busy);
 
