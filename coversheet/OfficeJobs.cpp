@@ -76,10 +76,6 @@ bool OfficeJobs::onWorker() const {
     return QThread::currentThread() == &thread_;
 }
 
-ScopedOfficeJobs::ScopedOfficeJobs(OfficeJobs& jobs) : previous_(installed().exchange(&jobs)) {}
-
-ScopedOfficeJobs::~ScopedOfficeJobs() {
-    installed() = previous_;
-}
+ScopedOfficeJobs::ScopedOfficeJobs(OfficeJobs& jobs) : ScopedAtomicOverride(installed(), &jobs) {}
 
 }  // namespace velmora

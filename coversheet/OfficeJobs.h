@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/ScopedOverride.h"
+
 #include <QObject>
 #include <QThread>
 #include <exception>
@@ -60,15 +62,9 @@ private:
 };
 
 // Makes OfficeJobs::shared() answer `jobs` while the object lives (the program's own worker).
-class ScopedOfficeJobs {
+class ScopedOfficeJobs : public ScopedAtomicOverride<OfficeJobs> {
 public:
     explicit ScopedOfficeJobs(OfficeJobs& jobs);
-    ~ScopedOfficeJobs();
-    ScopedOfficeJobs(const ScopedOfficeJobs&) = delete;
-    ScopedOfficeJobs& operator=(const ScopedOfficeJobs&) = delete;
-
-private:
-    OfficeJobs* previous_;
 };
 
 }  // namespace velmora

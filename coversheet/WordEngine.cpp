@@ -87,11 +87,7 @@ ScopedWordApplicationFactory::ScopedWordApplicationFactory(WordApplicationFactor
     : ScopedOverride(factoryOverride(), std::move(factory)) {}
 
 ScopedWordApplicationPool::ScopedWordApplicationPool(WordApplicationPool& pool)
-    : previous_(servingPool().exchange(&pool)) {}
-
-ScopedWordApplicationPool::~ScopedWordApplicationPool() {
-    servingPool() = previous_;
-}
+    : ScopedAtomicOverride(servingPool(), &pool) {}
 
 std::unique_ptr<WordConnection> CreateWordApplication() {
     if (factoryOverride()) return factoryOverride()();

@@ -22,15 +22,9 @@ public:
 
 // Makes CreateWordApplication() take its instances from `pool` for as long as the object
 // lives (the program does this from its start; see WordApplicationPool).
-class ScopedWordApplicationPool {
+class ScopedWordApplicationPool : public ScopedAtomicOverride<WordApplicationPool> {
 public:
     explicit ScopedWordApplicationPool(WordApplicationPool& pool);
-    ~ScopedWordApplicationPool();
-    ScopedWordApplicationPool(const ScopedWordApplicationPool&) = delete;
-    ScopedWordApplicationPool& operator=(const ScopedWordApplicationPool&) = delete;
-
-private:
-    WordApplicationPool* previous_;
 };
 
 // Ends every office instance the program has started, and makes the pool hand out no more:

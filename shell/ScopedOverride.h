@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <utility>
 
 namespace velmora {
@@ -19,6 +20,21 @@ public:
 private:
     T& slot_;
     T previous_;
+};
+
+// The same for a service other threads read at any time: a pointer in an atomic slot.
+template <class T>
+class ScopedAtomicOverride {
+public:
+    ScopedAtomicOverride(std::atomic<T*>& slot, T* replacement)
+        : slot_(slot), previous_(slot.exchange(replacement)) {}
+    ~ScopedAtomicOverride() { slot_ = previous_; }
+    ScopedAtomicOverride(const ScopedAtomicOverride&) = delete;
+    ScopedAtomicOverride& operator=(const ScopedAtomicOverride&) = delete;
+
+private:
+    std::atomic<T*>& slot_;
+    T* previous_;
 };
 
 }  // namespace velmora
