@@ -5,15 +5,24 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build}
+source tools/debian-flags.sh
+# Debian's flags on every configure, so that a kept build folder gets them too; the package test
+# makes its package from this build.
+configure() {
+  debian_flags develop
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS=$CXXFLAGS" \
+    "-DCMAKE_EXE_LINKER_FLAGS=$LDFLAGS" "-DCMAKE_SHARED_LINKER_FLAGS=$LDFLAGS" \
+    "-DCMAKE_MODULE_LINKER_FLAGS=$LDFLAGS" "$@" >/dev/null
+}
 case "${1:-}" in
   "")
     tools/install-deps.sh --tests
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=ON >/dev/null
+    configure -DVELMORA_TESTS=ON
     cmake --build "$build" -j "$(nproc)"
     ;;
   --program)
     tools/install-deps.sh
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    configure
     cmake --build "$build" -j "$(nproc)" --target velmora velmora-office
     ;;
   *) echo "usage: $0 [--program]" >&2; exit 2 ;;

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# check-package.sh SOURCE WORK VERSION APPSTREAM_ID: builds the package and checks its files, its
-# Depends, lintian, the AppStream data, the desktop entry and the manual page.
+# check-package.sh SOURCE BUILD WORK VERSION APPSTREAM_ID: makes the package from the build folder
+# and checks its files, its Depends, lintian, the AppStream data, the desktop entry and the manual
+# page.
 set -euo pipefail
-source=$1 work=$2 version=$3 id=$4
+source=$1 build=$2 work=$3 version=$4 id=$5
 failures=0
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
 
-rm -rf "$work/out" "$work/root"
-"$source/tools/make-deb.sh" -o "$work/out" -w "$work/build"
+rm -rf "$work"
+"$source/tools/make-deb.sh" -o "$work/out" -b "$build"
 deb=$work/out/velmora_${version}_amd64.deb
 [ -f "$deb" ] || { echo "FAILED: no $deb" >&2; ls "$work/out" >&2; exit 1; }
 dpkg-deb --info "$deb"
@@ -16,7 +17,7 @@ dpkg-deb --info "$deb"
 expected="./usr/bin/velmora
 ./usr/lib/velmora/libvelmora-office.so
 ./usr/lib/velmora/velmora-fonts.conf
-./usr/share/applications/velmora.desktop
+./usr/share/applications/$id.desktop
 ./usr/share/doc/velmora/changelog.gz
 ./usr/share/doc/velmora/copyright
 ./usr/share/icons/hicolor/128x128/apps/velmora.png
@@ -51,8 +52,14 @@ echo "--- appstreamcli"
 appstreamcli validate --no-net "$root/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
 grep -q "<release version=\"$version\"" "$root/metainfo/$id.metainfo.xml" ||
   fail "metainfo has no release $version"
+# The software centres find the menu entry by the ID, and check every address they are given:
+# none may be a placeholder.
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/metainfo/$id.metainfo.xml" ||
+  fail "metainfo does not launch $id.desktop"
+! grep -qE '[a-z0-9]\.example\b' "$root/metainfo/$id.metainfo.xml" ||
+  fail "metainfo names a placeholder address"
 echo "--- desktop-file-validate"
-desktop-file-validate "$root/applications/velmora.desktop" || fail "desktop-file-validate"
+desktop-file-validate "$root/applications/$id.desktop" || fail "desktop-file-validate"
 
 echo "--- man"
 page=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$root/man/man1/velmora.1.gz" \
