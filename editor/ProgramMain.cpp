@@ -13,14 +13,75 @@
 #include "shell/ui/ErrorBox.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <cstdio>
 
 namespace velmora {
 
+namespace {
+
+// The program's options: --help and --version print and end the program before any window or
+// X connection is made; Qt's own options (-display, -platform, ...) are taken by the
+// application; anything else is reported on standard error and changes nothing.
+class CommandLine {
+public:
+    CommandLine() {
+        parser_.setApplicationDescription(
+            QStringLiteral("Fills in a fax cover sheet and keeps it as a Word document."));
+        parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    }
+
+    // Handles --help and --version; true when the program should end here.
+    bool printedAnswer(int argc, char* argv[]) {
+        const QStringList given = arguments(argc, argv);
+        (void)parser_.parse(given);
+        if (parser_.isSet(help_) || parser_.isSet(QStringLiteral("help-all"))) {
+            // Without an application the parser cannot know the program's own name.
+            QString text = parser_.helpText();
+            text.replace(QLatin1String("<executable_name>"),
+                         QFileInfo(given.value(0, QStringLiteral("velmora"))).fileName());
+            std::fputs(qPrintable(text), stdout);
+            return true;
+        }
+        if (parser_.isSet(version_)) {
+            std::printf("%s %s\n", kProductName, VELMORA_VERSION);
+            return true;
+        }
+        return false;
+    }
+
+    // What is left once the application has taken its own options: the program has no other.
+    static void reportIgnored(const QStringList& left) {
+        if (left.size() > 1)
+            std::fprintf(stderr, "velmora: ignored on the command line: %s\n",
+                         qPrintable(left.mid(1).join(QLatin1Char(' '))));
+    }
+
+private:
+    static QStringList arguments(int argc, char* argv[]) {
+        QStringList list;
+        for (int i = 0; i < argc; ++i) list << QString::fromLocal8Bit(argv[i]);
+        return list;
+    }
+
+    QCommandLineParser parser_;
+    QCommandLineOption help_ = parser_.addHelpOption();
+    QCommandLineOption version_ = parser_.addVersionOption();
+};
+
+}  // namespace
+
 int RunProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown) {
+    QCoreApplication::setApplicationName(QLatin1String(kProductName));
+    QCoreApplication::setApplicationVersion(QLatin1String(VELMORA_VERSION));
+    CommandLine commandLine;
+    if (commandLine.printedAnswer(argc, argv)) return 0;
     ReuseLargeAllocations();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QLatin1String(kProductName));
-    QApplication::setDesktopFileName(QStringLiteral("velmora"));
+    CommandLine::reportIgnored(QApplication::arguments());
+    QApplication::setDesktopFileName(QLatin1String(VELMORA_DESKTOP_ID));
     QApplication::setWindowIcon(ProgramIcon());
     // The numbered steps report through the "Application Error" box.
     const ScopedErrorBoxes errorBoxes;
