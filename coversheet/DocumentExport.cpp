@@ -4,7 +4,9 @@
 #include "shell/AtomicFile.h"
 
 #include <QFileInfo>
+#include <iterator>
 #include <memory>
+#include <optional>
 
 namespace velmora {
 namespace {
@@ -52,12 +54,26 @@ QString SaveFormatFilter() {
         "Word Files (*.doc)|*.doc|PDF Files (*.pdf)|*.pdf|Word 2007-365 Files (*.docx)|*.docx");
 }
 
-DocumentFormat FormatForName(const QString& name, DocumentFormat selectedFilter) {
+namespace {
+
+constexpr const char* kExtensions[] = {"doc", "pdf", "docx"};  // in the order of DocumentFormat
+
+std::optional<DocumentFormat> NamedFormat(const QString& name) {
     const QString extension = QFileInfo(name).suffix().toLower();
-    if (extension == QLatin1String("doc")) return DocumentFormat::Word97;
-    if (extension == QLatin1String("pdf")) return DocumentFormat::Pdf;
-    if (extension == QLatin1String("docx")) return DocumentFormat::Docx;
-    return selectedFilter;
+    for (int format = 0; format < int(std::size(kExtensions)); ++format)
+        if (extension == QLatin1String(kExtensions[format])) return DocumentFormat(format);
+    return std::nullopt;
+}
+
+}  // namespace
+
+DocumentFormat FormatForName(const QString& name, DocumentFormat selectedFilter) {
+    return NamedFormat(name).value_or(selectedFilter);
+}
+
+QString NameWithFormatExtension(const QString& name, DocumentFormat selectedFilter) {
+    if (name.isEmpty() || NamedFormat(name)) return name;
+    return name + QLatin1Char('.') + QLatin1String(kExtensions[int(selectedFilter)]);
 }
 
 void ExportDocument(const QString& source, const QString& target, DocumentFormat format) {

@@ -16,6 +16,10 @@ QString SaveFormatFilter();
 // ".pdf", ".docx", in any letter case), otherwise `selectedFilter`'s.
 DocumentFormat FormatForName(const QString& name, DocumentFormat selectedFilter);
 
+// The name a save writes: `name` itself when its extension names a format, otherwise `name`
+// with the selected filter's extension added (a PDF named "results" would open nowhere).
+QString NameWithFormatExtension(const QString& name, DocumentFormat selectedFilter);
+
 // Writes the generated document `source` to `target` as PDF or in the Word 2007-365 format,
 // through an office instance of its own (one started ahead of need, where there is one):
 // the office writes a new file beside the target, which replaces the target only once it is

@@ -418,7 +418,13 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
         request.folder = lastSaveFolder_.isEmpty() ? documentsFolder() : lastSaveFolder_;
     });
     proc.step(112, [&] { chosen = saveDialog_(this, request); });
-    proc.step(114, [&] { name = chosen.fileName; });
+    // A name without an extension of a format gets the chosen filter's.
+    DocumentFormat chosenFilter = filter;
+    proc.step(114, [&] {
+        const qsizetype selected = saveFilters().indexOf(chosen.filter);
+        if (selected >= 0) chosenFilter = DocumentFormat(selected);
+        name = NameWithFormatExtension(chosen.fileName, chosenFilter);
+    });
     if (!proc.test(
             116, [&] { return !name.isEmpty(); }, false))
         return;
@@ -439,11 +445,7 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
     // The format the name's extension names, else the selected filter's. The old file is
     // replaced only by a complete new one; the office works on its worker meanwhile.
     DocumentFormat format = filter;
-    if (!proc.step(130, [&] {
-            const qsizetype selected = saveFilters().indexOf(chosen.filter);
-            format = FormatForName(name, selected < 0 ? filter : DocumentFormat(selected));
-        }))
-        return;
+    if (!proc.step(130, [&] { format = FormatForName(name, chosenFilter); })) return;
     busyPointer(true);
     OfficeJobs::shared().post(
         this,

@@ -147,9 +147,10 @@ TEST_F(PreviewWindow, AnUnreadablePictureIsRefused) {
     EXPECT_THROW(form.setPicture(QImage(path("missing.bmp"))), Failure);
 }
 
-TEST_F(PreviewWindow, SavesToANewNameExactlyAsChosenAndNothingWhenCancelled) {
+TEST_F(PreviewWindow, SavesToANewNameWithItsFormatsExtensionAndNothingWhenCancelled) {
     showPage(pagePicture);
-    chosenName = path("results");  // no extension, and none is added
+    chosenName = path("results");  // the Word filter's extension is added
+    WriteBytes(chosenName, "not this one");
     click("PushButton6");
 
     ASSERT_EQ(dialogRequests.size(), 1u);
@@ -162,8 +163,8 @@ TEST_F(PreviewWindow, SavesToANewNameExactlyAsChosenAndNothingWhenCancelled) {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     EXPECT_EQ(dialogRequests[0].folder,
               QFileInfo(documents).isDir() ? documents : QDir::homePath());
-    EXPECT_EQ(ReadBytes(chosenName), document);
-    EXPECT_FALSE(QFile::exists(chosenName + QStringLiteral(".doc")));
+    EXPECT_EQ(ReadBytes(chosenName + QStringLiteral(".doc")), document);
+    EXPECT_EQ(ReadBytes(chosenName), QByteArray("not this one"));
     const auto shown = messages.all();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, QStringLiteral("Done."));
@@ -441,9 +442,9 @@ TEST_F(PreviewKeysAndWheel, ScreenReadersHearThePageAndItsZoomAndTooltipsNameThe
     EXPECT_EQ(control<QWidget>("PushButton8")->toolTip(), QStringLiteral("< Back (Alt+Left)"));
 }
 
-// The format follows the name's extension, in any letter case, else the selected filter;
-// the name is used exactly as chosen. PDF and DOCX come from an office instance opened on
-// the generated document, which it leaves as it was.
+// The format follows the name's extension, in any letter case, else the selected filter,
+// whose extension a name without one of a format gets. PDF and DOCX come from an office
+// instance opened on the generated document, which it leaves as it was.
 TEST_F(PreviewWindow, SavesInTheFormatOfTheExtensionElseOfTheFilter) {
     const QString word = QStringLiteral("Word Files (*.doc)");
     const QString pdf = QStringLiteral("PDF Files (*.pdf)");
@@ -452,10 +453,12 @@ TEST_F(PreviewWindow, SavesInTheFormatOfTheExtensionElseOfTheFilter) {
         const char* name;
         QString filter;
         QByteArray startsWith;
+        const char* written;
     } cases[] = {
-        {"a.PDF", word, "%PDF"},      {"b", pdf, "%PDF"},          {"c.docx", pdf, "PK fake"},
-        {"d.Doc", docx, document},    {"e", docx, "PK fake"},      {"f.txt", word, document},
-        {"g.pdf.doc", pdf, document}, {"h.DOCX", word, "PK fake"},
+        {"a.PDF", word, "%PDF", "a.PDF"},          {"b", pdf, "%PDF", "b.pdf"},
+        {"c.docx", pdf, "PK fake", "c.docx"},      {"d.Doc", docx, document, "d.Doc"},
+        {"e", docx, "PK fake", "e.docx"},          {"Fax 12.09", word, document, "Fax 12.09.doc"},
+        {"g.pdf.doc", pdf, document, "g.pdf.doc"}, {"h.DOCX", word, "PK fake", "h.DOCX"},
     };
     test::FakeWordLog log;
     const test::FakeWordEngine engine(log);
@@ -466,7 +469,7 @@ TEST_F(PreviewWindow, SavesInTheFormatOfTheExtensionElseOfTheFilter) {
         chosenName = path(c.name);
         chosenFilter = c.filter;
         click("PushButton6");
-        EXPECT_TRUE(ReadBytes(chosenName).startsWith(c.startsWith));
+        EXPECT_TRUE(ReadBytes(path(c.written)).startsWith(c.startsWith));
         ASSERT_EQ(messages.all().size(), 1u);
         EXPECT_EQ(messages.all()[0].text, QStringLiteral("Done."));
         if (c.startsWith == document) {
