@@ -126,7 +126,9 @@ TEST_F(ShellFaults, WithoutTempAPrivateFolderIsUsedAndPlantedLinksAreNotTouched)
                               systemTemp() + QStringLiteral("/temp.bmp")};
     for (const QString& link : planted) {
         ASSERT_TRUE(QFile::link(victim, link));
-        if (RunsAsRoot()) ::lchown(QFile::encodeName(link).constData(), 65534, 65534);
+        if (RunsAsRoot()) {
+            ASSERT_EQ(::lchown(QFile::encodeName(link).constData(), 65534, 65534), 0);
+        }
     }
 
     auto velmora = start();

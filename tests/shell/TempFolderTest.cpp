@@ -91,7 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
                               [](const QString& at, const QString&) {
                                   QDir().mkdir(at);
                                   ::chmod(QFile::encodeName(at).constData(), 0777);
-                                  ::chown(QFile::encodeName(at).constData(), 65534, 65534);
+                                  // Only root can give it away; the case needs root.
+                                  if (::chown(QFile::encodeName(at).constData(), 65534, 65534))
+                                      return;
                               },
                               false, true}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -215,7 +217,7 @@ TEST(AtomicFile, ReplacesTheFileALinkOfTheUsersNamesAndKeepsItsPermissions) {
     EXPECT_EQ(FilesIn(folder.path()), QStringList({"fax.pdf", "latest.pdf"}));
 
     if (::geteuid() != 0) return;
-    ::lchown(QFile::encodeName(link).constData(), 65534, 65534);
+    ASSERT_EQ(::lchown(QFile::encodeName(link).constData(), 65534, 65534), 0);
     EXPECT_THROW(AtomicFile{link}, Failure);
     EXPECT_EQ(FilesIn(folder.path()), QStringList({"fax.pdf", "latest.pdf"}));
 }
