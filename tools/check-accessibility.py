@@ -234,6 +234,15 @@ def main():
         check(bool(focused) and all(n == message or n.parent == message for n in focused),
               "only the Message field says it has the focus",
               ", ".join(describe(n) for n in focused))
+        # The strip takes the focus (as from the keyboard before Ctrl+Enter starts the run):
+        # its current tab says so now, and the field no longer.
+        tabs.queryComponent().grabFocus()
+        current = find(tabs, pyatspi.ROLE_PAGE_TAB, TABS[0])
+        poll("focus on the tab strip", running(
+            lambda: not message.getState().contains(pyatspi.STATE_FOCUSED)), 10)
+        check(current.getState().contains(pyatspi.STATE_FOCUSED) and
+              current.getState().contains(pyatspi.STATE_SELECTED),
+              "the current tab says it has the focus with its strip", describe(current))
         start = poll("\"Start Creating Template\"", running(lambda: find(
             editor, pyatspi.ROLE_PUSH_BUTTON, "Start Creating Template",
             lambda b: b.getState().contains(pyatspi.STATE_ENABLED))), 60)
