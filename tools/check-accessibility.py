@@ -24,14 +24,15 @@ import uuid
 
 MESSAGE = "Please check page text 4711 before it goes"
 TABS = ["Casual", "Contemporary", "Professional", "Standard"]
-MARK = "VELMORA_ACCESSIBILITY_CHECK"
+MARK = "VELMORA_ACCESSIBILITY_CHECK"  # set in this script's own D-Bus session
+PROGRAM_MARK = "VELMORA_ACCESSIBILITY_PROGRAM"  # carried by the program and what it starts
 
 
 def in_session():
     """Runs this script again inside a D-Bus session of its own, unless it already is in one."""
     if os.environ.get(MARK):
         return
-    os.environ[MARK] = uuid.uuid4().hex
+    os.environ[MARK] = "1"
     os.environ.pop("DBUS_SESSION_BUS_ADDRESS", None)
     os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable] + sys.argv)
 
@@ -71,7 +72,9 @@ class Session:
             "QT_QPA_PLATFORM": "xcb",
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
             "QT_ACCESSIBILITY": "1",
+            PROGRAM_MARK: uuid.uuid4().hex,
         })
+        self.mark = f"{PROGRAM_MARK}={env[PROGRAM_MARK]}".encode()
         # The accessibility bus and pyatspi find each other through the display and the
         # session bus; this process is their client.
         os.environ.update({k: env[k] for k in ("DISPLAY", "XDG_RUNTIME_DIR")})
@@ -126,11 +129,10 @@ class Session:
 
     def left_offices(self):
         """Ends the offices the program started, should any have outlived it."""
-        wanted = f"{MARK}={os.environ[MARK]}".encode()
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:
                 with open(f"/proc/{pid}/environ", "rb") as environ:
-                    if wanted in environ.read().split(b"\0") and int(pid) != os.getpid():
+                    if self.mark in environ.read().split(b"\0"):
                         os.kill(int(pid), signal.SIGKILL)
             except (OSError, ValueError):
                 pass
@@ -292,6 +294,18 @@ def main():
         focus = [n for n in walk(window) if n.getState().contains(pyatspi.STATE_FOCUSED)]
         report.append("     focused in the preview: " +
                       (", ".join(describe(n) for n in focus) or "nothing"))
+
+        # And back: the preview hidden, nothing in it says it has the focus.
+        back.queryAction().doAction(0)
+        poll("editor again", running(lambda: editor.getState().contains(pyatspi.STATE_SHOWING)
+                                     and not window.getState().contains(pyatspi.STATE_SHOWING)),
+             30)
+        session.focus_window("Velmora")
+        poll("focus in the editor", running(lambda: find(
+            editor, test=lambda n: n.getState().contains(pyatspi.STATE_FOCUSED))), 10)
+        stale = [n for n in walk(window) if n.getState().contains(pyatspi.STATE_FOCUSED)]
+        check(not stale, "nothing in the hidden preview says it has the focus",
+              ", ".join(describe(n) for n in stale) or "nothing")
     finally:
         session.close()
 
