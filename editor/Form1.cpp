@@ -17,6 +17,7 @@
 #include "shell/Procedure.h"
 #include "shell/SettingsStore.h"
 #include "shell/ui/ShortcutToolTip.h"
+#include "shell/ui/TabStripAccessibility.h"
 #include "shell/ui/WindowCommand.h"
 #include "shell/ui/WindowLook.h"
 
@@ -105,6 +106,11 @@ void Form1::buildWindow() {
     TabControl1_->setObjectName(QStringLiteral("TabControl1"));
     TabControl1_->setGeometry(editor::kTabControl.toPixels());
     TabControl1_->tabBar()->setFont(ArialBold(11.25));
+    // Named for assistive technology, which otherwise hears the strip as its current tab and
+    // the tab widget (that says it has the focus with its strip) as nameless.
+    InstallTabStripAccessibility();
+    TabControl1_->setAccessibleName(QStringLiteral("Styles"));
+    TabControl1_->tabBar()->setAccessibleName(QStringLiteral("Style"));
     for (int tab = 0; tab < kTabCount; ++tab) buildTab(tab);
 
     // Every member now exists; hand them to their groups in member order.

@@ -1,8 +1,10 @@
 #include "Form2.h"
 
 #include "PageImage.h"
+#include "PageView.h"
 #include "PictureBox.h"
 #include "coversheet/OfficeJobs.h"
+#include "coversheet/office/PictureText.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
 #include "shell/Failure.h"
@@ -120,11 +122,12 @@ void Form2::createControls() {
     inside->setObjectName(QStringLiteral("Picture2Inside"));
     inside->setGeometry(picture2_->contentsRect());
 
-    picture1_ = new PictureBox(inside);
+    picture1_ = new PageView(inside);
     picture1_->setObjectName(QStringLiteral("Picture1"));
     picture1_->setMouseTracking(true);
     picture1_->installEventFilter(this);
-    picture1_->setAccessibleName(QStringLiteral("Cover sheet page"));
+    // Its name, which page at what zoom, follows the view (mirrorViewport).
+    picture1_->setAccessibleDescription(QStringLiteral("Cover sheet page"));
     connect(picture1_, &PictureBox::painted, this, [this] {
         if (!picture1_->drawnImage().isNull()) firstPaintTrace_.reset();
     });
@@ -161,6 +164,7 @@ void Form2::createControls() {
                    RectFromTwips(4920, 8850, 4800, 405), [this] { PushButton6_Click(); });
     pushButton8_ = pushButton(this, "PushButton8", QStringLiteral("< Back"),
                               RectFromTwips(120, 8850, 4680, 405), &Form2::PushButton8_Click);
+    pushButton8_->setAccessibleName(QStringLiteral("Back"));  // not "less than Back"
 
     picture1_->setContextMenuPolicy(Qt::PreventContextMenu);  // opened at a still release
 
@@ -293,6 +297,8 @@ void Form2::Form_Load() {
 void Form2::setPicture(QImage page) {
     if (page.isNull()) throw Failure(QStringLiteral("Invalid picture"));
     const QSizeF naturalSize = PictureSizeTwips(page);
+    pageCount_ = page.text(QLatin1String(kPicturePagesKey)).toInt();
+    picture1_->setPageText(page.text(QLatin1String(kPictureTextKey)));
     picture1_->setPicture(std::move(page));
     viewport_.assignViewPicture(naturalSize);
     mirrorViewport();
@@ -535,8 +541,11 @@ void Form2::mirrorViewport() {
                      TwipsToPixels(viewport_.holderSize().height()));
     mirrorBar(*hScroll1_, viewport_.hScroll());
     mirrorBar(*vScroll1_, viewport_.vScroll());
-    const QString zoom = QStringLiteral("Zoom %1 %").arg(std::lround(viewport_.zoom() * 100));
-    if (picture1_->accessibleDescription() != zoom) picture1_->setAccessibleDescription(zoom);
+    const long zoom = std::lround(viewport_.zoom() * 100);
+    const QString name = pageCount_ > 0
+                             ? QStringLiteral("Page 1 of %1, %2%").arg(pageCount_).arg(zoom)
+                             : QStringLiteral("Page 1, %1%").arg(zoom);
+    if (picture1_->accessibleName() != name) picture1_->setAccessibleName(name);
 }
 
 void Form2::prepareView() {

@@ -23,6 +23,7 @@ class QScrollBar;
 
 namespace velmora {
 
+class PageView;
 class PictureBox;
 
 // The preview window: the generated page in a zoomable, scrollable, draggable view, with
@@ -37,6 +38,8 @@ public:
     // Picture1 = LoadPicture(file): the page the next activation captures. Throws Failure
     // when the file cannot be read as a picture.
     // Picture1 = page: the same for a picture already in memory. Throws Failure for a null one.
+    // The page's text and the document's page count, where the picture carries them
+    // (coversheet/office/PictureText.h), go to assistive technology with it.
     void setPicture(QImage page);
 
     // The generated document the window saves, and deletes on "< Back" and on close.
@@ -101,12 +104,13 @@ private:
     bool rightMoved_ = false;
     QPointF rightPressAt_;
     std::optional<TraceScope> firstPaintTrace_;  // from showing a new page to its first paint
+    int pageCount_ = 0;  // of the document whose first page is shown; 0 when not known
 
     // Owned by the window through their parents.
     QScrollBar* hScroll1_ = nullptr;
     QScrollBar* vScroll1_ = nullptr;
     QWidget* picture2_ = nullptr;
-    PictureBox* picture1_ = nullptr;
+    PageView* picture1_ = nullptr;
     QGroupBox* frame1_ = nullptr;
     PictureBox* zoomOri_ = nullptr;
     QPushButton* pushButton1_ = nullptr;

@@ -20,6 +20,7 @@ test_packages=(
   antiword catdoc python3-olefile
   librsvg2-bin imagemagick faketime poppler-utils
   dpkg-dev lintian appstream desktop-file-utils man-db
+  dbus at-spi2-core python3-pyatspi
 )
 
 case "${1:-}" in

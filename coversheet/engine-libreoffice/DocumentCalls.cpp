@@ -1,15 +1,20 @@
 #include "OfficeConnection.h"
 
 #include "PagePicture.h"
-#include "shell/Clipboard.h"
+#include "coversheet/office/PictureText.h"
 #include "shell/AtomicFile.h"
+#include "shell/Clipboard.h"
 #include "shell/OfficeFiles.h"
 #include "shell/Trace.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/UnknownPropertyException.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/text/XTextFieldsSupplier.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
@@ -170,6 +175,24 @@ void OfficeConnection::exportFirstPage(const QString& pdfFile) {
     });
 }
 
+int OfficeConnection::pageCount() {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    return guarded(QStringLiteral("count the pages"), boundFor(carried_), [&] {
+        // The document's view counts the pages of the layout the export has just made.
+        const Reference<css::beans::XPropertySet> view(
+            Reference<css::frame::XModel>(document, UNO_QUERY_THROW)->getCurrentController(),
+            UNO_QUERY);
+        sal_Int32 count = 0;
+        if (!view.is()) return 0;
+        try {
+            view->getPropertyValue("PageCount") >>= count;
+        } catch (const css::beans::UnknownPropertyException&) {
+            return 0;
+        }
+        return int(count);
+    });
+}
+
 // A copy of the active document in another format; the document stays as it was opened.
 void OfficeConnection::storeCopy(const QString& what, const QString& fileName, const char* filter,
                                  const css::uno::Sequence<css::beans::PropertyValue>& filterData) {
@@ -215,12 +238,18 @@ QImage OfficeConnection::copyAsPicture() {
         const TraceScope trace("office page export");
         exportFirstPage(pdfFile);
     }
+    const int pages = pageCount();
     QImage picture;
+    QString text;
     {
         const TraceScope trace("office rasterise");
-        picture = RenderFirstPage(pdfFile);
+        picture = RenderFirstPage(pdfFile, &text);
     }
     PutPictureOnClipboard(picture);
+    // What the page says and how many there are, for those who cannot see the picture; the
+    // clipboard keeps the bare picture.
+    picture.setText(QLatin1String(kPictureTextKey), text);
+    picture.setText(QLatin1String(kPicturePagesKey), QString::number(pages));
     return picture;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "coversheet/office/OfficeModule.h"
 #include "OfficeProcess.h"
 #include "ProfileSlot.h"
 #include "Watchdog.h"
+#include "coversheet/office/OfficeModule.h"
 #include "coversheet/office/WordConnection.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -88,6 +88,8 @@ private:
                       const css::uno::Exception& error, bool disposed);
     css::uno::Reference<css::lang::XComponent> requireDocument() const;
     void exportFirstPage(const QString& pdfFile);
+    // How many pages the active document has as the office lays it out; 0 when it cannot say.
+    int pageCount();
     void storeCopy(const QString& what, const QString& fileName, const char* filter,
                    const css::uno::Sequence<css::beans::PropertyValue>& filterData = {});
     void shutDown() noexcept;
@@ -112,7 +114,7 @@ private:
     css::uno::Reference<css::lang::XComponent> bookmarksOf_;  // the document bookmarks_ is of
     css::uno::Reference<css::container::XNameAccess> bookmarks_;
     css::uno::Reference<css::lang::XComponent> layoutHeldFor_;  // written to, not laid out since
-    QString lostReason_;  // set once the office is gone: why every later call fails
+    QString lostReason_;                // set once the office is gone: why every later call fails
     std::atomic<bool> aborted_{false};  // abort(): the office was ended on purpose
 };
 

@@ -36,7 +36,7 @@ std::unique_ptr<Poppler::Page> FirstPage(const Poppler::Document& document,
 
 }  // namespace
 
-QImage RenderFirstPage(const QString& pdfFile) {
+QImage RenderFirstPage(const QString& pdfFile, QString* text) {
     const std::unique_ptr<Poppler::Document> document = OpenPdf(pdfFile);
     const std::unique_ptr<Poppler::Page> page = FirstPage(*document, pdfFile);
     // Once, at the resolution the preview keeps, into the format it is drawn from. (Two
@@ -51,6 +51,7 @@ QImage RenderFirstPage(const QString& pdfFile) {
         picture = picture.convertToFormat(QImage::Format_RGB32);
     picture.setDotsPerMeterX(kSnapshotDotsPerMeter);
     picture.setDotsPerMeterY(kSnapshotDotsPerMeter);
+    if (text) *text = page->text(QRectF());
     return picture;
 }
 

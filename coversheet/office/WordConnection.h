@@ -68,6 +68,8 @@ public:
     // Document.Range.CopyAsPicture: a picture of the document's first page goes to the
     // system clipboard. The same picture is returned: the clipboard is shared by every
     // program on the desktop, so the caller takes its page from here, never from there.
+    // The returned picture also carries the page's text and the document's page count
+    // (coversheet/office/PictureText.h), for those who cannot see it.
     virtual QImage copyAsPicture() = 0;
 
     // Application.Quit: the instance ends.

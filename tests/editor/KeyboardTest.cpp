@@ -257,6 +257,19 @@ TEST_F(EditorKeyboardTest, ScreenReadersHearEveryControlByItsCaption) {
         QAccessible::queryAccessibleInterface(editor.tabControl()->tabBar());
     ASSERT_EQ(strip->childCount(), 4 + 2) << "four tabs and the strip's scroll buttons";
     EXPECT_EQ(strip->child(2)->text(QAccessible::Name), QStringLiteral("Professional"));
+    EXPECT_EQ(strip->text(QAccessible::Name), QStringLiteral("Style"));
+    EXPECT_EQ(name(editor.tabControl()), QStringLiteral("Styles"));
+    // The current tab says it has the focus while its strip has it, and only then.
+    QAccessibleInterface* current = strip->child(editor.tabControl()->currentIndex());
+    EXPECT_TRUE(current->state().selected);
+    control("txtPhone_1")->setFocus();
+    ASSERT_TRUE(control("txtPhone_1")->hasFocus());
+    EXPECT_FALSE(current->state().focused);
+    editor.tabControl()->tabBar()->setFocus();
+    EXPECT_TRUE(current->state().focused);
+    EXPECT_EQ(strip->focusChild(), current);
+    editor.hide();
+    EXPECT_FALSE(current->state().focused);
     EXPECT_EQ(control("PushButton6")->toolTip(),
               QStringLiteral("Start Creating Template (Ctrl+Return, Ctrl+Enter)"));
     EXPECT_TRUE(control("dtpDate_0")->toolTip().contains("F4"));

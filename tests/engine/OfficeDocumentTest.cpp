@@ -2,6 +2,7 @@
 // the whole suite.
 #include "EngineTestSupport.h"
 #include "TestSupport.h"
+#include "coversheet/office/PictureText.h"
 #include "shell/FileProcedures.h"
 
 #include <gtest/gtest.h>
@@ -233,6 +234,13 @@ TEST_F(OfficeDocumentTest, FailuresNameWhatFailed) {
     }
 }
 
+// A note long enough for a second page and a third.
+QString LongNote() {
+    QStringList lines;
+    for (int i = 1; i <= 120; ++i) lines << QStringLiteral("Line %1 of the long note.").arg(i);
+    return lines.join(QStringLiteral("\r\n"));
+}
+
 TEST_F(OfficeDocumentTest, CopyAsPicturePutsTheFirstPageOnTheClipboard) {
     QGuiApplication::clipboard()->clear();
     const QString scratch = folder_ + QStringLiteral("/tmp");
@@ -241,6 +249,7 @@ TEST_F(OfficeDocumentTest, CopyAsPicturePutsTheFirstPageOnTheClipboard) {
     qputenv("TMPDIR", QFile::encodeName(scratch));
     word_->documentsOpen(SampleTemplate(folder_), true);
     word_->setBookmarkText(QStringLiteral("bkFor"), kName);
+    word_->setBookmarkText(QStringLiteral("bkMsg"), LongNote());
     const QImage picture = word_->copyAsPicture();
 
     ASSERT_FALSE(picture.isNull());
@@ -255,6 +264,12 @@ TEST_F(OfficeDocumentTest, CopyAsPicturePutsTheFirstPageOnTheClipboard) {
     for (int y = 0; y < picture.height(); y += 4)
         for (int x = 0; x < picture.width(); x += 4) dark += qGray(picture.pixel(x, y)) < 96;
     EXPECT_GT(dark, 200);
+    // What the page says, for those who cannot see it, and how many pages there are.
+    const QString text = picture.text(QLatin1String(kPictureTextKey));
+    EXPECT_TRUE(text.contains(kName)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Line 1 of the long note."))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Line 120 "))) << text.toStdString();
+    EXPECT_EQ(picture.text(QLatin1String(kPicturePagesKey)), QStringLiteral("3"));
     // The page went through a file of its own, which is gone again.
     EXPECT_TRUE(QDir(scratch).isEmpty());
     tmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpdir);
@@ -265,13 +280,6 @@ TEST_F(OfficeDocumentTest, CopyAsPicturePutsTheFirstPageOnTheClipboard) {
 
 namespace velmora::test {
 namespace {
-
-// A note long enough for a second page and a third.
-QString LongNote() {
-    QStringList lines;
-    for (int i = 1; i <= 120; ++i) lines << QStringLiteral("Line %1 of the long note.").arg(i);
-    return lines.join(QStringLiteral("\r\n"));
-}
 
 TEST_F(OfficeDocumentTest, PdfExportHasEveryPageEmbeddedFontsAndSelectableText) {
     const QString document = folder_ + QStringLiteral("/sheet.doc");

@@ -2,6 +2,7 @@
 #include "PreviewTestPages.h"
 #include "TestSupport.h"
 #include "coversheet/OfficeJobs.h"
+#include "coversheet/office/PictureText.h"
 #include "preview/Form2.h"
 #include "preview/PageImage.h"
 #include "preview/PictureBox.h"
@@ -429,14 +430,33 @@ TEST_F(PreviewKeysAndWheel, TheWheelScrollsShiftedSidewaysAndWithCtrlZoomsOneSte
     EXPECT_TRUE(messages.all().empty());
 }
 
-TEST_F(PreviewKeysAndWheel, ScreenReadersHearThePageAndItsZoomAndTooltipsNameTheKeys) {
-    QAccessibleInterface* page =
+// What the page says reaches assistive technology with the picture, and the page's name says
+// which page at what zoom; a picture that carries neither is still named by its zoom.
+TEST_F(PreviewWindow, ScreenReadersHearThePageItsTextAndItsZoomAndTooltipsNameTheKeys) {
+    QImage page(pagePicture);
+    page.setText(QLatin1String(kPictureTextKey), QStringLiteral("FAX\nFor: Ann\nComments: hi"));
+    page.setText(QLatin1String(kPicturePagesKey), QStringLiteral("3"));
+    form.setPicture(page);
+    QAccessibleInterface* view =
         QAccessible::queryAccessibleInterface(control<QWidget>("Picture1"));
-    ASSERT_NE(page, nullptr);
-    EXPECT_EQ(page->text(QAccessible::Name), QStringLiteral("Cover sheet page"));
-    EXPECT_EQ(page->text(QAccessible::Description), QStringLiteral("Zoom 200 %"));
-    click("PushButton2");
-    EXPECT_EQ(page->text(QAccessible::Description), QStringLiteral("Zoom 175 %"));
+    ASSERT_NE(view, nullptr);
+    ASSERT_NE(view->textInterface(), nullptr);
+    EXPECT_EQ(view->role(), QAccessible::Document);
+    EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("Page 1 of 3, 100%"));
+    EXPECT_EQ(view->text(QAccessible::Description), QStringLiteral("Cover sheet page"));
+    EXPECT_EQ(view->textInterface()->characterCount(), 25);
+    EXPECT_EQ(view->textInterface()->text(4, -1), QStringLiteral("For: Ann\nComments: hi"));
+    click("PushButton1");
+    EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("Page 1 of 3, 125%"));
+
+    form.setPicture(QImage(pagePicture));
+    EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("Page 1, 125%"));
+    EXPECT_EQ(view->textInterface()->characterCount(), 0);
+
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(control<QWidget>("PushButton8"))
+                  ->text(QAccessible::Name),
+              QStringLiteral("Back"));
+    EXPECT_EQ(control<QPushButton>("PushButton8")->text(), QStringLiteral("< Back"));
     EXPECT_TRUE(control<QWidget>("PushButton1")->toolTip().startsWith("Zoom In (+, Ctrl+="));
     EXPECT_TRUE(control<QWidget>("PushButton2")->toolTip().startsWith("Zoom Out (-, Ctrl+-"));
     EXPECT_EQ(control<QWidget>("PushButton8")->toolTip(), QStringLiteral("< Back (Alt+Left)"));
