@@ -52,6 +52,10 @@ void ForceDeleteFile(const QString& path) {
 void DeleteFileQuietly(const QString& path) {
     // Pending window events (painting, moving) run; the user's input waits for its turn.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    RemoveFileQuietly(path);
+}
+
+void RemoveFileQuietly(const QString& path) {
     if (path.isEmpty()) return;
     if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT) {
         NoteRemovedFile(path);

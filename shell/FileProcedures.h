@@ -15,6 +15,8 @@ bool FileListed(const QString& path);
 // Lets pending events run once, then deletes the file, falling back to ForceDeleteFile.
 // Never reports anything; a file that cannot be deleted stays.
 void DeleteFileQuietly(const QString& path);
+// The same without letting events run, for work off the windows' thread.
+void RemoveFileQuietly(const QString& path);
 
 // Deletes a regular file of this user's, also one without write permission, looking at the
 // name itself and never through a link; changes nothing else. Throws Failure when it cannot.

@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
-  libreoffice-dev libpoppler-qt6-dev
+  libreoffice-dev libpoppler-qt6-dev libqpdf-dev libtiff-dev
   fonts-liberation fonts-wine
 )
 

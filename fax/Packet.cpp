@@ -1,0 +1,154 @@
+#include "Packet.h"
+
+#include "ImagePages.h"
+#include "PdfFiles.h"
+#include "coversheet/DocumentExport.h"
+#include "shell/Failure.h"
+#include "shell/FileProcedures.h"
+#include "shell/RunRecord.h"
+#include "shell/TempFolder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <algorithm>
+
+namespace velmora {
+namespace {
+
+// Whether the first bytes of a file fit its kind.
+bool LooksLike(const QString& extension, const QByteArray& head) {
+    if (extension == QLatin1String("pdf")) return head.left(1024).contains("%PDF-");
+    if (extension == QLatin1String("png")) return head.startsWith("\x89PNG\r\n\x1a\n");
+    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
+        return head.startsWith("\xff\xd8\xff");
+    if (extension == QLatin1String("tif") || extension == QLatin1String("tiff"))
+        return head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4));
+    if (extension == QLatin1String("doc")) return head.startsWith("\xd0\xcf\x11\xe0");
+    if (extension == QLatin1String("docx") || extension == QLatin1String("odt"))
+        return head.startsWith("PK\x03\x04");
+    if (extension == QLatin1String("rtf")) return head.startsWith("{\\rtf");
+    if (extension == QLatin1String("txt")) return !head.contains('\0');
+    return false;
+}
+
+// A new PDF in the temporary folder, noted in the run's record from the moment it exists, and
+// removed again unless kept.
+class TempPdf {
+public:
+    TempPdf() {
+        QTemporaryFile file(TempFolder() + QStringLiteral("/velmora-attachment-XXXXXX.pdf"));
+        file.setAutoRemove(false);
+        if (!file.open())
+            throw Failure(QStringLiteral("Cannot make a file in the temporary folder: %1")
+                              .arg(file.errorString()));
+        path_ = file.fileName();
+        NoteCreatedFile(path_);
+    }
+    ~TempPdf() {
+        if (!kept_) RemoveFileQuietly(path_);
+    }
+    TempPdf(const TempPdf&) = delete;
+    TempPdf& operator=(const TempPdf&) = delete;
+
+    const QString& path() const { return path_; }
+    QString keep() {
+        kept_ = true;
+        return path_;
+    }
+
+private:
+    QString path_;
+    bool kept_ = false;
+};
+
+}  // namespace
+
+AttachmentKind KindOfAttachment(const QString& path) {
+    const QString extension = QFileInfo(path).suffix().toLower();
+    AttachmentKind kind;
+    if (extension == QLatin1String("pdf"))
+        kind = AttachmentKind::Pdf;
+    else if (QStringList{"png", "jpg", "jpeg", "tif", "tiff"}.contains(extension))
+        kind = AttachmentKind::Picture;
+    else if (QStringList{"doc", "docx", "odt", "rtf", "txt"}.contains(extension))
+        kind = AttachmentKind::OfficeDocument;
+    else
+        throw Failure(QStringLiteral("'%1' cannot be attached: only PDF files, pictures (PNG, "
+                                     "JPEG, TIFF) and documents (.doc, .docx, .odt, .rtf, .txt) "
+                                     "can.")
+                          .arg(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("'%1' cannot be read: %2").arg(path, file.errorString()));
+    if (!LooksLike(extension, file.read(4096)))
+        throw Failure(
+            QStringLiteral("'%1' is not the .%2 file its name says it is.").arg(path, extension));
+    return kind;
+}
+
+void OfficeDocumentToPdf(const QString& source, const QString& pdf) {
+    ExportDocument(source, pdf, DocumentFormat::Pdf);
+}
+
+Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert) {
+    const QFileInfo info(source);
+    if (!info.exists()) throw Failure(QStringLiteral("'%1' does not exist.").arg(source));
+    if (!info.isFile()) throw Failure(QStringLiteral("'%1' is not a file.").arg(source));
+    if (info.size() == 0) throw Failure(QStringLiteral("'%1' is empty.").arg(source));
+    const AttachmentKind kind = KindOfAttachment(source);
+
+    TempPdf pdf;
+    switch (kind) {
+        case AttachmentKind::Pdf:
+            // Copied page by page: the packet keeps the file as it was when attached, repaired
+            // where it was damaged and free of protection against changes.
+            JoinPdfs({source}, pdf.path());
+            break;
+        case AttachmentKind::Picture:
+            WriteImagePdf(ReadImagePages(source), pdf.path());
+            break;
+        case AttachmentKind::OfficeDocument:
+            convert(source, pdf.path());
+            break;
+    }
+    const int pages = PdfPageCount(pdf.path());
+    if (pages <= 0) throw Failure(QStringLiteral("'%1' has no page to send.").arg(source));
+    return {source, pdf.keep(), pages};
+}
+
+Packet::~Packet() {
+    for (const Attachment& attachment : attachments_) RemoveFileQuietly(attachment.pdf);
+}
+
+void Packet::add(Attachment attachment) {
+    attachments_.push_back(std::move(attachment));
+}
+
+void Packet::remove(int index) {
+    if (index < 0 || index >= int(attachments_.size())) return;
+    RemoveFileQuietly(attachments_[index].pdf);
+    attachments_.erase(attachments_.begin() + index);
+}
+
+void Packet::move(int from, int to) {
+    const int count = int(attachments_.size());
+    if (from < 0 || from >= count || to < 0 || to >= count || from == to) return;
+    Attachment moving = std::move(attachments_[from]);
+    attachments_.erase(attachments_.begin() + from);
+    attachments_.insert(attachments_.begin() + to, std::move(moving));
+}
+
+int Packet::attachedPages() const {
+    int pages = 0;
+    for (const Attachment& attachment : attachments_) pages += attachment.pages;
+    return pages;
+}
+
+void Packet::writePdf(const QString& coverPdf, const QString& target) const {
+    QStringList inputs{coverPdf};
+    for (const Attachment& attachment : attachments_) inputs << attachment.pdf;
+    JoinPdfs(inputs, target);
+}
+
+}  // namespace velmora

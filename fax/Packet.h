@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+namespace velmora {
+
+// The documents a cover sheet covers, each as a PDF of the program's own in the temporary
+// folder, in the order they go out behind the cover.
+struct Attachment {
+    QString source;  // the file the user chose
+    QString pdf;     // its pages, made when it was attached
+    int pages = 0;
+};
+
+// What a file is attached as, by its name's extension: PDF; a picture (PNG, JPEG, TIFF), one
+// page per picture; or an office document (.doc, .docx, .odt, .rtf, .txt) the office turns
+// into PDF.
+enum class AttachmentKind { Pdf, Picture, OfficeDocument };
+
+// The kind `path` is attached as. Throws Failure when the extension is none of those above, or
+// when the file's first bytes show it is not what its name says.
+AttachmentKind KindOfAttachment(const QString& path);
+
+// Turns an office document into a PDF at the given path (the office's export, run as office
+// work).
+using OfficeToPdf = std::function<void(const QString& source, const QString& pdf)>;
+
+// The office's export through an instance of the pool (coversheet/DocumentExport).
+void OfficeDocumentToPdf(const QString& source, const QString& pdf);
+
+// Makes `source`'s pages as a PDF in the temporary folder, noted in the run's record. A file
+// that is missing, unreadable, empty, not what its name says, protected by a password, damaged
+// or without a page throws Failure with a message for the user, and leaves nothing behind.
+// Office documents go through `convert`, so this is office work for them.
+Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert);
+
+// The attachments of the program's run, in order. It owns their PDFs and removes them when
+// they are removed from it, and when it ends.
+class Packet {
+public:
+    Packet() = default;
+    ~Packet();
+    Packet(const Packet&) = delete;
+    Packet& operator=(const Packet&) = delete;
+
+    const std::vector<Attachment>& attachments() const { return attachments_; }
+    void add(Attachment attachment);
+    void remove(int index);
+    // Moves the attachment at `from` to stand at `to`; the others keep their order.
+    void move(int from, int to);
+
+    // The pages behind the cover.
+    int attachedPages() const;
+
+    // Writes the cover's pages (`coverPdf`), then every attachment's, as one PDF to `target`.
+    void writePdf(const QString& coverPdf, const QString& target) const;
+
+private:
+    std::vector<Attachment> attachments_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,80 @@
+#include "PdfFiles.h"
+
+#include "shell/AtomicFile.h"
+#include "shell/Failure.h"
+
+#include <QFile>
+#include <memory>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+// What the user is told of a PDF qpdf cannot read: the file, and qpdf's words without the
+// file's name again.
+[[noreturn]] void Unreadable(const QString& path, const std::exception& error) {
+    if (const auto* pdfError = dynamic_cast<const QPDFExc*>(&error)) {
+        if (pdfError->getErrorCode() == qpdf_e_password)
+            throw Failure(QStringLiteral("'%1' is protected by a password.").arg(path));
+        throw Failure(QStringLiteral("'%1' is not a PDF file that can be read: %2")
+                          .arg(path, QString::fromStdString(pdfError->getMessageDetail())));
+    }
+    throw Failure(
+        QStringLiteral("'%1' is not a PDF file that can be read: %2").arg(path, error.what()));
+}
+
+// Opens `path` with qpdf; its warnings about repaired damage are not the user's business.
+std::unique_ptr<QPDF> OpenPdf(const QString& path) {
+    auto pdf = std::make_unique<QPDF>();
+    pdf->setSuppressWarnings(true);
+    try {
+        pdf->processFile(QFile::encodeName(path).constData());
+    } catch (const std::exception& error) {
+        Unreadable(path, error);
+    }
+    return pdf;
+}
+
+}  // namespace
+
+int PdfPageCount(const QString& path) {
+    const auto pdf = OpenPdf(path);
+    try {
+        return int(QPDFPageDocumentHelper(*pdf).getAllPages().size());
+    } catch (const std::exception& error) {
+        throw Failure(
+            QStringLiteral("The pages of '%1' cannot be read: %2").arg(path, error.what()));
+    }
+}
+
+void JoinPdfs(const QStringList& inputs, const QString& target) {
+    // Every input stays open until the output is written: its pages are copied from it then.
+    std::vector<std::unique_ptr<QPDF>> opened;
+    QPDF joined;
+    joined.emptyPDF();
+    QPDFPageDocumentHelper pages(joined);
+    for (const QString& input : inputs) {
+        opened.push_back(OpenPdf(input));
+        try {
+            for (auto& page : QPDFPageDocumentHelper(*opened.back()).getAllPages())
+                pages.addPage(page, false);
+        } catch (const std::exception& error) {
+            Unreadable(input, error);
+        }
+    }
+    AtomicFile file(target);
+    try {
+        QPDFWriter writer(joined, QFile::encodeName(file.path()).constData());
+        writer.setStaticID(false);
+        writer.write();
+    } catch (const std::exception& error) {
+        throw Failure(QStringLiteral("Cannot write '%1': %2").arg(target, error.what()));
+    }
+    file.commit();
+}
+
+}  // namespace velmora

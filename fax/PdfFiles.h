@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace velmora {
+
+// The number of pages of the PDF file `path`. Throws Failure, naming the file, when it is not
+// a PDF, is damaged beyond repair, or cannot be opened without a password.
+int PdfPageCount(const QString& path);
+
+// Writes the pages of `inputs`, in their order, as one PDF to `target`, written whole
+// (AtomicFile). A PDF protected only against changes is read as any reader reads it; the new
+// file carries no protection. Throws Failure naming the input that could not be read.
+void JoinPdfs(const QStringList& inputs, const QString& target);
+
+}  // namespace velmora

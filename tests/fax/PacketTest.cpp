@@ -1,0 +1,179 @@
+// The packet behind the cover: documents of every accepted kind turned into PDF pages and
+// joined behind the cover, judged by Poppler's own command-line readers; bad files refused with
+// a reason and nothing left behind.
+#include "fax/Packet.h"
+#include "shell/Failure.h"
+#include "shell/TempFolder.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
+
+namespace velmora {
+namespace {
+
+QString Output(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(30000)) << program;
+    EXPECT_EQ(process.exitCode(), 0)
+        << program << QString::fromUtf8(process.readAllStandardError());
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+int PagesOf(const QString& pdf) {
+    const QString info = Output(QStringLiteral("pdfinfo"), {pdf});
+    const auto line = info.split('\n').filter(QRegularExpression(QStringLiteral("^Pages:")));
+    return line.isEmpty() ? -1 : line[0].section(':', 1).trimmed().toInt();
+}
+
+QString PageText(const QString& pdf, int page) {
+    return Output(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                   QString::number(page), pdf, QStringLiteral("-")})
+        .simplified();
+}
+
+// A PDF with one line of text a page.
+void WritePdf(const QString& path, const QStringList& pages, QPageSize::PageSizeId size) {
+    QPdfWriter writer(path);
+    writer.setPageSize(QPageSize(size));
+    QPainter painter(&writer);
+    painter.setFont(QFont(QStringLiteral("Liberation Sans"), 24));
+    for (int i = 0; i < pages.size(); ++i) {
+        if (i > 0) writer.newPage();
+        painter.drawText(QPointF(300, 600), pages[i]);
+    }
+}
+
+QImage Picture(QColor colour, QSize size = {400, 300}) {
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(colour);
+    return picture;
+}
+
+QStringList AttachmentsInTemp() {
+    return QDir(TempFolder())
+        .entryList({QStringLiteral("velmora-attachment-*")}, QDir::Files | QDir::Hidden);
+}
+
+const OfficeToPdf kNoOffice = [](const QString&, const QString&) {
+    FAIL() << "no office document here";
+};
+
+class PacketTest : public ::testing::Test {
+protected:
+    QString path(const char* name) const { return folder.filePath(QLatin1String(name)); }
+    QTemporaryDir folder;
+};
+
+TEST_F(PacketTest, EveryKindOfDocumentGoesBehindTheCoverInTheChosenOrder) {
+    WritePdf(path("cover.pdf"), {"COVER SHEET"}, QPageSize::Letter);
+    WritePdf(path("contract.pdf"), {"Contract one", "Contract two", "Contract three"},
+             QPageSize::Letter);
+    WritePdf(path("form.pdf"), {"Form on A4"}, QPageSize::A4);
+    ASSERT_TRUE(Picture(Qt::blue).save(path("photo.png")));
+    ASSERT_TRUE(Picture(Qt::red, {300, 400}).save(path("scan.JPG")));
+    // A fax TIFF of two pages made by another program, at the fax's 204 x 98 dpi.
+    ASSERT_TRUE(Picture(Qt::white, {1728, 1100}).save(path("page.png")));
+    Output(QStringLiteral("convert"),
+           {QStringLiteral("-units"), QStringLiteral("PixelsPerInch"), QStringLiteral("-density"),
+            QStringLiteral("204x98"), path("page.png"), path("page.png"),
+            QStringLiteral("-monochrome"), QStringLiteral("-compress"), QStringLiteral("Group4"),
+            path("fax.tif")});
+
+    Packet packet;
+    const struct {
+        const char* name;
+        int pages;
+    } documents[] = {
+        {"contract.pdf", 3}, {"form.pdf", 1}, {"photo.png", 1}, {"scan.JPG", 1}, {"fax.tif", 2}};
+    for (const auto& document : documents) {
+        SCOPED_TRACE(document.name);
+        Attachment attached = PrepareAttachment(path(document.name), kNoOffice);
+        EXPECT_EQ(attached.pages, document.pages);
+        EXPECT_EQ(PagesOf(attached.pdf), document.pages);
+        packet.add(std::move(attached));
+    }
+    EXPECT_EQ(packet.attachedPages(), 8);
+
+    packet.writePdf(path("cover.pdf"), path("packet.pdf"));
+    EXPECT_EQ(PagesOf(path("packet.pdf")), 9);
+    EXPECT_EQ(PageText(path("packet.pdf"), 1), QStringLiteral("COVER SHEET"));
+    EXPECT_EQ(PageText(path("packet.pdf"), 4), QStringLiteral("Contract three"));
+    EXPECT_EQ(PageText(path("packet.pdf"), 5), QStringLiteral("Form on A4"));
+
+    // The form first, the photo gone (and its pages with it).
+    const QString photoPdf = packet.attachments()[2].pdf;
+    packet.move(1, 0);
+    packet.remove(2);
+    EXPECT_FALSE(QFile::exists(photoPdf));
+    EXPECT_EQ(packet.attachedPages(), 7);
+    packet.writePdf(path("cover.pdf"), path("packet.pdf"));
+    EXPECT_EQ(PagesOf(path("packet.pdf")), 8);
+    EXPECT_EQ(PageText(path("packet.pdf"), 2), QStringLiteral("Form on A4"));
+    EXPECT_EQ(PageText(path("packet.pdf"), 3), QStringLiteral("Contract one"));
+    EXPECT_EQ(AttachmentsInTemp().size(), 4);
+}
+
+TEST_F(PacketTest, ABadFileIsRefusedWithItsReasonAndLeavesNothing) {
+    WritePdf(path("plain.pdf"), {"Secret"}, QPageSize::Letter);
+    {
+        QPDF plain;
+        plain.processFile(QFile::encodeName(path("plain.pdf")).constData());
+        QPDFWriter locked(plain, QFile::encodeName(path("locked.pdf")).constData());
+        locked.setR6EncryptionParameters("user", "owner", true, true, true, true, true, true,
+                                         qpdf_r3p_full, true);
+        locked.write();
+    }
+    QFile(path("empty.pdf")).open(QIODevice::WriteOnly);
+    QFile text(path("notes.pdf"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("Just some notes, not a PDF at all.\n");
+    text.close();
+    QFile damaged(path("damaged.pdf"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("%PDF-1.7\n1 0 obj << /Type /Catalog >> endobj\ntrailer << >>\n%%EOF\n");
+    damaged.close();
+    ASSERT_TRUE(Picture(Qt::green).save(path("really-a.png"), "PNG"));
+    QFile::copy(path("really-a.png"), path("photo.jpg"));
+    QFile::copy(path("really-a.png"), path("program.exe"));
+
+    const struct {
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {"missing.pdf", "does not exist"},
+        {"empty.pdf", "is empty"},
+        {"locked.pdf", "protected by a password"},
+        {"notes.pdf", "not the .pdf file its name says"},
+        {"damaged.pdf", "not a PDF file that can be read"},
+        {"photo.jpg", "not the .jpg file its name says"},
+        {"program.exe", "cannot be attached"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            PrepareAttachment(path(c.name), kNoOffice);
+            ADD_FAILURE() << "attached";
+        } catch (const Failure& failure) {
+            const QString message = QString::fromStdString(failure.what());
+            EXPECT_TRUE(message.contains(QLatin1String(c.reason))) << message;
+            EXPECT_TRUE(message.contains(path(c.name))) << message;
+        }
+    }
+    EXPECT_TRUE(AttachmentsInTemp().isEmpty()) << AttachmentsInTemp().join(", ");
+}
+
+}  // namespace
+}  // namespace velmora
