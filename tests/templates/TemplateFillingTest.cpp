@@ -513,6 +513,64 @@ TEST_P(TemplatePages, LongMessageFlowsOverPagesUnderTheFirstPageArtwork) {
     }
 }
 
+// The sheet saved as .doc and .docx, opened by an office that has none of the program's font
+// set-up (a desktop's), shows the same words on each line as the program's own PDF: no word cut
+// or pushed on to the next line, and the tick squares and symbols there. (Where the lines break
+// into pages may differ: the .doc cannot carry fonts, and the office spaces a .docx's paragraphs
+// as Word does.)
+TEST_P(TemplatePages, WordFilesShowTheSameLinesElsewhere) {
+    const int tab = GetParam();
+    const LongSheet sheet = FillAndExport(
+        tab, MessageLines(kThreePageLines.at(tab)).join(QLatin1Char('\n')), QStringLiteral("own"));
+    VELMORA_REQUIRE_SHEET(sheet.filled);
+    const QString folder = QFileInfo(sheet.pdf).absolutePath();
+    const QString docx = folder + QStringLiteral("/sheet-2007.docx");
+    ASSERT_NO_THROW(ExportDocument(sheet.filled.document, docx, DocumentFormat::Docx));
+
+    const QString plainFonts = folder + QStringLiteral("/plain-fonts.conf");
+    {
+        QFile config(plainFonts);
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        // The system's fonts, as a desktop has them: without Wine's folder.
+        config.write(
+            "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+            "<fontconfig><include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>"
+            "</fontconfig>\n");
+    }
+    const QString elsewhere = folder + QStringLiteral("/elsewhere");
+    bool ok = false;
+    const QString log =
+        ConvertWithOffice({sheet.filled.document, docx}, QStringLiteral("pdf"), elsewhere,
+                          folder + QStringLiteral("/elsewhere-work"), &ok, plainFonts);
+    ASSERT_TRUE(ok) << log;
+
+    QString problem;
+    const auto own = ReadPdf(sheet.pdf, 0, &problem);
+    ASSERT_TRUE(problem.isEmpty()) << problem;
+    const auto linesOf = [](const std::vector<PdfPage>& pages) {
+        QStringList lines;
+        for (const PdfPage& page : pages) lines += page.lines;
+        lines.sort();
+        return lines;
+    };
+    const QStringList mine = linesOf(own);
+    for (const QString& name : {QStringLiteral("sheet"), QStringLiteral("sheet-2007")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QStringList theirs = linesOf(
+            ReadPdf(elsewhere + QLatin1Char('/') + name + QStringLiteral(".pdf"), 0, &problem));
+        ASSERT_TRUE(problem.isEmpty()) << problem;
+        QStringList missing, added;
+        for (const QString& line : mine)
+            if (!theirs.contains(line)) missing << line;
+        for (const QString& line : theirs)
+            if (!mine.contains(line)) added << line;
+        EXPECT_TRUE(missing.isEmpty() && added.isEmpty() && mine.size() == theirs.size())
+            << "lines of the program's PDF not found:\n  "
+            << missing.join(QStringLiteral("\n  ")).toStdString() << "\nlines found instead:\n  "
+            << added.join(QStringLiteral("\n  ")).toStdString();
+    }
+}
+
 VELMORA_FOR_EACH_STYLE(TemplatePages);
 
 }  // namespace
