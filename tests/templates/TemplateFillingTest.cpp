@@ -274,7 +274,8 @@ VELMORA_FOR_EACH_STYLE(TemplateFilling);
 
 // ---- Sheets of more than one page, and the same pages in other readers ----
 
-// The number of message lines that makes a sheet of three pages in each style.
+// The number of message lines that makes a sheet of three pages in each style (its third page
+// part filled).
 const std::map<int, int> kThreePageLines = {
     {Casual, 55}, {Contemporary, 47}, {Professional, 63}, {Standard, 136}};
 
@@ -446,6 +447,7 @@ TEST_P(TemplatePages, LongMessageFlowsOverPagesUnderTheFirstPageArtwork) {
                 ++differing;
                 difference.setPixel(x, y, qRgb(255, 0, 0));
             }
+    // (Marked in red beside the PDF, for whoever looks into a failure.)
     if (differing)
         difference.save(QFileInfo(three.pdf).absolutePath() + QStringLiteral("/difference.png"));
     EXPECT_EQ(differing, 0)
