@@ -10,12 +10,19 @@
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/UnknownPropertyException.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
+#include <com/sun/star/text/XTextField.hpp>
 #include <com/sun/star/text/XTextFieldsSupplier.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
@@ -55,6 +62,44 @@ css::uno::Sequence<css::beans::PropertyValue> Properties(
 rtl::OUString FileUrl(const QString& fileName) {
     return ToOffice(
         QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()).toString(QUrl::FullyEncoded));
+}
+
+// The click-here fields (MACROBUTTON: the tick squares, a prompt left unfilled) become the
+// text they show, as it shows. The office writes a .docx with a field's shown text as its
+// result, where Word-format readers look for it in the field's code and so show nothing.
+void FieldsToShownText(const Reference<css::lang::XComponent>& document) {
+    const Reference<css::container::XEnumeration> fields =
+        Reference<css::text::XTextFieldsSupplier>(document, UNO_QUERY_THROW)
+            ->getTextFields()
+            ->createEnumeration();
+    std::vector<Reference<css::text::XTextField>> macros;
+    while (fields->hasMoreElements()) {
+        const Reference<css::text::XTextField> field(fields->nextElement(), UNO_QUERY);
+        const Reference<css::lang::XServiceInfo> info(field, UNO_QUERY);
+        if (field.is() && info.is() && info->supportsService("com.sun.star.text.TextField.Macro"))
+            macros.push_back(field);
+    }
+    // What the shown text looks like: the field's own character formatting.
+    static const char* const kLook[] = {"CharFontName",  "CharFontFamily", "CharFontCharSet",
+                                        "CharFontPitch", "CharColor",      "CharHeight",
+                                        "CharWeight",    "CharKerning"};
+    for (const Reference<css::text::XTextField>& field : macros) {
+        const rtl::OUString shown = Reference<css::beans::XPropertySet>(field, UNO_QUERY_THROW)
+                                        ->getPropertyValue("Hint")
+                                        .get<rtl::OUString>();
+        const Reference<css::text::XTextRange> anchor = field->getAnchor();
+        const Reference<css::beans::XPropertySet> fieldLook(anchor, UNO_QUERY_THROW);
+        std::vector<css::uno::Any> look;
+        for (const char* name : kLook)
+            look.push_back(fieldLook->getPropertyValue(rtl::OUString::createFromAscii(name)));
+        const Reference<css::text::XText> text = anchor->getText();
+        const Reference<css::text::XTextCursor> cursor = text->createTextCursorByRange(anchor);
+        text->insertString(Reference<css::text::XTextRange>(cursor.get()), shown, true);
+        cursor->goLeft(sal_Int16(shown.getLength()), true);
+        const Reference<css::beans::XPropertySet> written(cursor, UNO_QUERY_THROW);
+        for (size_t i = 0; i < look.size(); ++i)
+            written->setPropertyValue(rtl::OUString::createFromAscii(kLook[i]), look[i]);
+    }
 }
 
 }  // namespace
@@ -220,8 +265,23 @@ void OfficeConnection::exportAsPdf(const QString& fileName) {
 }
 
 void OfficeConnection::saveAsDocx(const QString& fileName) {
-    storeCopy(QStringLiteral("save the document as '%1'").arg(fileName), fileName,
-              "MS Word 2007 XML");
+    const QString what = QStringLiteral("save the document as '%1'").arg(fileName);
+    // The file carries the fonts its text uses (Tahoma and Wingdings come from Wine's folder,
+    // which only our office sees), so that a reader without them shows the same lines and the
+    // tick squares. Only the fonts in use, and the installed ones as well: the office counts
+    // every font it finds in a system folder as one the reader surely has.
+    const Reference<css::lang::XComponent> document = requireDocument();
+    guarded(what, [&] {
+        const Reference<css::beans::XPropertySet> settings(
+            Reference<css::lang::XMultiServiceFactory>(document, UNO_QUERY_THROW)
+                ->createInstance("com.sun.star.text.DocumentSettings"),
+            UNO_QUERY_THROW);
+        settings->setPropertyValue("EmbedFonts", css::uno::Any(true));
+        settings->setPropertyValue("EmbedOnlyUsedFonts", css::uno::Any(true));
+        settings->setPropertyValue("EmbedSystemFonts", css::uno::Any(true));
+        FieldsToShownText(document);
+    });
+    storeCopy(what, fileName, "MS Word 2007 XML");
 }
 
 QImage OfficeConnection::copyAsPicture() {

@@ -23,7 +23,7 @@ QString InstalledOfficeVersion() {
 }
 
 QString ConvertWithOffice(const QStringList& files, const QString& format, const QString& outDir,
-                          const QString& workDir, bool* ok) {
+                          const QString& workDir, bool* ok, const QString& fontConfig) {
     *ok = false;
     QDir().mkpath(outDir);
     const QString profile = workDir + QStringLiteral("/office-profile");
@@ -31,8 +31,9 @@ QString ConvertWithOffice(const QStringList& files, const QString& format, const
 
     QProcess office;
     auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("FONTCONFIG_FILE"),
-                       SourceDir() + QStringLiteral("/templates/fonts.conf"));
+    environment.insert(
+        QStringLiteral("FONTCONFIG_FILE"),
+        fontConfig.isEmpty() ? SourceDir() + QStringLiteral("/templates/fonts.conf") : fontConfig);
     office.setProcessEnvironment(environment);
     office.setWorkingDirectory(outDir);
     office.setProcessChannelMode(QProcess::MergedChannels);

@@ -21,10 +21,10 @@ QString InstalledOfficeVersion();
 
 // Converts `files` with the installed office to `format` (an extension, optionally with a
 // filter: "fodt", "doc:MS Word 97") into `outDir`, on a throwaway profile inside `workDir` and
-// with the templates' font setup. Returns the office's output; `ok` tells whether every file
-// came out.
+// with the templates' font setup (or the fontconfig file `fontConfig`). Returns the office's
+// output; `ok` tells whether every file came out.
 QString ConvertWithOffice(const QStringList& files, const QString& format, const QString& outDir,
-                          const QString& workDir, bool* ok);
+                          const QString& workDir, bool* ok, const QString& fontConfig = {});
 
 // antiword's plain-text reading of a Word file (an empty string when it fails; `error` says
 // why).
