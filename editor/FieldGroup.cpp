@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
@@ -28,7 +29,9 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QChar kLf = QLatin1Char('\n');
 
 // Selects a text field's whole text when it receives focus. The selection waits until the
-// event that gave the focus is done, so a mouse click does not undo it.
+// event that gave the focus is done, so a mouse click does not undo it. The window becoming
+// active again, or a menu closing, gives back the focus the field had: the text the user was
+// typing into stays as it was, or the next key would replace it all.
 class SelectAllOnFocus : public QObject {
 public:
     using QObject::QObject;
@@ -36,6 +39,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::FocusIn) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+                return false;
             QTimer::singleShot(0, watched, [watched] {
                 if (auto* line = qobject_cast<QLineEdit*>(watched))
                     line->selectAll();

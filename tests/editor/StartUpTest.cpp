@@ -202,6 +202,17 @@ TEST_F(StartUpTest, TextFieldSelectsItsWholeTextOnFocus) {
     QTest::qWait(10);
     EXPECT_EQ(message->textCursor().selectedText(),
               QStringLiteral("Did you eat that cheeseburger yet?"));
+
+    // Typing, away to another program and back: the next key goes on where the caret was.
+    message->moveCursor(QTextCursor::End);
+    QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QFocusEvent back(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(message, &away);
+    QApplication::sendEvent(message, &back);
+    QTest::qWait(10);
+    EXPECT_FALSE(message->textCursor().hasSelection());
+    QTest::keyClicks(message, QStringLiteral(" X"));
+    EXPECT_EQ(message->toPlainText(), QStringLiteral("Did you eat that cheeseburger yet? X"));
 }
 
 TEST_F(StartUpTest, PointerFollowsTheRulesAndNeverReplacesTheHourglass) {
