@@ -61,6 +61,20 @@ QString pages(const QTemporaryDir& folder) {
     return folder.filePath(QStringLiteral("pages.pdf"));
 }
 
+// Whether `name` is one of the run's own files in the temporary folder, which the program
+// removes (the document shown, its page picture, the template): a save there would be lost.
+bool IsWorkingFile(const QString& name, const QString& document) {
+    const QFileInfo chosen(name);
+    if (!chosen.exists()) return false;
+    const QString folder = QFileInfo(TempFolder()).canonicalFilePath();
+    for (const QString& working :
+         {document, folder + QStringLiteral("/temp.bmp"), folder + QStringLiteral("/template.dot")})
+        if (QFileInfo(working).exists() &&
+            QFileInfo(working).canonicalFilePath() == chosen.canonicalFilePath())
+            return true;
+    return false;
+}
+
 // A right-button press and release count as a click when the pointer moved less than this
 // (in pixels, either way) in between; more is a drag.
 constexpr qreal kStillClickSlack = 2;
@@ -434,6 +448,15 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
     if (!proc.test(
             116, [&] { return !name.isEmpty(); }, false))
         return;
+    if (IsWorkingFile(name, mWordFile)) {
+        ShowMessage(
+            {.title = {},
+             .text = QStringLiteral("%1 is the document this window shows, which is removed "
+                                    "when you go back or close. Please choose another name.")
+                         .arg(name),
+             .icon = MessageIcon::Warning});
+        return;
+    }
     if (proc.test(
             118, [&] { return FileExists(name); }, true)) {
         proc.step(120, [&] {

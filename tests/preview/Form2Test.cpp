@@ -180,6 +180,20 @@ TEST_F(PreviewWindow, SavesToANewNameWithItsFormatsExtensionAndNothingWhenCancel
     EXPECT_EQ(dialogRequests[1].folder, folder.path()) << "where this run saved last";
 }
 
+// The document shown is removed on "< Back": a save onto it would be lost with it.
+TEST_F(PreviewWindow, RefusesToSaveOntoTheDocumentItShows) {
+    for (const QString& name :
+         {form.mWordFile, path("./") + QFileInfo(form.mWordFile).fileName()}) {
+        messages.clear();
+        chosenName = name;
+        click("PushButton6");
+        ASSERT_EQ(messages.all().size(), 1u);
+        EXPECT_TRUE(messages.all()[0].text.contains(QLatin1String("Please choose another name")))
+            << messages.all()[0].text;
+        EXPECT_EQ(ReadBytes(form.mWordFile), document);
+    }
+}
+
 TEST_F(PreviewWindow, OverwritesAnExistingFileOnlyWhenTheUserAgrees) {
     chosenName = path("old results.doc");
     WriteBytes(chosenName, "the old results");
