@@ -148,9 +148,12 @@ bool Program::runs() const {
 
 std::vector<Window> Program::windows() const {
     std::vector<Window> found;
-    const QString ids = display_.xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                          QStringLiteral("--pid"), QString::number(pid_),
-                                          QStringLiteral("--name"), QStringLiteral(".")});
+    // --all: windows that are visible, of this process and named; without it xdotool takes any
+    // one of the three, and so every named window on the display.
+    const QString ids =
+        display_.xdotool({QStringLiteral("search"), QStringLiteral("--all"),
+                          QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                          QString::number(pid_), QStringLiteral("--name"), QStringLiteral(".")});
     for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QString shape =
             display_.xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
