@@ -54,7 +54,7 @@ bool writeAll(int fd, const char* bytes, qint64 size, int& error) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(const QString& target, Flush flush)
+AtomicFile::AtomicFile(const QString& target, Flush flush, Access access)
     : name_(target), target_(target), flush_(flush) {
     // The file the target finally names.
     struct stat info {};
@@ -88,7 +88,9 @@ AtomicFile::AtomicFile(const QString& target, Flush flush)
         if (::faccessat(AT_FDCWD, QFile::encodeName(target_).constData(), W_OK, AT_EACCESS) != 0)
             fail(systemReason(errno));
     }
-    mode_ = exists ? unsigned(info.st_mode & 07777) : unsigned(newFileMode());
+    mode_ = access == Access::OwnerOnly ? 0600u
+            : exists                    ? unsigned(info.st_mode & 07777)
+                                        : unsigned(newFileMode());
 
     const QFileInfo file(target_);
     // Short enough for any file system, whatever the target's name.

@@ -27,8 +27,13 @@ namespace velmora {
 class AtomicFile {
 public:
     enum class Flush { ToDisk, NotToDisk };
+    // Who may read the file once in place: what the target had (a new file: what the umask
+    // allows), or its owner alone (0600) whatever it had, for the user's settings and the
+    // program's working files, which are nobody else's business whatever the umask.
+    enum class Access { AsBefore, OwnerOnly };
 
-    explicit AtomicFile(const QString& target, Flush flush = Flush::ToDisk);
+    explicit AtomicFile(const QString& target, Flush flush = Flush::ToDisk,
+                        Access access = Access::AsBefore);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;

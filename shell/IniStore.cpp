@@ -36,7 +36,7 @@ bool replaceFile(const QString& file, const QByteArray& bytes) {
     struct stat old {};
     const bool hadOld = ::stat(QFile::encodeName(file).constData(), &old) == 0;
     try {
-        AtomicFile fresh(file, AtomicFile::Flush::NotToDisk);
+        AtomicFile fresh(file, AtomicFile::Flush::NotToDisk, AtomicFile::Access::OwnerOnly);
         fresh.write(bytes);
         // Readers that cache the file (QSettings does, in this process too) look for a change
         // of size or modification time to the millisecond; a rewrite of the same size within

@@ -169,7 +169,9 @@ void OfficeConnection::saveAs(const QString& fileName) {
     if (QFileInfo(stored).size() <= 0)
         throw WordError(QStringLiteral("Could not %1: the office wrote nothing.").arg(what));
     try {
-        AtomicFile placed(fileName);
+        // The generated document is a working file of the user's: theirs alone, whatever the
+        // umask, in a temporary folder others may share.
+        AtomicFile placed(fileName, AtomicFile::Flush::ToDisk, AtomicFile::Access::OwnerOnly);
         placed.moveIn(stored);
         placed.commit();
     } catch (const Failure& error) {

@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -137,6 +138,9 @@ void removeLeftovers(Leftovers& leftovers) {
         ::close(kNullInput);
         ::close(kOutput);
         if (inheritedFd < 0) ::close(kInheritedFd);
+        // The office's pipes (whose owner may drive it), profile and working files are the
+        // user's alone, whatever umask the program was started with.
+        ::umask(077);
         ::execve(argv[0], argv, envp);
         const int error = errno;
         [[maybe_unused]] auto written = ::write(execError[1], &error, sizeof error);

@@ -93,7 +93,7 @@ void WriteProfileSettings(const QString& profileFolder, const QString& version) 
     if (text == before) return;
     QDir().mkpath(profileFolder + QStringLiteral("/user"));
     try {
-        AtomicFile out(file);
+        AtomicFile out(file, AtomicFile::Flush::ToDisk, AtomicFile::Access::OwnerOnly);
         out.write(text);
         out.commit();
     } catch (const Failure&) {
@@ -118,7 +118,7 @@ QString FontConfigFile(const StartOptions& options) {
     const QString file = options.profileFolder + QStringLiteral("/fonts.conf");
     if (!QFileInfo(file).isFile()) {
         try {
-            AtomicFile out(file);
+            AtomicFile out(file, AtomicFile::Flush::ToDisk, AtomicFile::Access::OwnerOnly);
             out.write(kBuiltInFontConfig);
             out.commit();
         } catch (const Failure&) {
