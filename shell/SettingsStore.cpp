@@ -4,6 +4,7 @@
 #include "IniStore.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <QCoreApplication>
@@ -57,11 +58,28 @@ auto withFastStore(Use&& use) {
     return use(found->second);
 }
 
+// What stands at the settings file's name when it is there but no regular file (a FIFO, a
+// device, a folder): such a thing is never opened, as reading a FIFO waits for a writer
+// forever. Empty for a regular file or none.
+QString OddSettingsFile(const QString& file) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(file).constData(), &info) != 0 || S_ISREG(info.st_mode)) return {};
+    return QStringLiteral("the settings file \"%1\" is not a file (%2)")
+        .arg(file, S_ISFIFO(info.st_mode)  ? QStringLiteral("a pipe")
+                   : S_ISDIR(info.st_mode) ? QStringLiteral("a folder")
+                                           : QStringLiteral("a device or a socket"));
+}
+
 }  // namespace
 
 QString SettingsFile() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(kApplication))
-        .fileName();
+    // QSettings reads its file as soon as it is made, and a pipe at that name would hold the
+    // read forever: the name is worked out from a QSettings for a sibling that is never there.
+    const QString sibling = QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                                      QLatin1String(kApplication) + QStringLiteral(".name-only"))
+                                .fileName();
+    return QFileInfo(sibling).path() + QLatin1Char('/') + QLatin1String(kApplication) +
+           QStringLiteral(".conf");
 }
 
 QString SettingsWriteProblem() {
@@ -94,6 +112,10 @@ QString SettingsWriteProblem() {
 }
 
 void SaveSetting(const QString& key, const QString& value) {
+    if (const QString odd = OddSettingsFile(SettingsFile()); !odd.isEmpty()) {
+        tellOnce(odd);
+        return;
+    }
     if (withFastStore([&](IniStore& store) { return store.write(keyPath(key), value); })) return;
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(kApplication));
     store.setValue(keyPath(key), value);
@@ -107,6 +129,10 @@ void SaveSetting(const QString& key, const QString& value) {
 }
 
 QString GetSetting(const QString& key, const QString& defaultValue) {
+    if (const QString odd = OddSettingsFile(SettingsFile()); !odd.isEmpty()) {
+        tellOnce(odd);
+        return defaultValue;
+    }
     if (const auto known = withFastStore(
             [&](const IniStore& store) { return store.read(keyPath(key), defaultValue); }))
         return *known;
