@@ -39,8 +39,8 @@ TEST(CoverSheetField, AStyleOnlyFillsFieldsItsTabShows) {
     for (const auto& bookmark : Bookmarks()) {
         const auto& field = Field(bookmark.field);
         for (int tab = 0; tab < kTabCount; ++tab) {
-            if (bookmark.filledOnTab[tab])
-                EXPECT_GE(field.memberOnTab(tab), 0) << bookmark.name << " on tab " << tab;
+            if (!bookmark.filledOnTab[tab]) continue;
+            EXPECT_GE(field.memberOnTab(tab), 0) << bookmark.name << " on tab " << tab;
         }
     }
 }

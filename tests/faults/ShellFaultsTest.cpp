@@ -223,6 +223,59 @@ TEST_F(ShellFaults, LongFieldsAreKeptWholeInTheStoreAndTheDocument) {
     EXPECT_EQ(StoredSetting(settingsFile(), QStringLiteral("txtFor")), longName);
 }
 
+// --- A pipe where the settings file belongs: the program starts, says so once, and ends ---
+
+TEST_F(ShellFaults, APipeAsTheSettingsFileIsToldAndNeverWaitedOn) {
+    QDir().mkpath(QFileInfo(settingsFile()).path());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(settingsFile()).constData(), 0600), 0);
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor(60s);
+    ASSERT_FALSE(editor.isEmpty()) << "no editor: the start waits on the pipe";
+    const QString box = velmora->waitForMessageBox(30s);
+    ASSERT_FALSE(box.isEmpty()) << "nothing said of the settings file";
+    ASSERT_TRUE(velmora->keyUntil(box, QStringLiteral("Return"),
+                                  [&] { return velmora->windows().size() == 1; }));
+
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd(10s));
+    EXPECT_TRUE(QFileInfo(settingsFile()).exists()) << "the pipe is the user's; it stays";
+}
+
+// --- Started with umask 000: the settings, the document and the offices are the user's alone ---
+
+TEST_F(ShellFaults, UnderUmaskZeroTheFilesAndTheOfficesAreTheUsersAlone) {
+    // The program, and everything it starts, inherits this process's umask.
+    const mode_t before = ::umask(0);
+    auto velmora = start();
+    ::umask(before);
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    velmora->click(editor, kSampleButtonX, kSampleButtonY);  // stores every field
+    ASSERT_TRUE(test::Eventually([&] { return QFileInfo::exists(settingsFile()); }));
+    ASSERT_FALSE(GenerateDocument(*velmora, editor).isEmpty()) << velmora->standardError();
+
+    const auto mode = [](const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
+    };
+    EXPECT_EQ(mode(settingsFile()), 0600u);
+    const QStringList documents = Documents(temp());
+    ASSERT_EQ(documents.size(), 1);
+    EXPECT_EQ(mode(temp() + QLatin1Char('/') + documents.front()), 0600u);
+    // The offices' pipes, through which their owner drives them, take the offices' umask.
+    const std::set<pid_t> offices = test::OfficesUnder(velmora->pid());
+    EXPECT_FALSE(offices.empty());
+    for (const pid_t office : offices) {
+        QFile status(QStringLiteral("/proc/%1/status").arg(office));
+        if (!status.open(QIODevice::ReadOnly)) continue;
+        const QByteArray text = status.readAll();
+        EXPECT_TRUE(text.contains("Umask:\t0077")) << text.left(200).toStdString();
+    }
+
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd());
+}
+
 // --- 11: an unwritable store is told once, and the program keeps working ---
 
 TEST_F(ShellFaults, UnwritableStoreIsToldOnceAndTheProgramKeepsWorking) {
