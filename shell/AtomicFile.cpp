@@ -1,6 +1,7 @@
 #include "AtomicFile.h"
 
 #include "Failure.h"
+#include "FileProcedures.h"
 #include "RunRecord.h"
 
 #include <QFile>
@@ -62,21 +63,20 @@ AtomicFile::AtomicFile(const QString& target, Flush flush, Access access)
     for (int links = 0;; ++links) {
         const QByteArray native = QFile::encodeName(target_);
         if (::lstat(native.constData(), &info) != 0) {
-            if (errno != ENOENT) fail(systemReason(errno));
+            if (errno != ENOENT) fail(because(errno));
             break;
         }
         if (!S_ISLNK(info.st_mode)) {
             exists = true;
             break;
         }
-        if (links == kMostLinks) fail(systemReason(ELOOP));
+        if (links == kMostLinks) fail(because(ELOOP));
         // A link another user put in a shared folder does not choose which file is replaced.
         if (info.st_uid != ::geteuid() && info.st_uid != 0)
             fail(QStringLiteral("it is a link of another user's."));
         QByteArray to(PATH_MAX, 0);
         const ssize_t length = ::readlink(native.constData(), to.data(), size_t(to.size()));
-        if (length < 0 || length == to.size())
-            fail(systemReason(length < 0 ? errno : ENAMETOOLONG));
+        if (length < 0 || length == to.size()) fail(because(length < 0 ? errno : ENAMETOOLONG));
         to.truncate(length);
         const QString next = QFile::decodeName(to);
         target_ = QFileInfo(next).isAbsolute()
@@ -86,7 +86,7 @@ AtomicFile::AtomicFile(const QString& target, Flush flush, Access access)
     if (exists) {
         if (!S_ISREG(info.st_mode)) fail(QStringLiteral("it is not a file."));
         if (::faccessat(AT_FDCWD, QFile::encodeName(target_).constData(), W_OK, AT_EACCESS) != 0)
-            fail(systemReason(errno));
+            fail(because(errno));
     }
     mode_ = access == Access::OwnerOnly ? 0600u
             : exists                    ? unsigned(info.st_mode & 07777)
@@ -103,18 +103,26 @@ AtomicFile::AtomicFile(const QString& target, Flush flush, Access access)
                               O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;
-            fail(systemReason(errno));
+            fail(because(errno));
         }
         fd_ = fd;
         path_ = candidate;
         NoteFileInTheMaking(path_);
         return;
     }
-    fail(systemReason(EEXIST));
+    fail(because(EEXIST));
 }
 
 AtomicFile::~AtomicFile() {
     discard();
+}
+
+QString AtomicFile::because(int error) const {
+    if (error == ENOSPC || error == EDQUOT) {
+        const QString full = FullDiskReason(target_);
+        if (!full.isEmpty()) return full + QLatin1Char('.');
+    }
+    return systemReason(error);
 }
 
 void AtomicFile::fail(const QString& reason) const {
@@ -123,18 +131,18 @@ void AtomicFile::fail(const QString& reason) const {
 
 void AtomicFile::write(const QByteArray& bytes) {
     int error = 0;
-    if (fd_ < 0) fail(systemReason(EBADF));
-    if (!writeAll(fd_, bytes.constData(), bytes.size(), error)) fail(systemReason(error));
+    if (fd_ < 0) fail(because(EBADF));
+    if (!writeAll(fd_, bytes.constData(), bytes.size(), error)) fail(because(error));
 }
 
 void AtomicFile::moveIn(const QString& file) {
-    if (fd_ < 0) fail(systemReason(EBADF));
+    if (fd_ < 0) fail(because(EBADF));
     const QByteArray from = QFile::encodeName(file);
     if (::rename(from.constData(), QFile::encodeName(path_).constData()) == 0) {
         closeWriter();
         return;
     }
-    if (errno != EXDEV) fail(systemReason(errno));
+    if (errno != EXDEV) fail(because(errno));
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly)) fail(in.errorString());
     constexpr qint64 kChunk = 256 * 1024;
@@ -153,17 +161,17 @@ void AtomicFile::moveIn(const QString& file) {
 void AtomicFile::closeWriter() {
     if (fd_ < 0) return;
     const int result = ::close(std::exchange(fd_, -1));
-    if (result != 0 && errno != EINTR) fail(systemReason(errno));
+    if (result != 0 && errno != EINTR) fail(because(errno));
 }
 
 void AtomicFile::commit() {
-    if (path_.isEmpty()) fail(systemReason(EBADF));
+    if (path_.isEmpty()) fail(because(EBADF));
     closeWriter();
     // Whatever now stands at the new file's name (another program may have written it anew):
     // it goes in place only as a regular file that holds something, and once on the disk.
     const QByteArray native = QFile::encodeName(path_);
     const int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) fail(systemReason(errno));
+    if (fd < 0) fail(because(errno));
     struct stat info {};
     int error = 0;
     if (::fstat(fd, &info) != 0)
@@ -175,10 +183,14 @@ void AtomicFile::commit() {
     else if (::fchmod(fd, mode_t(mode_)) != 0 || (flush_ == Flush::ToDisk && ::fsync(fd) != 0))
         error = errno;
     ::close(fd);
-    if (error == -1) fail(QStringLiteral("nothing was written."));
-    if (error != 0) fail(systemReason(error));
+    if (error == -1) {
+        // An office that found the disk full may write nothing and say something else.
+        const QString full = FullDiskReason(target_);
+        fail(full.isEmpty() ? QStringLiteral("nothing was written.") : full + QLatin1Char('.'));
+    }
+    if (error != 0) fail(because(error));
     if (::rename(native.constData(), QFile::encodeName(target_).constData()) != 0)
-        fail(systemReason(errno));
+        fail(because(errno));
     NoteRemovedFile(path_);
     path_.clear();
 }

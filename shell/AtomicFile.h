@@ -53,6 +53,8 @@ public:
 
 private:
     [[noreturn]] void fail(const QString& reason) const;
+    // The system's reason for `error`, or a full disk named as such.
+    QString because(int error) const;
     void closeWriter();
     void discard() noexcept;
 

@@ -6,9 +6,11 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
@@ -65,6 +67,17 @@ void RemoveFileQuietly(const QString& path) {
         ForceDeleteFile(path);
     } catch (...) {
     }
+}
+
+QString FullDiskReason(const QString& path) {
+    QFileInfo at(path);
+    while (!at.exists() && !at.isRoot() && at.absolutePath() != at.absoluteFilePath())
+        at = QFileInfo(at.absolutePath());
+    const QString folder = at.isDir() ? at.absoluteFilePath() : at.absolutePath();
+    struct statvfs disk {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &disk) != 0) return {};
+    if (quint64(disk.f_bavail) * disk.f_frsize >= 1024 * 1024) return {};
+    return QStringLiteral("the disk that holds \"%1\" is full").arg(folder);
 }
 
 void WriteNewFile(const QString& path, const QByteArray& bytes) {

@@ -18,6 +18,11 @@ void DeleteFileQuietly(const QString& path);
 // The same without letting events run, for work off the windows' thread.
 void RemoveFileQuietly(const QString& path);
 
+// "the disk that holds "<folder>" is full" when the file system that holds `path` (or the
+// nearest folder of it that exists) has less than a megabyte left for the user; empty
+// otherwise. What a failed write is told as, rather than the system's or the office's words.
+QString FullDiskReason(const QString& path);
+
 // Deletes a regular file of this user's, also one without write permission, looking at the
 // name itself and never through a link; changes nothing else. Throws Failure when it cannot.
 void ForceDeleteFile(const QString& path);

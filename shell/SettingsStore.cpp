@@ -1,11 +1,11 @@
 #include "SettingsStore.h"
 
 #include "ErrorSink.h"
+#include "FileProcedures.h"
 #include "IniStore.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QFile>
@@ -105,10 +105,7 @@ QString SettingsWriteProblem() {
                 .arg(file, lastSystemError());
         ::close(fd);
     }
-    struct statvfs disk {};
-    if (::statvfs(QFile::encodeName(folder).constData(), &disk) == 0 && disk.f_bavail == 0)
-        return QStringLiteral("the disk that holds \"%1\" is full").arg(folder);
-    return {};
+    return FullDiskReason(folder);
 }
 
 void SaveSetting(const QString& key, const QString& value) {

@@ -4,6 +4,7 @@
 #include "coversheet/office/PictureText.h"
 #include "shell/AtomicFile.h"
 #include "shell/Clipboard.h"
+#include "shell/FileProcedures.h"
 #include "shell/OfficeFiles.h"
 #include "shell/Trace.h"
 
@@ -28,9 +29,12 @@
 #include <com/sun/star/util/XModifiable.hpp>
 #include <com/sun/star/util/XRefreshable.hpp>
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <vector>
@@ -57,6 +61,20 @@ css::uno::Sequence<css::beans::PropertyValue> Properties(
     const std::vector<css::beans::PropertyValue>& properties) {
     return css::uno::Sequence<css::beans::PropertyValue>(properties.data(),
                                                          sal_Int32(properties.size()));
+}
+
+// Runs the office's store of `fileName`. Its words for a store that met a full disk are its
+// own internals ("SfxBaseModel::impl_store ... 0x20d", or none): such a failure is told as a
+// full disk, naming the folder.
+template <class Store>
+void StoreTellingFullDisk(const QString& what, const QString& fileName, Store&& store) {
+    try {
+        store();
+    } catch (const WordError&) {
+        const QString full = FullDiskReason(fileName);
+        if (full.isEmpty()) throw;
+        throw WordError(QStringLiteral("Could not %1: %2.").arg(what, full));
+    }
 }
 
 rtl::OUString FileUrl(const QString& fileName) {
@@ -160,11 +178,13 @@ void OfficeConnection::saveAs(const QString& fileName) {
     if (!folder.isValid())
         throw WordError(QStringLiteral("Could not %1: %2").arg(what, folder.errorString()));
     const QString stored = folder.filePath(QStringLiteral("document.doc"));
-    guarded(what, boundFor(carried_), [&] {
-        Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
-            ->storeToURL(
-                FileUrl(stored),
-                Properties({Property("FilterName", css::uno::Any(rtl::OUString("MS Word 97")))}));
+    StoreTellingFullDisk(what, stored, [&] {
+        guarded(what, boundFor(carried_), [&] {
+            Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
+                ->storeToURL(FileUrl(stored),
+                             Properties({Property("FilterName",
+                                                  css::uno::Any(rtl::OUString("MS Word 97")))}));
+        });
     });
     if (QFileInfo(stored).size() <= 0)
         throw WordError(QStringLiteral("Could not %1: the office wrote nothing.").arg(what));
@@ -245,14 +265,25 @@ void OfficeConnection::storeCopy(const QString& what, const QString& fileName, c
                                  const css::uno::Sequence<css::beans::PropertyValue>& filterData) {
     const Reference<css::lang::XComponent> document = requireDocument();
     releaseLayout(document);
-    guarded(what, [&] {
-        std::vector<css::beans::PropertyValue> arguments = {
-            Property("FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))),
-            Property("Overwrite", css::uno::Any(true))};
-        if (filterData.hasElements())
-            arguments.push_back(Property("FilterData", css::uno::Any(filterData)));
-        Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
-            ->storeToURL(FileUrl(fileName), Properties(arguments));
+    // The office locks the file it writes, and leaves the lock behind when the write fails (a
+    // full disk): a lock that was not there before goes with the call, whatever its outcome.
+    const QString lock = LockFileOf(fileName);
+    struct stat before {};
+    const bool lockedBefore = ::lstat(QFile::encodeName(lock).constData(), &before) == 0;
+    if (!lockedBefore) slot_->recordLeftovers({lock});
+    const auto removeOurLock = qScopeGuard([&] {
+        if (!lockedBefore) RemoveFileQuietly(lock);
+    });
+    StoreTellingFullDisk(what, fileName, [&] {
+        guarded(what, [&] {
+            std::vector<css::beans::PropertyValue> arguments = {
+                Property("FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))),
+                Property("Overwrite", css::uno::Any(true))};
+            if (filterData.hasElements())
+                arguments.push_back(Property("FilterData", css::uno::Any(filterData)));
+            Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
+                ->storeToURL(FileUrl(fileName), Properties(arguments));
+        });
     });
 }
 
