@@ -3,7 +3,9 @@
 #include "PageImage.h"
 #include "PageView.h"
 #include "PictureBox.h"
+#include "coversheet/GenerationRun.h"
 #include "coversheet/OfficeJobs.h"
+#include "coversheet/PageSnapshot.h"
 #include "coversheet/office/PictureText.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
@@ -64,14 +66,10 @@ QString pages(const QTemporaryDir& folder) {
 // Whether `name` is one of the run's own files in the temporary folder, which the program
 // removes (the document shown, its page picture, the template): a save there would be lost.
 bool IsWorkingFile(const QString& name, const QString& document) {
-    const QFileInfo chosen(name);
-    if (!chosen.exists()) return false;
-    const QString folder = QFileInfo(TempFolder()).canonicalFilePath();
-    for (const QString& working :
-         {document, folder + QStringLiteral("/temp.bmp"), folder + QStringLiteral("/template.dot")})
-        if (QFileInfo(working).exists() &&
-            QFileInfo(working).canonicalFilePath() == chosen.canonicalFilePath())
-            return true;
+    const QString chosen = QFileInfo(name).canonicalFilePath();
+    if (chosen.isEmpty()) return false;  // not there yet
+    for (const QString& working : {document, SnapshotPath(), GenerationRun::TemplatePath()})
+        if (QFileInfo(working).canonicalFilePath() == chosen) return true;
     return false;
 }
 
