@@ -48,11 +48,10 @@ void tellOnce(const QString& problem) {
 
 // The program's own writer of the file, one per file (tests move the configuration folder).
 template <class Use>
-auto withFastStore(Use&& use) {
+auto withFastStore(const QString& file, Use&& use) {
     static std::mutex mutex;
     static std::map<QString, IniStore> stores;
     const std::lock_guard lock(mutex);
-    const QString file = SettingsFile();
     auto found = stores.find(file);
     if (found == stores.end()) found = stores.emplace(file, IniStore(file)).first;
     return use(found->second);
@@ -109,11 +108,13 @@ QString SettingsWriteProblem() {
 }
 
 void SaveSetting(const QString& key, const QString& value) {
-    if (const QString odd = OddSettingsFile(SettingsFile()); !odd.isEmpty()) {
+    const QString file = SettingsFile();
+    if (const QString odd = OddSettingsFile(file); !odd.isEmpty()) {
         tellOnce(odd);
         return;
     }
-    if (withFastStore([&](IniStore& store) { return store.write(keyPath(key), value); })) return;
+    if (withFastStore(file, [&](IniStore& store) { return store.write(keyPath(key), value); }))
+        return;
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(kApplication));
     store.setValue(keyPath(key), value);
     store.sync();
@@ -126,12 +127,13 @@ void SaveSetting(const QString& key, const QString& value) {
 }
 
 QString GetSetting(const QString& key, const QString& defaultValue) {
-    if (const QString odd = OddSettingsFile(SettingsFile()); !odd.isEmpty()) {
+    const QString file = SettingsFile();
+    if (const QString odd = OddSettingsFile(file); !odd.isEmpty()) {
         tellOnce(odd);
         return defaultValue;
     }
     if (const auto known = withFastStore(
-            [&](const IniStore& store) { return store.read(keyPath(key), defaultValue); }))
+            file, [&](const IniStore& store) { return store.read(keyPath(key), defaultValue); }))
         return *known;
     const QSettings store(QSettings::NativeFormat, QSettings::UserScope,
                           QLatin1String(kApplication));
