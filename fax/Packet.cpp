@@ -99,20 +99,24 @@ Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert) 
     const AttachmentKind kind = KindOfAttachment(source);
 
     TempPdf pdf;
+    int pages = 0;
     switch (kind) {
         case AttachmentKind::Pdf:
             // Copied page by page: the packet keeps the file as it was when attached, repaired
             // where it was damaged and free of protection against changes.
-            JoinPdfs({source}, pdf.path());
+            pages = JoinPdfs({source}, pdf.path());
             break;
-        case AttachmentKind::Picture:
-            WriteImagePdf(ReadImagePages(source), pdf.path());
+        case AttachmentKind::Picture: {
+            const std::vector<QImage> pictures = ReadImagePages(source);
+            WriteImagePdf(pictures, pdf.path());
+            pages = int(pictures.size());
             break;
+        }
         case AttachmentKind::OfficeDocument:
             convert(source, pdf.path());
+            pages = PdfPageCount(pdf.path());
             break;
     }
-    const int pages = PdfPageCount(pdf.path());
     if (pages <= 0) throw Failure(QStringLiteral("'%1' has no page to send.").arg(source));
     return {source, pdf.keep(), pages};
 }

@@ -51,17 +51,20 @@ int PdfPageCount(const QString& path) {
     }
 }
 
-void JoinPdfs(const QStringList& inputs, const QString& target) {
+int JoinPdfs(const QStringList& inputs, const QString& target) {
     // Every input stays open until the output is written: its pages are copied from it then.
     std::vector<std::unique_ptr<QPDF>> opened;
     QPDF joined;
     joined.emptyPDF();
     QPDFPageDocumentHelper pages(joined);
+    int count = 0;
     for (const QString& input : inputs) {
         opened.push_back(OpenPdf(input));
         try {
-            for (auto& page : QPDFPageDocumentHelper(*opened.back()).getAllPages())
+            for (auto& page : QPDFPageDocumentHelper(*opened.back()).getAllPages()) {
                 pages.addPage(page, false);
+                ++count;
+            }
         } catch (const std::exception& error) {
             Unreadable(input, error);
         }
@@ -69,12 +72,12 @@ void JoinPdfs(const QStringList& inputs, const QString& target) {
     AtomicFile file(target);
     try {
         QPDFWriter writer(joined, QFile::encodeName(file.path()).constData());
-        writer.setStaticID(false);
         writer.write();
     } catch (const std::exception& error) {
         throw Failure(QStringLiteral("Cannot write '%1': %2").arg(target, error.what()));
     }
     file.commit();
+    return count;
 }
 
 }  // namespace velmora

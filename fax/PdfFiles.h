@@ -11,7 +11,8 @@ int PdfPageCount(const QString& path);
 
 // Writes the pages of `inputs`, in their order, as one PDF to `target`, written whole
 // (AtomicFile). A PDF protected only against changes is read as any reader reads it; the new
-// file carries no protection. Throws Failure naming the input that could not be read.
-void JoinPdfs(const QStringList& inputs, const QString& target);
+// file carries no protection. Returns how many pages it has. Throws Failure naming the input
+// that could not be read.
+int JoinPdfs(const QStringList& inputs, const QString& target);
 
 }  // namespace velmora
