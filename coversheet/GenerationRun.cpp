@@ -47,6 +47,7 @@ const RunValues::Taken<T>& RunValues::at(const std::map<std::string, Taken<T>>& 
 RunValues RunValues::TakeFrom(const GenerationHost& host) {
     RunValues values;
     values.tab_ = take<int>([&] { return host.selectedTab(); });
+    values.attachedPages_ = host.attachedPages();
     for (const CoverSheetField& field : Fields()) {
         switch (field.kind) {
             case FieldKind::Text:
@@ -104,10 +105,23 @@ void GenerationRun::run() {
     if (proc.test(
             100, [&] { return busy_; }, false))
         return;
+    // Everything the document gets is taken now; the office work reads only this.
+    start(proc, RunValues::TakeFrom(host_));
+}
+
+void GenerationRun::renew() {
+    Procedure proc(location::Form1_PushButton6_Click);
+    if (busy_ || !last_) return;
+    RunValues values = *last_;
+    values.setAttachedPages(host_.attachedPages());
+    start(proc, std::move(values));
+}
+
+void GenerationRun::start(Procedure& proc, RunValues values) {
     proc.step(102, [&] { setBusy(true); });
     proc.step(104, [&] { host_.setBusyPointer(true); });
-    // Everything the document gets is taken now; the office work below reads only this.
-    const auto steps = std::make_shared<Steps>(RunValues::TakeFrom(host_), drawDigit_);
+    last_ = values;
+    const auto steps = std::make_shared<Steps>(std::move(values), drawDigit_);
     OfficeJobs::shared().post(
         this, [steps] { officeSteps(*steps); },
         [this, steps](std::exception_ptr) { handOver(*steps); });
@@ -189,7 +203,11 @@ void GenerationRun::officeSteps(Steps& run) {
         }
     }
 
-    proc.step(186, [&] { Use(word).fieldsUpdate(); });
+    proc.step(186, [&] {
+        Use(word).fieldsUpdate();
+        // The sheet counts the pages of the whole packet.
+        if (values.attachedPages() > 0) Use(word).addToPageCount(values.attachedPages());
+    });
 
     QString documentName;
     do {

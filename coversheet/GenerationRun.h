@@ -10,9 +10,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace velmora {
+
+class Procedure;
 
 // What the generation run needs of the window it runs for: the field values, the pointer
 // and the hand-over to the preview. Called on the window's thread only.
@@ -25,6 +28,8 @@ public:
     virtual QString fieldText(const coversheet::CoverSheetField& field) const = 0;
     virtual QDate fieldDate(const coversheet::CoverSheetField& field) const = 0;
     virtual int fieldTick(const coversheet::CoverSheetField& field) const = 0;
+    // The pages of the documents sent behind the cover, which its page count includes.
+    virtual int attachedPages() const { return 0; }
 
     virtual void setBusyPointer(bool busy) = 0;
 
@@ -47,6 +52,8 @@ public:
     QString text(const char* field) const { return at(texts_, field).get(); }
     QDate date(const char* field) const { return at(dates_, field).get(); }
     bool ticked(const char* field) const { return at(ticks_, field).get() != 0; }
+    int attachedPages() const { return attachedPages_; }
+    void setAttachedPages(int pages) { attachedPages_ = pages; }
 
 private:
     template <class T>
@@ -64,6 +71,7 @@ private:
     static Taken<T> take(Read&& read);
 
     Taken<int> tab_;
+    int attachedPages_ = 0;
     std::map<std::string, Taken<QString>> texts_;
     std::map<std::string, Taken<QDate>> dates_;
     std::map<std::string, Taken<int>> ticks_;
@@ -87,6 +95,9 @@ public:
 
     // PushButton6_Click. A call while a run is under way does nothing.
     void run();
+    // The last run's cover again, from the values of its click, for the pages attached now.
+    // Does nothing while a run is under way or before the first.
+    void renew();
     bool busy() const { return busy_; }
 
     static QString TemplatePath();  // template.dot in the temporary folder
@@ -98,6 +109,7 @@ signals:
 
 private:
     struct Steps;
+    void start(Procedure& proc, RunValues values);
     static void officeSteps(Steps& run);  // on the worker: nothing of the window's
     void handOver(Steps& run);
     void setBusy(bool busy);
@@ -105,6 +117,7 @@ private:
     GenerationHost& host_;
     DigitSource drawDigit_;
     bool busy_ = false;
+    std::optional<RunValues> last_;  // the values of the last run's click
 };
 
 }  // namespace velmora

@@ -65,6 +65,7 @@ public:
     void saveAs(const QString& fileName) override { use().saveAs(fileName); }
     void exportAsPdf(const QString& fileName) override { use().exportAsPdf(fileName); }
     void saveAsDocx(const QString& fileName) override { use().saveAsDocx(fileName); }
+    void addToPageCount(int pages) override { use().addToPageCount(pages); }
     void setDisplayAlerts(bool value) override { use().setDisplayAlerts(value); }
     void close() override { use().close(); }
     void closeWithoutSaving() override { use().closeWithoutSaving(); }

@@ -7,6 +7,7 @@
 #include "editor/FieldControls.h"
 #include "editor/SkinFramework.h"
 #include "editor/TabPage.h"
+#include "preview/DocumentsDialog.h"
 #include "preview/Form2.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
@@ -16,8 +17,10 @@
 #include "shell/NumericText.h"
 #include "shell/Procedure.h"
 #include "shell/SettingsStore.h"
+#include "shell/ui/FileDrops.h"
 #include "shell/ui/ShortcutToolTip.h"
 #include "shell/ui/TabStripAccessibility.h"
+#include "shell/ui/WindowChrome.h"
 #include "shell/ui/WindowCommand.h"
 #include "shell/ui/WindowLook.h"
 
@@ -31,10 +34,13 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
@@ -66,6 +72,12 @@ Form1::Form1(EditorEnvironment environment, QWidget* parent)
     buildFocusOrder();
     buildPointerRules();
     createActions();
+    createMenus();
+    drops_ = new FileDrops(*this, [this](const QStringList& files) { documents_.attach(files); });
+    connect(&documents_, &AttachedDocuments::changed, this, &Form1::updateActions);
+    connect(&documents_, &AttachedDocuments::attachingChanged, this, &Form1::updateActions);
+    connect(&OfficeJobs::shared(), &OfficeJobs::busyChanged, this, &Form1::updateActions);
+    updateActions();
 
     connect(PushButton6_, &QPushButton::clicked, this, &Form1::PushButton6_Click);
     connect(PushButton2_, &QPushButton::clicked, this, &Form1::PushButton2_Click);
@@ -83,15 +95,19 @@ Form1::Form1(EditorEnvironment environment, QWidget* parent)
 Form1::~Form1() = default;
 
 void Form1::buildWindow() {
-    setFixedSize(editor::kWindowClient.toPixels().size());
+    chrome_ = AddWindowChrome(*this, editor::kWindowClient.toPixels().size());
+    packetStatus_ = new QLabel(chrome_.statusBar);
+    packetStatus_->setObjectName(QStringLiteral("PacketStatus"));
+    chrome_.statusBar->addWidget(packetStatus_, 1);
+    chrome_.client->setPalette(EditorPalette(QApplication::palette()));
+    PaintWhite(chrome_.client);
+    chrome_.client->setFont(ArialBold(9));
+    adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    setPalette(EditorPalette(QApplication::palette()));
-    PaintWhite(this);
-    setFont(ArialBold(9));
 
     const auto button = [this](const char* name, const char* caption, editor::Twips at) {
-        auto* pushButton = new QPushButton(QLatin1String(caption), this);
+        auto* pushButton = new QPushButton(QLatin1String(caption), chrome_.client);
         pushButton->setObjectName(QLatin1String(name));
         pushButton->setAutoDefault(true);  // Enter presses the button that has the focus
         pushButton->setFont(ArialBold(11.25));
@@ -102,7 +118,7 @@ void Form1::buildWindow() {
     PushButton2_ = button("PushButton2", "Clear/Reset Data", editor::kClearButton);
     PushButton3_ = button("PushButton3", "Load Sample/Example Data", editor::kSampleButton);
 
-    TabControl1_ = new QTabWidget(this);
+    TabControl1_ = new QTabWidget(chrome_.client);
     TabControl1_->setObjectName(QStringLiteral("TabControl1"));
     TabControl1_->setGeometry(editor::kTabControl.toPixels());
     TabControl1_->tabBar()->setFont(ArialBold(11.25));
@@ -250,30 +266,79 @@ void Form1::createActions() {
     PushButton6_->setToolTip(ShortcutToolTip(*startAction_));
     connect(&run_, &GenerationRun::busyChanged, this, &Form1::updateActions);
 
+    clearAction_ =
+        AddWindowCommand(*this, PushButton2_->text(), {}, [this] { PushButton2_Click(); });
+    sampleAction_ =
+        AddWindowCommand(*this, PushButton3_->text(), {}, [this] { PushButton3_Click(); });
+    attachAction_ = AddWindowCommand(*this, QStringLiteral("Attach Documents\u2026"),
+                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)},
+                                     [this] { documents_.chooseAndAttach(this); });
+    documentsAction_ = AddWindowCommand(*this, QStringLiteral("Documents\u2026"),
+                                        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
+                                        [this] { showDocuments(); });
+    closeAction_ = AddWindowCommand(*this, QStringLiteral("Close"),
+                                    {QKeySequence(QKeySequence::Quit)}, [this] { close(); });
+
     const auto stepTab = [this](int by) {
         const int count = TabControl1_->count();
         TabControl1_->setCurrentIndex((TabControl1_->currentIndex() + by + count) % count);
     };
-    AddWindowCommand(
+    nextStyleAction_ = AddWindowCommand(
         *this, QStringLiteral("Next Style"),
         {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
         [stepTab] { stepTab(1); });
-    AddWindowCommand(*this, QStringLiteral("Previous Style"),
-                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
-                      QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
-                     [stepTab] { stepTab(-1); });
+    previousStyleAction_ = AddWindowCommand(*this, QStringLiteral("Previous Style"),
+                                            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                             QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+                                            [stepTab] { stepTab(-1); });
     TabControl1_->tabBar()->setToolTip(
         QStringLiteral("Next style: Ctrl+Tab or Ctrl+PgDown; previous style: Ctrl+Shift+Tab or "
                        "Ctrl+PgUp"));
 }
 
+void Form1::createMenus() {
+    QMenu* file = chrome_.menuBar->addMenu(QStringLiteral("&File"));
+    file->addActions({startAction_, clearAction_, sampleAction_});
+    file->addSeparator();
+    file->addActions({attachAction_, documentsAction_});
+    file->addSeparator();
+    file->addAction(closeAction_);
+    QMenu* view = chrome_.menuBar->addMenu(QStringLiteral("&View"));
+    view->addActions({nextStyleAction_, previousStyleAction_});
+    QMenu* help = chrome_.menuBar->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("&About %1").arg(QLatin1String(kProductName)), this,
+                    [this] { ShowAbout(this); });
+    chrome_.menusAdded();
+}
+
+void Form1::showDocuments() {
+    DocumentsDialog dialog(documents_, this);
+    dialog.exec();
+}
+
 // While a run waits on the office, "Start Creating Template" waits too; the fields, the tabs
 // and the other commands stay the user's (the run took its values at the click).
+//
+// Documents are attached and listed only while no office work is under way: a run takes the
+// packet's page count at its click, and a document's file must stay while work reads it.
 void Form1::updateActions() {
     const bool idle = !run_.busy();
+    const bool officeIdle = idle && !OfficeJobs::shared().busy();
     if (!idle && PushButton6_->hasFocus()) refocusStart_ = true;
-    startAction_->setEnabled(idle);
-    PushButton6_->setEnabled(idle);
+    startAction_->setEnabled(idle && !documents_.attaching());
+    PushButton6_->setEnabled(idle && !documents_.attaching());
+    attachAction_->setEnabled(officeIdle);
+    documentsAction_->setEnabled(officeIdle);
+    drops_->setEnabled(officeIdle);
+    packetStatus_->setText(
+        documents_.attaching() ? QStringLiteral("Attaching documents\u2026")
+        : documents_.count() == 0
+            ? QStringLiteral("No documents attached")
+            : QStringLiteral("%1 attached behind the cover (%2)")
+                  .arg(documents_.count() == 1
+                           ? QStringLiteral("1 document")
+                           : QStringLiteral("%1 documents").arg(documents_.count()),
+                       PagesText(documents_.attachedPages())));
     // The button keeps the focus it had when it was pressed, for when the editor comes back.
     if (idle && std::exchange(refocusStart_, false)) PushButton6_->setFocus(Qt::OtherFocusReason);
 }
@@ -282,7 +347,7 @@ void Form1::buildPointerRules() {
     using Rule = PointerRules::Rule;
     for (QPushButton* button : {PushButton6_, PushButton2_, PushButton3_})
         pointerRules_.overControl(button, Rule::Hand);
-    pointerRules_.overBackground(this, Rule::Arrow);
+    pointerRules_.overBackground(chrome_.client, Rule::Arrow);
     for (const auto& style : Styles())
         pointerRules_.overBackground(findChild<QFrame*>(QLatin1String(style.frame)), Rule::Arrow);
     for (QFrame* tickFrame : findChildren<QFrame*>(QRegularExpression(QStringLiteral("^Frame6_"))))
@@ -412,6 +477,14 @@ void Form1::PushButton6_Click() {
     run_.run();
 }
 
+int Form1::attachedPages() const {
+    return documents_.attachedPages();
+}
+
+void Form1::renewCover() {
+    run_.renew();
+}
+
 int Form1::selectedTab() const {
     return TabControl1_->currentIndex();
 }
@@ -446,7 +519,11 @@ void Form1::setPreviewPicture(const QImage& page) {
 }
 
 void Form1::setPreviewWordFile(const QString& documentPath) {
-    preview().mWordFile = documentPath;
+    // A cover made afresh under the preview replaces the one it showed.
+    QString& shown = preview().mWordFile;
+    if (!shown.isEmpty() && shown != documentPath && preview().isVisible())
+        DeleteFileQuietly(shown);
+    shown = documentPath;
 }
 
 void Form1::showPreview() {

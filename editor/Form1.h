@@ -3,7 +3,9 @@
 #include "coversheet/GenerationRun.h"
 #include "editor/FieldGroup.h"
 #include "editor/PointerRules.h"
+#include "preview/AttachedDocuments.h"
 #include "preview/EditorLink.h"
+#include "shell/ui/WindowChrome.h"
 #include "shell/ui/WindowPointer.h"
 
 #include <QString>
@@ -15,12 +17,14 @@
 #include <vector>
 
 class QAction;
+class QLabel;
 class QPushButton;
 class QTabWidget;
 class QUrl;
 
 namespace velmora {
 
+class FileDrops;
 class Form2;
 class Procedure;
 
@@ -66,6 +70,7 @@ public:
     QString fieldText(const coversheet::CoverSheetField& field) const override;
     QDate fieldDate(const coversheet::CoverSheetField& field) const override;
     int fieldTick(const coversheet::CoverSheetField& field) const override;
+    int attachedPages() const override;
     void setBusyPointer(bool busy) override;
     void setPreviewPicture(const QImage& page) override;
     void setPreviewWordFile(const QString& documentPath) override;
@@ -74,6 +79,8 @@ public:
 
     // EditorLink
     void showEditor() override;
+    AttachedDocuments& attachedDocuments() override { return documents_; }
+    void renewCover() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -86,8 +93,11 @@ private:
     void buildFocusOrder();
     void buildPointerRules();
     void createActions();
-    // Enables the commands the window's state allows now (a run under way or not).
+    void createMenus();
+    // Enables the commands the window's state allows now (a run under way or not, documents
+    // being attached), and says so in the status bar.
     void updateActions();
+    void showDocuments();
 
     // Where Tab goes: the selected tab's fields, then the commands.
     std::vector<QWidget*> focusOrder() const;
@@ -105,11 +115,23 @@ private:
     PointerRules pointerRules_{pointer_};
     std::vector<std::unique_ptr<FieldGroup>> groups_;
     std::array<std::vector<QWidget*>, coversheet::kTabCount> tabFocusOrder_;
+    AttachedDocuments documents_;  // for the program's run; the preview shares them
     std::unique_ptr<Form2> preview_;
     GenerationRun run_{*this};
 
+    WindowChrome chrome_;             // the bars and the designed client area between them
+    QLabel* packetStatus_ = nullptr;  // what is attached
+    FileDrops* drops_ = nullptr;
+
     QAction* startAction_ = nullptr;  // PushButton6's keys
-    bool refocusStart_ = false;       // PushButton6 had the focus when a run disabled it
+    QAction* clearAction_ = nullptr;
+    QAction* sampleAction_ = nullptr;
+    QAction* attachAction_ = nullptr;
+    QAction* documentsAction_ = nullptr;
+    QAction* nextStyleAction_ = nullptr;
+    QAction* previousStyleAction_ = nullptr;
+    QAction* closeAction_ = nullptr;
+    bool refocusStart_ = false;  // PushButton6 had the focus when a run disabled it
     QPushButton* PushButton6_ = nullptr;
     QPushButton* PushButton2_ = nullptr;
     QPushButton* PushButton3_ = nullptr;

@@ -32,37 +32,26 @@ bool LooksLike(const QString& extension, const QByteArray& head) {
     return false;
 }
 
-// A new PDF in the temporary folder, noted in the run's record from the moment it exists, and
-// removed again unless kept.
-class TempPdf {
-public:
-    TempPdf() {
-        QTemporaryFile file(TempFolder() + QStringLiteral("/velmora-attachment-XXXXXX.pdf"));
-        file.setAutoRemove(false);
-        if (!file.open())
-            throw Failure(QStringLiteral("Cannot make a file in the temporary folder: %1")
-                              .arg(file.errorString()));
-        path_ = file.fileName();
-        NoteCreatedFile(path_);
-    }
-    ~TempPdf() {
-        if (!kept_) RemoveFileQuietly(path_);
-    }
-    TempPdf(const TempPdf&) = delete;
-    TempPdf& operator=(const TempPdf&) = delete;
-
-    const QString& path() const { return path_; }
-    QString keep() {
-        kept_ = true;
-        return path_;
-    }
-
-private:
-    QString path_;
-    bool kept_ = false;
-};
-
 }  // namespace
+
+TempPdf::TempPdf(const QString& prefix) {
+    QTemporaryFile file(TempFolder() + QLatin1Char('/') + prefix + QStringLiteral("-XXXXXX.pdf"));
+    file.setAutoRemove(false);
+    if (!file.open())
+        throw Failure(QStringLiteral("Cannot make a file in the temporary folder: %1")
+                          .arg(file.errorString()));
+    path_ = file.fileName();
+    NoteCreatedFile(path_);
+}
+
+TempPdf::~TempPdf() {
+    if (!kept_) RemoveFileQuietly(path_);
+}
+
+QString TempPdf::keep() {
+    kept_ = true;
+    return path_;
+}
 
 AttachmentKind KindOfAttachment(const QString& path) {
     const QString extension = QFileInfo(path).suffix().toLower();
@@ -98,7 +87,7 @@ Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert) 
     if (info.size() == 0) throw Failure(QStringLiteral("'%1' is empty.").arg(source));
     const AttachmentKind kind = KindOfAttachment(source);
 
-    TempPdf pdf;
+    TempPdf pdf(QStringLiteral("velmora-attachment"));
     int pages = 0;
     switch (kind) {
         case AttachmentKind::Pdf:
@@ -147,6 +136,15 @@ int Packet::attachedPages() const {
     int pages = 0;
     for (const Attachment& attachment : attachments_) pages += attachment.pages;
     return pages;
+}
+
+PdfPage Packet::attachedPage(int n) const {
+    if (n < 0) return {};
+    for (const Attachment& attachment : attachments_) {
+        if (n < attachment.pages) return {attachment.pdf, n};
+        n -= attachment.pages;
+    }
+    return {};
 }
 
 void Packet::writePdf(const QString& coverPdf, const QString& target) const {

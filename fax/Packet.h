@@ -6,6 +6,25 @@
 
 namespace velmora {
 
+// A new PDF file of the program's own in the temporary folder, named `prefix`-XXXXXX.pdf,
+// noted in the run's record from the moment it exists and removed with the object unless
+// kept. Throws Failure when it cannot be made.
+class TempPdf {
+public:
+    explicit TempPdf(const QString& prefix);
+    ~TempPdf();
+    TempPdf(const TempPdf&) = delete;
+    TempPdf& operator=(const TempPdf&) = delete;
+
+    const QString& path() const { return path_; }
+    // The file stays when the object goes; its owner removes it.
+    QString keep();
+
+private:
+    QString path_;
+    bool kept_ = false;
+};
+
 // The documents a cover sheet covers, each as a PDF of the program's own in the temporary
 // folder, in the order they go out behind the cover.
 struct Attachment {
@@ -36,6 +55,12 @@ void OfficeDocumentToPdf(const QString& source, const QString& pdf);
 // Office documents go through `convert`, so this is office work for them.
 Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert);
 
+// One page of a PDF file, counted from 0.
+struct PdfPage {
+    QString pdf;
+    int index = 0;
+};
+
 // The attachments of the program's run, in order. It owns their PDFs and removes them when
 // they are removed from it, and when it ends.
 class Packet {
@@ -53,6 +78,8 @@ public:
 
     // The pages behind the cover.
     int attachedPages() const;
+    // The page `n` behind the cover, counted from 0; an empty file name past the last.
+    PdfPage attachedPage(int n) const;
 
     // Writes the cover's pages (`coverPdf`), then every attachment's, as one PDF to `target`.
     void writePdf(const QString& coverPdf, const QString& target) const;

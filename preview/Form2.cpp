@@ -1,5 +1,7 @@
 #include "Form2.h"
 
+#include "AttachedDocuments.h"
+#include "DocumentsDialog.h"
 #include "PageImage.h"
 #include "PageView.h"
 #include "PictureBox.h"
@@ -7,6 +9,9 @@
 #include "coversheet/OfficeJobs.h"
 #include "coversheet/PageSnapshot.h"
 #include "coversheet/office/PictureText.h"
+#include "coversheet/office/SnapshotResolution.h"
+#include "fax/PageRender.h"
+#include "fax/PdfFiles.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
 #include "shell/Failure.h"
@@ -14,8 +19,10 @@
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
 #include "shell/TempFolder.h"
+#include "shell/ui/FileDrops.h"
 #include "shell/ui/MessageBox.h"
 #include "shell/ui/ShortcutToolTip.h"
+#include "shell/ui/WindowChrome.h"
 #include "shell/ui/WindowCommand.h"
 #include "shell/ui/WindowLook.h"
 
@@ -27,7 +34,9 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QPushButton>
@@ -35,8 +44,10 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -64,14 +75,29 @@ QString pages(const QTemporaryDir& folder) {
 }
 
 // Whether `name` is one of the run's own files in the temporary folder, which the program
-// removes (the document shown, its page picture, the template): a save there would be lost.
-bool IsWorkingFile(const QString& name, const QString& document) {
+// removes (the document shown, its page picture, the template, the packet's PDFs): a save
+// there would be lost.
+bool IsWorkingFile(const QString& name, QStringList working) {
     const QString chosen = QFileInfo(name).canonicalFilePath();
     if (chosen.isEmpty()) return false;  // not there yet
-    for (const QString& working : {document, SnapshotPath(), GenerationRun::TemplatePath()})
-        if (QFileInfo(working).canonicalFilePath() == chosen) return true;
+    working << SnapshotPath() << GenerationRun::TemplatePath();
+    for (const QString& file : working)
+        if (!file.isEmpty() && QFileInfo(file).canonicalFilePath() == chosen) return true;
     return false;
 }
+
+// The failure of a job the window posted, told in a box of its own.
+void ShowFailure(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        ShowMessage(
+            {.title = {}, .text = QString::fromUtf8(error.what()), .icon = MessageIcon::Warning});
+    }
+}
+
+// How long the status bar tells what a command did.
+constexpr int kStatusMessageTime = 30'000;
 
 // A right-button press and release count as a click when the pointer moved less than this
 // (in pixels, either way) in between; more is a drag.
@@ -92,10 +118,14 @@ Form2::Form2(EditorLink& editor, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       editor_(editor),
       pointer_(*this),
-      viewport_(*this) {
+      viewport_(*this),
+      documents_(editor.attachedDocuments()) {
     createControls();
     createActions();
+    createMenus();
+    drops_ = new FileDrops(*this, [this](const QStringList& files) { documents_.attach(files); });
     connect(&OfficeJobs::shared(), &OfficeJobs::busyChanged, this, &Form2::updateActions);
+    connect(&documents_, &AttachedDocuments::changed, this, &Form2::packetChanged);
     updateActions();
     Form_Load();
 }
@@ -103,12 +133,19 @@ Form2::Form2(EditorLink& editor, QWidget* parent)
 Form2::~Form2() = default;
 
 void Form2::createControls() {
-    setFixedSize(RectFromTwips(0, 0, 9840, 9390).size());
-    setFont(ArialBold(9));
+    chrome_ = AddWindowChrome(*this, RectFromTwips(0, 0, 9840, 9390).size());
+    pageStatus_ = new QLabel(chrome_.statusBar);
+    pageStatus_->setObjectName(QStringLiteral("PageStatus"));
+    zoomStatus_ = new QLabel(chrome_.statusBar);
+    zoomStatus_->setObjectName(QStringLiteral("ZoomStatus"));
+    chrome_.statusBar->addPermanentWidget(pageStatus_);
+    chrome_.statusBar->addPermanentWidget(zoomStatus_);
+    chrome_.client->setFont(ArialBold(9));
+    chrome_.client->setMouseTracking(true);
     setMouseTracking(true);
 
     const auto scrollBar = [this](Qt::Orientation orientation, const char* name, QRect where) {
-        auto* bar = new QScrollBar(orientation, this);
+        auto* bar = new QScrollBar(orientation, chrome_.client);
         bar->setObjectName(QLatin1String(name));
         bar->setGeometry(where);
         bar->setRange(0, 32767);
@@ -123,7 +160,7 @@ void Form2::createControls() {
     hScroll1_->setAccessibleName(QStringLiteral("Page across"));
     vScroll1_->setAccessibleName(QStringLiteral("Page up and down"));
 
-    auto* viewport = new PictureBox(this);
+    auto* viewport = new PictureBox(chrome_.client);
     viewport->setObjectName(QStringLiteral("Picture2"));
     viewport->setGeometry(RectFromTwips(120, 120, 9330, 7425));
     viewport->setSunkenBorder(true);
@@ -144,13 +181,13 @@ void Form2::createControls() {
         if (!picture1_->drawnImage().isNull()) firstPaintTrace_.reset();
     });
 
-    frame1_ = new QGroupBox(QStringLiteral("Zoom:"), this);
+    frame1_ = new QGroupBox(QStringLiteral("Zoom:"), chrome_.client);
     frame1_->setObjectName(QStringLiteral("Frame1"));
     frame1_->setGeometry(RectFromTwips(120, 7860, 9600, 855));
     frame1_->setMouseTracking(true);
     frame1_->installEventFilter(this);
 
-    zoomOri_ = new PictureBox(this);
+    zoomOri_ = new PictureBox(chrome_.client);
     zoomOri_->setObjectName(QStringLiteral("Zoom_Ori"));
     zoomOri_->setGeometry(RectFromTwips(10320, 480, 735, 375));
     zoomOri_->hide();
@@ -172,9 +209,9 @@ void Form2::createControls() {
     pushButton2_ = pushButton(frame1_, "PushButton2", QStringLiteral("Zoom Out"),
                               RectFromTwips(4800, 300, 4560, 405), &Form2::PushButton2_Click);
     pushButton6_ =
-        pushButton(this, "PushButton6", QStringLiteral("Save Results To Word File"),
+        pushButton(chrome_.client, "PushButton6", QStringLiteral("Save Results To Word File"),
                    RectFromTwips(4920, 8850, 4800, 405), [this] { PushButton6_Click(); });
-    pushButton8_ = pushButton(this, "PushButton8", QStringLiteral("< Back"),
+    pushButton8_ = pushButton(chrome_.client, "PushButton8", QStringLiteral("< Back"),
                               RectFromTwips(120, 8850, 4680, 405), &Form2::PushButton8_Click);
     pushButton8_->setAccessibleName(QStringLiteral("Back"));  // not "less than Back"
 
@@ -230,13 +267,37 @@ void Form2::createActions() {
     pushButton6_->setToolTip(
         QStringLiteral("Save as a Word document (.doc or .docx) or as PDF (.pdf) (%1)")
             .arg(saveAction_->shortcut().toString(QKeySequence::NativeText)));
+    attachAction_ = AddWindowCommand(*this, QStringLiteral("Attach Documents\u2026"),
+                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)},
+                                     [this] { documents_.chooseAndAttach(this); });
+    documentsAction_ = AddWindowCommand(*this, QStringLiteral("Documents\u2026"),
+                                        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)}, [this] {
+                                            DocumentsDialog dialog(documents_, this);
+                                            dialog.exec();
+                                        });
+    nextPageAction_ = AddWindowCommand(*this, QStringLiteral("Next Page"),
+                                       {QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
+                                       [this] { goToPage(pageIndex_ + 1); });
+    previousPageAction_ = AddWindowCommand(*this, QStringLiteral("Previous Page"),
+                                           {QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+                                           [this] { goToPage(pageIndex_ - 1); });
+    firstPageAction_ =
+        AddWindowCommand(*this, QStringLiteral("First Page"),
+                         {QKeySequence(Qt::CTRL | Qt::Key_Home)}, [this] { goToPage(0); });
+    lastPageAction_ =
+        AddWindowCommand(*this, QStringLiteral("Last Page"), {QKeySequence(Qt::CTRL | Qt::Key_End)},
+                         [this] { goToPage(pageTotal() - 1); });
 
     // The page's context menu: the window's commands with their keys.
     pageMenu_ = new QMenu(this);
     pageMenu_->setObjectName(QStringLiteral("PageMenu"));
     pageMenu_->addActions(QList<QAction*>{zoomInAction_, zoomOutAction_});
     pageMenu_->addSeparator();
+    pageMenu_->addActions(QList<QAction*>{previousPageAction_, nextPageAction_});
+    pageMenu_->addSeparator();
     pageMenu_->addActions(QList<QAction*>{saveAction_, savePdfAction_, printAction_});
+    pageMenu_->addSeparator();
+    pageMenu_->addActions(QList<QAction*>{attachAction_, documentsAction_});
     pageMenu_->addSeparator();
     pageMenu_->addAction(backAction_);
 
@@ -258,14 +319,39 @@ void Form2::createActions() {
     key(QKeySequence(Qt::Key_End), [](auto& to) { to.scrollToEnd(Axis::Vertical); });
 }
 
+void Form2::createMenus() {
+    QMenu* file = chrome_.menuBar->addMenu(QStringLiteral("&File"));
+    file->addActions({attachAction_, documentsAction_});
+    file->addSeparator();
+    file->addActions({saveAction_, savePdfAction_, printAction_});
+    file->addSeparator();
+    file->addActions({backAction_, closeAction_});
+    QMenu* view = chrome_.menuBar->addMenu(QStringLiteral("&View"));
+    view->addActions({zoomInAction_, zoomOutAction_});
+    view->addSeparator();
+    view->addActions({firstPageAction_, previousPageAction_, nextPageAction_, lastPageAction_});
+    QMenu* help = chrome_.menuBar->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("&About %1").arg(QLatin1String(kProductName)), this,
+                    [this] { ShowAbout(this); });
+    chrome_.menusAdded();
+}
+
 // While the office works for this window (a save, an export for printing) or for the editor,
-// the commands that would start more office work or remove the document it reads wait.
+// the commands that would start more office work, change the packet or remove the document it
+// reads wait.
 void Form2::updateActions() {
     const bool idle = !OfficeJobs::shared().busy();
-    for (QAction* command : {saveAction_, savePdfAction_, printAction_, backAction_})
+    for (QAction* command :
+         {saveAction_, savePdfAction_, printAction_, backAction_, attachAction_, documentsAction_})
         command->setEnabled(idle);
     pushButton6_->setEnabled(idle);
     pushButton8_->setEnabled(idle);
+    drops_->setEnabled(idle);
+    const int total = pageTotal();
+    previousPageAction_->setEnabled(idle && pageIndex_ > 0);
+    firstPageAction_->setEnabled(idle && pageIndex_ > 0);
+    nextPageAction_->setEnabled(idle && pageIndex_ + 1 < total);
+    lastPageAction_->setEnabled(idle && pageIndex_ + 1 < total);
 }
 
 void Form2::busyPointer(bool busy) {
@@ -308,12 +394,117 @@ void Form2::Form_Load() {
 
 void Form2::setPicture(QImage page) {
     if (page.isNull()) throw Failure(QStringLiteral("Invalid picture"));
+    forgetCover();
+    coverPages_ = std::max(1, page.text(QLatin1String(kPicturePagesKey)).toInt());
+    coverCounted_ = documents_.attachedPages();
+    coverPicture_ = page;
+    pageIndex_ = 0;
     const QSizeF naturalSize = PictureSizeTwips(page);
-    pageCount_ = page.text(QLatin1String(kPicturePagesKey)).toInt();
     picture1_->setPageText(page.text(QLatin1String(kPictureTextKey)));
     picture1_->setPicture(std::move(page));
     viewport_.assignViewPicture(naturalSize);
+    // A cover made afresh while the window is shown is captured now; no activation comes.
+    if (isVisible() && !viewport_.firstActivate()) {
+        viewport_.rearmCapture();
+        viewport_.Form_Activate();
+    }
     mirrorViewport();
+    updateActions();
+}
+
+int Form2::pageTotal() const {
+    return coverPages_ + documents_.attachedPages();
+}
+
+void Form2::goToPage(int index) {
+    index = std::clamp(index, 0, pageTotal() - 1);
+    if (index == pageIndex_ || OfficeJobs::shared().busy()) return;
+    if (index == 0) {
+        pageIndex_ = 0;
+        picture1_->setPageText(coverPicture_.text(QLatin1String(kPictureTextKey)));
+        showPageImage(coverPicture_);
+        return;
+    }
+    if (index >= coverPages_) {
+        const PdfPage page = documents_.packet().attachedPage(index - coverPages_);
+        showPdfPage(page.pdf, page.index, index);
+        return;
+    }
+    // A later page of the cover: from the cover's PDF, which the office makes first.
+    const QString pdf = coverPdf();
+    if (coverPdfMade_) {
+        showPdfPage(pdf, index, index);
+        return;
+    }
+    busyPointer(true);
+    OfficeJobs::shared().post(this, coverPdfWork(), [this, pdf, index](std::exception_ptr failure) {
+        busyPointer(false);
+        if (failure) {
+            ShowFailure(failure);
+            return;
+        }
+        coverPdfMade(pdf);
+        if (coverPdf_ && pdf == coverPdf_->path()) showPdfPage(pdf, index, index);
+    });
+}
+
+void Form2::showPdfPage(const QString& pdf, int index, int pageIndex) {
+    QString text;
+    QImage page;
+    try {
+        page = RenderPdfPage(pdf, index, kSnapshotRenderDpi, kSnapshotPictureDpi, &text);
+    } catch (const Failure& failure) {
+        ShowMessage(
+            {.title = {}, .text = QString::fromUtf8(failure.what()), .icon = MessageIcon::Warning});
+        return;
+    }
+    pageIndex_ = pageIndex;
+    picture1_->setPageText(text);
+    showPageImage(std::move(page));
+}
+
+void Form2::showPageImage(QImage page) {
+    const float zoom = viewport_.zoom();
+    const QSizeF naturalSize = PictureSizeTwips(page);
+    picture1_->setPicture(std::move(page));
+    viewport_.assignViewPicture(naturalSize);
+    viewport_.rearmCapture();
+    viewport_.Form_Activate();
+    if (zoom != 1.0f) viewport_.SetZoom(zoom);
+    mirrorViewport();
+    updateActions();
+}
+
+const QString& Form2::coverPdf() {
+    if (!coverPdf_) {
+        coverPdf_ = std::make_unique<TempPdf>(QStringLiteral("velmora-cover"));
+        coverPdfMade_ = false;
+    }
+    return coverPdf_->path();
+}
+
+std::function<void()> Form2::coverPdfWork() {
+    const QString& pdf = coverPdf();
+    if (coverPdfMade_) return [] {};
+    return [document = mWordFile, pdf] { ExportDocument(document, pdf, DocumentFormat::Pdf); };
+}
+
+void Form2::coverPdfMade(const QString& pdf) {
+    if (coverPdf_ && coverPdf_->path() == pdf) coverPdfMade_ = true;
+}
+
+void Form2::forgetCover() {
+    coverPdf_.reset();
+    coverPdfMade_ = false;
+}
+
+void Form2::packetChanged() {
+    if (!isVisible()) return;
+    if (pageIndex_ >= pageTotal()) goToPage(pageTotal() - 1);
+    // The cover counts the packet's pages: it is made again for the new count.
+    if (documents_.attachedPages() != coverCounted_ && !mWordFile.isEmpty()) editor_.renewCover();
+    mirrorViewport();
+    updateActions();
 }
 
 bool Form2::event(QEvent* event) {
@@ -370,7 +561,8 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form2::mouseMoveEvent(QMouseEvent* event) {
-    if (!childAt(event->position().toPoint())) pointer_.arrowRule();
+    const QWidget* under = childAt(event->position().toPoint());
+    if (!under || under == chrome_.client) pointer_.arrowRule();
     QWidget::mouseMoveEvent(event);
 }
 
@@ -446,7 +638,10 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
     if (!proc.test(
             116, [&] { return !name.isEmpty(); }, false))
         return;
-    if (IsWorkingFile(name, mWordFile)) {
+    QStringList working{mWordFile, coverPdf_ ? coverPdf_->path() : QString()};
+    for (const Attachment& attachment : documents_.packet().attachments())
+        working << attachment.pdf;
+    if (IsWorkingFile(name, working)) {
         ShowMessage(
             {.title = {},
              .text = QStringLiteral("%1 is the document this window shows, which is removed "
@@ -473,23 +668,49 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
     // replaced only by a complete new one; the office works on its worker meanwhile.
     DocumentFormat format = filter;
     if (!proc.step(130, [&] { format = FormatForName(name, chosenFilter); })) return;
+    // A PDF holds the whole packet: the cover's pages, then the attached documents' in their
+    // order. A Word file holds the cover alone.
+    const bool packet = format == DocumentFormat::Pdf && documents_.count() > 0;
+    QStringList pages;
+    std::function<void()> coverWork;
+    if (packet) {
+        pages << coverPdf();
+        for (const Attachment& attachment : documents_.packet().attachments())
+            pages << attachment.pdf;
+        coverWork = coverPdfWork();
+    }
     busyPointer(true);
     OfficeJobs::shared().post(
         this,
-        [document = mWordFile, name, format] {
-            if (format == DocumentFormat::Word97)
+        [document = mWordFile, name, format, pages, coverWork] {
+            if (!pages.isEmpty()) {
+                coverWork();
+                JoinPdfs(pages, name);
+            } else if (format == DocumentFormat::Word97) {
                 CopyFileOver(document, name);
-            else
+            } else {
                 ExportDocument(document, name, format);
+            }
         },
-        [this, name](std::exception_ptr failure) {
+        [this, name, pages, format](std::exception_ptr failure) {
             busyPointer(false);
             Procedure done(location::Form2_PushButton6_Click);
             if (!done.step(130, [&] {
                     if (failure) std::rethrow_exception(failure);
                 }))
                 return;
+            if (!pages.isEmpty()) coverPdfMade(pages.front());
             lastSaveFolder_ = QFileInfo(name).absolutePath();
+            if (!pages.isEmpty())
+                chrome_.statusBar->showMessage(
+                    QStringLiteral("Saved the packet, %1, as %2").arg(PagesText(pageTotal()), name),
+                    kStatusMessageTime);
+            else if (format != DocumentFormat::Pdf && documents_.count() > 0)
+                chrome_.statusBar->showMessage(
+                    QStringLiteral("The Word file holds the cover sheet alone; save as PDF for the "
+                                   "whole packet of %1.")
+                        .arg(PagesText(pageTotal())),
+                    kStatusMessageTime);
             done.step(132, [&] { ShowMessage({.title = {}, .text = QStringLiteral("Done.")}); });
         });
 }
@@ -505,16 +726,23 @@ void Form2::PrintDocument() {
         return;
     // The document's pages, exported by the office on its worker into a folder of their own
     // that goes with the command.
+    // Behind them, the attached documents' pages, joined into one file to print.
+    QStringList attached;
+    for (const Attachment& attachment : documents_.packet().attachments())
+        attached << attachment.pdf;
     auto folder = std::make_shared<std::optional<QTemporaryDir>>();
     busyPointer(true);
     OfficeJobs::shared().post(
         this,
-        [document = mWordFile, folder] {
+        [document = mWordFile, folder, attached] {
             folder->emplace(TempFolder() + QStringLiteral("/velmora-print-XXXXXX"));
             if (!(*folder)->isValid())
                 throw Failure(QStringLiteral("Cannot create a folder for the pages to print: %1")
                                   .arg((*folder)->errorString()));
-            ExportDocument(document, pages(**folder), DocumentFormat::Pdf);
+            const QString cover = (*folder)->filePath(QStringLiteral("cover.pdf"));
+            ExportDocument(document, attached.isEmpty() ? pages(**folder) : cover,
+                           DocumentFormat::Pdf);
+            if (!attached.isEmpty()) JoinPdfs(QStringList{cover} + attached, pages(**folder));
         },
         [this, printer, folder](std::exception_ptr failure) {
             Procedure done(location::Form2_PrintDocument);
@@ -528,6 +756,7 @@ void Form2::PrintDocument() {
 
 void Form2::PushButton8_Click() {
     Procedure proc(location::Form2_PushButton8_Click);
+    forgetCover();
     proc.step(102, [&] { DeleteFileQuietly(mWordFile); });
     proc.step(104, [&] {
         // Re-armed first: the next page is captured even if the editor fails to show.
@@ -548,6 +777,7 @@ void Form2::closeEvent(QCloseEvent* event) {
 
 void Form2::Form_QueryUnload() {
     Procedure proc(location::Form2_Form_QueryUnload);
+    forgetCover();
     proc.step(100, [&] { DeleteFileQuietly(mWordFile); });
     // Pending window events run; the user's input has nothing left to act on.
     proc.step(102, [&] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
@@ -563,10 +793,11 @@ void Form2::mirrorViewport() {
     mirrorBar(*hScroll1_, viewport_.hScroll());
     mirrorBar(*vScroll1_, viewport_.vScroll());
     const long zoom = std::lround(viewport_.zoom() * 100);
-    const QString name = pageCount_ > 0
-                             ? QStringLiteral("Page 1 of %1, %2%").arg(pageCount_).arg(zoom)
-                             : QStringLiteral("Page 1, %1%").arg(zoom);
+    const QString page = QStringLiteral("Page %1 of %2").arg(pageIndex_ + 1).arg(pageTotal());
+    const QString name = QStringLiteral("%1, %2%").arg(page).arg(zoom);
     if (picture1_->accessibleName() != name) picture1_->setAccessibleName(name);
+    pageStatus_->setText(page);
+    zoomStatus_->setText(QStringLiteral("Zoom %1%").arg(zoom));
 }
 
 void Form2::prepareView() {

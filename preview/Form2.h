@@ -6,28 +6,36 @@
 #include "ViewportModel.h"
 #include "ViewportNavigation.h"
 #include "coversheet/DocumentExport.h"
+#include "fax/Packet.h"
 #include "shell/Trace.h"
+#include "shell/ui/WindowChrome.h"
 #include "shell/ui/WindowPointer.h"
 
 #include <QKeySequence>
 #include <QList>
 #include <QString>
 #include <QWidget>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
 class QGroupBox;
+class QLabel;
 class QMenu;
 class QPushButton;
 class QScrollBar;
 
 namespace velmora {
 
+class AttachedDocuments;
+class FileDrops;
 class PageView;
 class PictureBox;
 
-// The preview window: the generated page in a zoomable, scrollable, draggable view, with
-// commands to save the document or go back to the editor.
+// The preview window: the packet (the generated cover sheet, then the documents attached
+// behind it) page by page in a zoomable, scrollable, draggable view, with commands to attach
+// documents, save or print the packet, or go back to the editor.
 class Form2 : public QWidget, private PreviewCanvas {
     Q_OBJECT
 public:
@@ -35,12 +43,19 @@ public:
     explicit Form2(EditorLink& editor, QWidget* parent = nullptr);
     ~Form2() override;
 
-    // Picture1 = LoadPicture(file): the page the next activation captures. Throws Failure
-    // when the file cannot be read as a picture.
-    // Picture1 = page: the same for a picture already in memory. Throws Failure for a null one.
+    // Picture1 = page: the cover's first page, which the next activation captures (at once
+    // when the window is shown already: a cover made afresh). Throws Failure for a null one.
     // The page's text and the document's page count, where the picture carries them
     // (coversheet/office/PictureText.h), go to assistive technology with it.
     void setPicture(QImage page);
+
+    // The page shown, from 0, and how many the packet has: the cover's, then the attached.
+    int pageIndex() const { return pageIndex_; }
+    int pageTotal() const;
+    // Shows page `index` of the packet (clamped to the packet), at the zoom of the page
+    // shown. A later page of the cover is drawn from its PDF, which the office makes on its
+    // worker the first time one is needed.
+    void goToPage(int index);
 
     // The generated document the window saves, and deletes on "< Back" and on close.
     QString mWordFile;
@@ -65,6 +80,7 @@ private:
     void createControls();
     // The window's commands, each one QAction that its button, its keys and any menu share.
     void createActions();
+    void createMenus();
     // Enables the commands the window's state allows now (office work under way or not).
     void updateActions();
     // The hourglass while the office works for the window, then the pointer as it was.
@@ -81,6 +97,18 @@ private:
     void PushButton8_Click();
     void pictureMouse(const QMouseEvent& event);
     void mirrorViewport();
+    // The view shows `page` in place of the page it showed, keeping the zoom.
+    void showPageImage(QImage page);
+    void showPdfPage(const QString& pdf, int index, int pageIndex);
+    // The attached documents changed: a cover shown counts the packet's pages afresh.
+    void packetChanged();
+    // The working PDF of the cover's pages (an empty file until the office has written it),
+    // and the office work that writes it when it is not written yet, for a job that needs it.
+    const QString& coverPdf();
+    std::function<void()> coverPdfWork();
+    // A job that had the cover's PDF made has ended well: later jobs take it as it is.
+    void coverPdfMade(const QString& pdf);
+    void forgetCover();
 
     // PreviewCanvas
     void prepareView() override;
@@ -104,9 +132,19 @@ private:
     bool rightMoved_ = false;
     QPointF rightPressAt_;
     std::optional<TraceScope> firstPaintTrace_;  // from showing a new page to its first paint
-    int pageCount_ = 0;  // of the document whose first page is shown; 0 when not known
+    AttachedDocuments& documents_;
+    QImage coverPicture_;                // the cover's first page, as the office pictured it
+    int coverPages_ = 1;                 // the cover's own pages
+    int coverCounted_ = 0;               // the attached pages the cover's page count includes
+    int pageIndex_ = 0;                  // of the packet, from 0
+    std::unique_ptr<TempPdf> coverPdf_;  // the cover's pages, once asked for
+    bool coverPdfMade_ = false;          // the office has written them
 
     // Owned by the window through their parents.
+    WindowChrome chrome_;  // the bars and the designed client area between them
+    QLabel* pageStatus_ = nullptr;
+    QLabel* zoomStatus_ = nullptr;
+    FileDrops* drops_ = nullptr;
     QScrollBar* hScroll1_ = nullptr;
     QScrollBar* vScroll1_ = nullptr;
     QWidget* picture2_ = nullptr;
@@ -125,6 +163,12 @@ private:
     QAction* saveAction_ = nullptr;  // PushButton6
     QAction* savePdfAction_ = nullptr;
     QAction* printAction_ = nullptr;
+    QAction* attachAction_ = nullptr;
+    QAction* documentsAction_ = nullptr;
+    QAction* nextPageAction_ = nullptr;
+    QAction* previousPageAction_ = nullptr;
+    QAction* firstPageAction_ = nullptr;
+    QAction* lastPageAction_ = nullptr;
     QMenu* pageMenu_ = nullptr;  // the page's context menu
 };
 

@@ -82,42 +82,53 @@ rtl::OUString FileUrl(const QString& fileName) {
         QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()).toString(QUrl::FullyEncoded));
 }
 
-// The click-here fields (MACROBUTTON: the tick squares, a prompt left unfilled) become the
-// text they show, as it shows. The office writes a .docx with a field's shown text as its
-// result, where Word-format readers look for it in the field's code and so show nothing.
-void FieldsToShownText(const Reference<css::lang::XComponent>& document) {
+// The fields of the document that are of the given service, in the document's order.
+std::vector<Reference<css::text::XTextField>> FieldsOf(
+    const Reference<css::lang::XComponent>& document, const char* service) {
     const Reference<css::container::XEnumeration> fields =
         Reference<css::text::XTextFieldsSupplier>(document, UNO_QUERY_THROW)
             ->getTextFields()
             ->createEnumeration();
-    std::vector<Reference<css::text::XTextField>> macros;
+    std::vector<Reference<css::text::XTextField>> found;
     while (fields->hasMoreElements()) {
         const Reference<css::text::XTextField> field(fields->nextElement(), UNO_QUERY);
         const Reference<css::lang::XServiceInfo> info(field, UNO_QUERY);
-        if (field.is() && info.is() && info->supportsService("com.sun.star.text.TextField.Macro"))
-            macros.push_back(field);
+        if (field.is() && info.is() &&
+            info->supportsService(rtl::OUString::createFromAscii(service)))
+            found.push_back(field);
     }
-    // What the shown text looks like: the field's own character formatting.
+    return found;
+}
+
+// Puts `shown` in the field's place, in the field's own character formatting.
+void ReplaceFieldWithText(const Reference<css::text::XTextField>& field,
+                          const rtl::OUString& shown) {
     static const char* const kLook[] = {"CharFontName",  "CharFontFamily", "CharFontCharSet",
                                         "CharFontPitch", "CharColor",      "CharHeight",
                                         "CharWeight",    "CharKerning"};
-    for (const Reference<css::text::XTextField>& field : macros) {
-        const rtl::OUString shown = Reference<css::beans::XPropertySet>(field, UNO_QUERY_THROW)
+    const Reference<css::text::XTextRange> anchor = field->getAnchor();
+    const Reference<css::beans::XPropertySet> fieldLook(anchor, UNO_QUERY_THROW);
+    std::vector<css::uno::Any> look;
+    for (const char* name : kLook)
+        look.push_back(fieldLook->getPropertyValue(rtl::OUString::createFromAscii(name)));
+    const Reference<css::text::XText> text = anchor->getText();
+    const Reference<css::text::XTextCursor> cursor = text->createTextCursorByRange(anchor);
+    text->insertString(Reference<css::text::XTextRange>(cursor.get()), shown, true);
+    cursor->goLeft(sal_Int16(shown.getLength()), true);
+    const Reference<css::beans::XPropertySet> written(cursor, UNO_QUERY_THROW);
+    for (size_t i = 0; i < look.size(); ++i)
+        written->setPropertyValue(rtl::OUString::createFromAscii(kLook[i]), look[i]);
+}
+
+// The click-here fields (MACROBUTTON: the tick squares, a prompt left unfilled) become the
+// text they show, as it shows. The office writes a .docx with a field's shown text as its
+// result, where Word-format readers look for it in the field's code and so show nothing.
+void FieldsToShownText(const Reference<css::lang::XComponent>& document) {
+    for (const Reference<css::text::XTextField>& field :
+         FieldsOf(document, "com.sun.star.text.TextField.Macro"))
+        ReplaceFieldWithText(field, Reference<css::beans::XPropertySet>(field, UNO_QUERY_THROW)
                                         ->getPropertyValue("Hint")
-                                        .get<rtl::OUString>();
-        const Reference<css::text::XTextRange> anchor = field->getAnchor();
-        const Reference<css::beans::XPropertySet> fieldLook(anchor, UNO_QUERY_THROW);
-        std::vector<css::uno::Any> look;
-        for (const char* name : kLook)
-            look.push_back(fieldLook->getPropertyValue(rtl::OUString::createFromAscii(name)));
-        const Reference<css::text::XText> text = anchor->getText();
-        const Reference<css::text::XTextCursor> cursor = text->createTextCursorByRange(anchor);
-        text->insertString(Reference<css::text::XTextRange>(cursor.get()), shown, true);
-        cursor->goLeft(sal_Int16(shown.getLength()), true);
-        const Reference<css::beans::XPropertySet> written(cursor, UNO_QUERY_THROW);
-        for (size_t i = 0; i < look.size(); ++i)
-            written->setPropertyValue(rtl::OUString::createFromAscii(kLook[i]), look[i]);
-    }
+                                        .get<rtl::OUString>());
 }
 
 }  // namespace
@@ -165,6 +176,20 @@ void OfficeConnection::fieldsUpdate() {
     guarded(QStringLiteral("update the fields"), boundFor(carried_), [&] {
         const Reference<css::text::XTextFieldsSupplier> supplier(document, UNO_QUERY_THROW);
         Reference<css::util::XRefreshable>(supplier->getTextFields(), UNO_QUERY_THROW)->refresh();
+    });
+}
+
+void OfficeConnection::addToPageCount(int pages) {
+    const Reference<css::lang::XComponent> document = requireDocument();
+    const int own = pageCount();
+    if (own <= 0) throw WordError(QStringLiteral("Could not count the pages of the document."));
+    guarded(QStringLiteral("write the packet's page count"), boundFor(carried_), [&] {
+        // Written as text: the field would count the cover's own pages again wherever the
+        // document is opened.
+        const rtl::OUString total = rtl::OUString::number(own + pages);
+        for (const Reference<css::text::XTextField>& field :
+             FieldsOf(document, "com.sun.star.text.TextField.PageCount"))
+            ReplaceFieldWithText(field, total);
     });
 }
 

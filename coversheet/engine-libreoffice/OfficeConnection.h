@@ -44,6 +44,7 @@ public:
     void saveAs(const QString& fileName) override;
     void exportAsPdf(const QString& fileName) override;
     void saveAsDocx(const QString& fileName) override;
+    void addToPageCount(int pages) override;
     void setDisplayAlerts(bool value) override;
     void close() override;
     void closeWithoutSaving() override;

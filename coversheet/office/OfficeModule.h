@@ -42,5 +42,5 @@ public:
 
 // Raise the number whenever WordConnection, StartOptions or OfficeModule change, so that a
 // module built against the old contract is refused instead of called.
-#define VELMORA_OFFICE_MODULE_IID "example.velmora.OfficeModule/3"
+#define VELMORA_OFFICE_MODULE_IID "example.velmora.OfficeModule/4"
 Q_DECLARE_INTERFACE(velmora::office::OfficeModule, VELMORA_OFFICE_MODULE_IID)

@@ -40,6 +40,13 @@ public:
     // ActiveDocument.Fields.Update
     virtual void fieldsUpdate() = 0;
 
+    // The page-count fields show the document's own pages plus `pages` (the documents sent
+    // behind it), as fixed text.
+    virtual void addToPageCount(int pages) {
+        throw WordError(
+            QStringLiteral("This office cannot add %1 pages to the page count.").arg(pages));
+    }
+
     // Document.SaveAs(fileName): a Word 97-2003 document.
     virtual void saveAs(const QString& fileName) = 0;
 

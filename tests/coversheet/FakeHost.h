@@ -18,6 +18,7 @@ public:
     QMap<QString, QString> texts;
     QMap<QString, int> ticks;
     QDate date{2026, 12, 6};
+    int attached = 0;  // pages behind the cover
     QStringList events;
 
     int selectedTab() const override { return tab; }
@@ -25,6 +26,7 @@ public:
         return texts.value(QLatin1String(f.name));
     }
     QDate fieldDate(const coversheet::CoverSheetField&) const override { return date; }
+    int attachedPages() const override { return attached; }
     int fieldTick(const coversheet::CoverSheetField& f) const override {
         return ticks.value(QLatin1String(f.name));
     }

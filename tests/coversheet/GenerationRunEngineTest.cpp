@@ -100,10 +100,18 @@ QStringList ExpectedInOrder(int tab) {
 
 class GenerationRunEngine : public ::testing::TestWithParam<int> {};
 
+// With eleven pages attached behind it, a sheet that counts its pages counts twelve, in the
+// document and in every form it is saved in.
 TEST_P(GenerationRunEngine, FillsTheStyleAndLeavesOnlyTheDocument) {
     const int tab = GetParam();
     test::MessageRecorder boxes;
     test::FakeHost host = SampleSheet(tab);
+    host.attached = 11;
+    const QRegularExpression packetPages(QStringLiteral("[Pp]ages:[ |]*12\\b"));
+    const auto expectPacketPages = [&](const QString& text) {
+        EXPECT_EQ(text.contains(packetPages), tab != Standard) << text;
+        EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("[Pp]ages:[ |]*1\\b"))));
+    };
     ASSERT_TRUE(test::RunToEnd(host));
     ASSERT_TRUE(boxes.all().empty()) << boxes.all().front().text;
 
@@ -127,11 +135,13 @@ TEST_P(GenerationRunEngine, FillsTheStyleAndLeavesOnlyTheDocument) {
     };
     const QString text = antiword(document);
     expectValuesInOrder(text);
+    expectPacketPages(text);
 
     // Saved as PDF: the same values as selectable text, every font embedded, one page.
     const QString pdf = TempPath(QStringLiteral("sheet.pdf"));
     ExportDocument(document, pdf, DocumentFormat::Pdf);
     expectValuesInOrder(output("pdftotext", {pdf, "-"}).simplified(), false);
+    expectPacketPages(output("pdftotext", {pdf, "-"}).simplified());
     const QStringList fonts = output("pdffonts", {pdf}).split('\n', Qt::SkipEmptyParts);
     ASSERT_GT(fonts.size(), 2) << "a heading of two lines, then the fonts";
     for (const QString& font : fonts.mid(2))
@@ -151,6 +161,7 @@ TEST_P(GenerationRunEngine, FillsTheStyleAndLeavesOnlyTheDocument) {
         word->quit();
     }
     expectValuesInOrder(antiword(reopened));
+    expectPacketPages(antiword(reopened));
     for (const QString& file : {pdf, docx, reopened}) QFile::remove(file);
 
     if (tab == Contemporary || tab == Professional) {

@@ -69,7 +69,7 @@ TEST_F(EditorWindowTest, EachTabShowsExactlyItsLabelsAndFields) {
         EXPECT_EQ(visibleNames(editor), expected);
 
         std::vector<QString> expectedLabels(labels[tab].begin(), labels[tab].end());
-        std::vector<QString> shown = visibleLabels(editor);
+        std::vector<QString> shown = visibleLabels(*control("ClientArea"));
         std::ranges::sort(expectedLabels);
         std::ranges::sort(shown);
         EXPECT_EQ(shown, expectedLabels);
@@ -83,7 +83,8 @@ TEST_F(EditorWindowTest, EachTabShowsExactlyItsLabelsAndFields) {
 
 TEST_F(EditorWindowTest, PlacesControlsAsDrawn) {
     Form1& editor = openEditor();
-    EXPECT_EQ(editor.size(), QSize(632, 567));  // 9480 × 8505 twips
+    // 9480 × 8505 twips between the menu bar and the status bar.
+    EXPECT_EQ(control("ClientArea")->size(), QSize(632, 567));
     EXPECT_EQ(control("PushButton6")->geometry(), QRect(8, 8, 616, 27));
     EXPECT_EQ(control("TabControl1")->geometry(), QRect(8, 74, 616, 485));
     // Frames lie where they were drawn relative to the tab control, wherever its pages

@@ -161,7 +161,7 @@ TEST_F(StartUpTest, SkinInTheProgramFolderIsLaidOverTheWindow) {
     skin.close();
     Form1& editor = openEditor();
     // The captions keep their font, so none is cut off.
-    for (const QLabel* label : editor.findChildren<QLabel*>()) {
+    for (const QLabel* label : editor.findChild<QWidget*>("ClientArea")->findChildren<QLabel*>()) {
         EXPECT_TRUE(label->font().bold()) << label->text().toStdString();
         EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
     }

@@ -183,11 +183,13 @@ QString waitForWindow(const Program& program, std::chrono::milliseconds bound,
         bound);
     return id;
 }
+// The designed client area's width, and its height with a menu bar above and a status bar
+// below it.
 bool isEditor(const Window& w) {
-    return w.width == kEditorWidth && w.height == kEditorHeight;
+    return w.width == kEditorWidth && w.height > kEditorHeight && w.height < kEditorHeight + 120;
 }
 bool isPreview(const Window& w) {
-    return w.width == kPreviewWidth && w.height == kPreviewHeight;
+    return w.width == kPreviewWidth && w.height > kPreviewHeight && w.height < kPreviewHeight + 120;
 }
 }  // namespace
 
@@ -205,9 +207,14 @@ QString Program::waitForMessageBox(std::chrono::milliseconds bound) const {
 }
 
 void Program::click(const QString& window, int x, int y) const {
+    // The client area lies between a menu bar and a status bar of the same height.
+    int top = 0;
+    for (const Window& shown : windows())
+        if (shown.id == window)
+            top = (shown.height - (isEditor(shown) ? kEditorHeight : kPreviewHeight)) / 2;
     display_.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
     display_.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
-                      QString::number(x), QString::number(y), QStringLiteral("click"),
+                      QString::number(x), QString::number(y + top), QStringLiteral("click"),
                       QStringLiteral("1")});
 }
 

@@ -69,8 +69,9 @@ public:
     QString waitForPreview(std::chrono::milliseconds bound = 90s) const;
     QString waitForMessageBox(std::chrono::milliseconds bound = 60s) const;
 
-    // Input as a user gives it: a click at a point of a window, keys, typed text. Each first
-    // gives the window the input focus.
+    // Input as a user gives it: a click at a point of a window's client area (the editor's or
+    // the preview's, as designed), keys, typed text. Each first gives the window the input
+    // focus.
     void click(const QString& window, int x, int y) const;
     void key(const QString& window, const QString& keys) const;
     void type(const QString& window, const QString& text) const;

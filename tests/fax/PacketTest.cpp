@@ -5,6 +5,7 @@
 #include "shell/Failure.h"
 #include "shell/TempFolder.h"
 
+#include "PdfReaders.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -22,39 +23,10 @@
 namespace velmora {
 namespace {
 
-QString Output(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(30000)) << program;
-    EXPECT_EQ(process.exitCode(), 0)
-        << program << QString::fromUtf8(process.readAllStandardError());
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-int PagesOf(const QString& pdf) {
-    const QString info = Output(QStringLiteral("pdfinfo"), {pdf});
-    const auto line = info.split('\n').filter(QRegularExpression(QStringLiteral("^Pages:")));
-    return line.isEmpty() ? -1 : line[0].section(':', 1).trimmed().toInt();
-}
-
-QString PageText(const QString& pdf, int page) {
-    return Output(QStringLiteral("pdftotext"),
-                  {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                   QString::number(page), pdf, QStringLiteral("-")})
-        .simplified();
-}
-
-// A PDF with one line of text a page.
-void WritePdf(const QString& path, const QStringList& pages, QPageSize::PageSizeId size) {
-    QPdfWriter writer(path);
-    writer.setPageSize(QPageSize(size));
-    QPainter painter(&writer);
-    painter.setFont(QFont(QStringLiteral("Liberation Sans"), 24));
-    for (int i = 0; i < pages.size(); ++i) {
-        if (i > 0) writer.newPage();
-        painter.drawText(QPointF(300, 600), pages[i]);
-    }
-}
+using test::PdfPages;
+using test::PdfPageText;
+using test::ToolOutput;
+using test::WriteTextPdf;
 
 QImage Picture(QColor colour, QSize size = {400, 300}) {
     QImage picture(size, QImage::Format_RGB32);
@@ -78,19 +50,19 @@ protected:
 };
 
 TEST_F(PacketTest, EveryKindOfDocumentGoesBehindTheCoverInTheChosenOrder) {
-    WritePdf(path("cover.pdf"), {"COVER SHEET"}, QPageSize::Letter);
-    WritePdf(path("contract.pdf"), {"Contract one", "Contract two", "Contract three"},
-             QPageSize::Letter);
-    WritePdf(path("form.pdf"), {"Form on A4"}, QPageSize::A4);
+    WriteTextPdf(path("cover.pdf"), {"COVER SHEET"}, QPageSize::Letter);
+    WriteTextPdf(path("contract.pdf"), {"Contract one", "Contract two", "Contract three"},
+                 QPageSize::Letter);
+    WriteTextPdf(path("form.pdf"), {"Form on A4"}, QPageSize::A4);
     ASSERT_TRUE(Picture(Qt::blue).save(path("photo.png")));
     ASSERT_TRUE(Picture(Qt::red, {300, 400}).save(path("scan.JPG")));
     // A fax TIFF of two pages made by another program, at the fax's 204 x 98 dpi.
     ASSERT_TRUE(Picture(Qt::white, {1728, 1100}).save(path("page.png")));
-    Output(QStringLiteral("convert"),
-           {QStringLiteral("-units"), QStringLiteral("PixelsPerInch"), QStringLiteral("-density"),
-            QStringLiteral("204x98"), path("page.png"), path("page.png"),
-            QStringLiteral("-monochrome"), QStringLiteral("-compress"), QStringLiteral("Group4"),
-            path("fax.tif")});
+    ToolOutput(QStringLiteral("convert"),
+               {QStringLiteral("-units"), QStringLiteral("PixelsPerInch"),
+                QStringLiteral("-density"), QStringLiteral("204x98"), path("page.png"),
+                path("page.png"), QStringLiteral("-monochrome"), QStringLiteral("-compress"),
+                QStringLiteral("Group4"), path("fax.tif")});
 
     Packet packet;
     const struct {
@@ -102,16 +74,16 @@ TEST_F(PacketTest, EveryKindOfDocumentGoesBehindTheCoverInTheChosenOrder) {
         SCOPED_TRACE(document.name);
         Attachment attached = PrepareAttachment(path(document.name), kNoOffice);
         EXPECT_EQ(attached.pages, document.pages);
-        EXPECT_EQ(PagesOf(attached.pdf), document.pages);
+        EXPECT_EQ(PdfPages(attached.pdf), document.pages);
         packet.add(std::move(attached));
     }
     EXPECT_EQ(packet.attachedPages(), 8);
 
     packet.writePdf(path("cover.pdf"), path("packet.pdf"));
-    EXPECT_EQ(PagesOf(path("packet.pdf")), 9);
-    EXPECT_EQ(PageText(path("packet.pdf"), 1), QStringLiteral("COVER SHEET"));
-    EXPECT_EQ(PageText(path("packet.pdf"), 4), QStringLiteral("Contract three"));
-    EXPECT_EQ(PageText(path("packet.pdf"), 5), QStringLiteral("Form on A4"));
+    EXPECT_EQ(PdfPages(path("packet.pdf")), 9);
+    EXPECT_EQ(PdfPageText(path("packet.pdf"), 1), QStringLiteral("COVER SHEET"));
+    EXPECT_EQ(PdfPageText(path("packet.pdf"), 4), QStringLiteral("Contract three"));
+    EXPECT_EQ(PdfPageText(path("packet.pdf"), 5), QStringLiteral("Form on A4"));
 
     // The form first, the photo gone (and its pages with it).
     const QString photoPdf = packet.attachments()[2].pdf;
@@ -120,14 +92,14 @@ TEST_F(PacketTest, EveryKindOfDocumentGoesBehindTheCoverInTheChosenOrder) {
     EXPECT_FALSE(QFile::exists(photoPdf));
     EXPECT_EQ(packet.attachedPages(), 7);
     packet.writePdf(path("cover.pdf"), path("packet.pdf"));
-    EXPECT_EQ(PagesOf(path("packet.pdf")), 8);
-    EXPECT_EQ(PageText(path("packet.pdf"), 2), QStringLiteral("Form on A4"));
-    EXPECT_EQ(PageText(path("packet.pdf"), 3), QStringLiteral("Contract one"));
+    EXPECT_EQ(PdfPages(path("packet.pdf")), 8);
+    EXPECT_EQ(PdfPageText(path("packet.pdf"), 2), QStringLiteral("Form on A4"));
+    EXPECT_EQ(PdfPageText(path("packet.pdf"), 3), QStringLiteral("Contract one"));
     EXPECT_EQ(AttachmentsInTemp().size(), 4);
 }
 
 TEST_F(PacketTest, ABadFileIsRefusedWithItsReasonAndLeavesNothing) {
-    WritePdf(path("plain.pdf"), {"Secret"}, QPageSize::Letter);
+    WriteTextPdf(path("plain.pdf"), {"Secret"}, QPageSize::Letter);
     {
         QPDF plain;
         plain.processFile(QFile::encodeName(path("plain.pdf")).constData());

@@ -1,8 +1,10 @@
 // The preview window with real widgets and real files in a private folder.
+#include "PdfReaders.h"
 #include "PreviewTestPages.h"
 #include "TestSupport.h"
 #include "coversheet/OfficeJobs.h"
 #include "coversheet/office/PictureText.h"
+#include "preview/AttachedDocuments.h"
 #include "preview/Form2.h"
 #include "preview/PageImage.h"
 #include "preview/PictureBox.h"
@@ -23,6 +25,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -44,8 +47,12 @@ public:
         window.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
     }
+    AttachedDocuments& attachedDocuments() override { return documents; }
+    void renewCover() override { ++renewed; }
     int shown = 0;
+    int renewed = 0;
     QWidget window;
+    AttachedDocuments documents;
 };
 
 class PreviewWindow : public ::testing::Test {
@@ -99,7 +106,7 @@ protected:
 
 TEST_F(PreviewWindow, ShowsThePageAtItsOwnSizeAndZoomsWithTheButtons) {
     showPage(pagePicture);
-    EXPECT_EQ(form.maximumSize(), QSize(656, 626));
+    EXPECT_EQ(control<QWidget>("ClientArea")->size(), QSize(656, 626));
     auto* view = control<PictureBox>("Picture1");
     EXPECT_EQ(view->geometry(), QRect(0, 0, 340, 440));
     EXPECT_EQ(view->drawnImage().deviceIndependentSize(), QSizeF(340, 440));
@@ -464,7 +471,7 @@ TEST_F(PreviewWindow, ScreenReadersHearThePageItsTextAndItsZoomAndTooltipsNameTh
     EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("Page 1 of 3, 125%"));
 
     form.setPicture(QImage(pagePicture));
-    EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("Page 1, 125%"));
+    EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("Page 1 of 1, 125%"));
     EXPECT_EQ(view->textInterface()->characterCount(), 0);
 
     EXPECT_EQ(QAccessible::queryAccessibleInterface(control<QWidget>("PushButton8"))
@@ -474,6 +481,71 @@ TEST_F(PreviewWindow, ScreenReadersHearThePageItsTextAndItsZoomAndTooltipsNameTh
     EXPECT_TRUE(control<QWidget>("PushButton1")->toolTip().startsWith("Zoom In (+, Ctrl+="));
     EXPECT_TRUE(control<QWidget>("PushButton2")->toolTip().startsWith("Zoom Out (-, Ctrl+-"));
     EXPECT_EQ(control<QWidget>("PushButton8")->toolTip(), QStringLiteral("< Back (Alt+Left)"));
+}
+
+// The packet page by page: the cover, then the attached documents in their order, each drawn
+// at the zoom of the page before; the PDF saved holds them all, the Word file the cover alone;
+// a change to the packet under the window has the cover made again for the new count.
+TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
+    test::WriteTextPdf(path("contract.pdf"), {"Contract one", "Contract two", "Contract three"});
+    test::WriteTextPdf(path("form.pdf"), {"Form on A4"}, QPageSize::A4);
+    QImage photo(300, 200, QImage::Format_RGB32);
+    photo.fill(Qt::darkGreen);
+    ASSERT_TRUE(photo.save(path("photo.jpg")));
+    ASSERT_TRUE(photo.save(path("photo.png")));
+    AttachedDocuments& documents = editor.documents;
+    documents.attach(
+        {path("contract.pdf"), path("photo.png"), path("form.pdf"), path("photo.jpg")});
+    settle();
+    ASSERT_EQ(documents.attachedPages(), 6);
+
+    QImage cover(pagePicture);
+    cover.setText(QLatin1String(kPicturePagesKey), QStringLiteral("1"));
+    form.setPicture(cover);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    auto* view = control<PictureBox>("Picture1");
+    QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(view);
+    const auto status = [&] { return control<QWidget>("PageStatus")->property("text").toString(); };
+    EXPECT_EQ(status(), QStringLiteral("Page 1 of 7"));
+
+    click("PushButton1");  // 125 %
+    const QSize coverAt125 = view->size();
+    QTest::keyClick(&form, Qt::Key_PageDown, Qt::ControlModifier);
+    QTest::keyClick(&form, Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(status(), QStringLiteral("Page 3 of 7"));
+    EXPECT_EQ(spoken->text(QAccessible::Name), QStringLiteral("Page 3 of 7, 125%"));
+    EXPECT_EQ(spoken->textInterface()->text(0, -1).simplified(), QStringLiteral("Contract two"));
+    EXPECT_EQ(view->size(), coverAt125) << "a Letter page at the same zoom";
+    QTest::keyClick(&form, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(status(), QStringLiteral("Page 7 of 7"));
+    QTest::keyClick(&form, Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(spoken->textInterface()->text(0, -1).simplified(), QStringLiteral("Form on A4"));
+    EXPECT_LT(view->width(), coverAt125.width()) << "A4 is narrower than Letter";
+
+    test::FakeWordLog log;
+    const test::FakeWordEngine engine(log);
+    chosenName = path("packet.pdf");
+    chosenFilter = QStringLiteral("PDF Files (*.pdf)");
+    click("PushButton6");
+    const QString packet = path("packet.pdf");
+    ASSERT_EQ(test::PdfPages(packet), 7);
+    const char* pages[] = {
+        "Fake page", "Contract one", "Contract two", "Contract three", "", "Form on A4", ""};
+    for (int page = 1; page <= 7; ++page)
+        EXPECT_EQ(test::PdfPageText(packet, page), QLatin1String(pages[page - 1])) << page;
+    EXPECT_EQ(test::PdfPageSize(packet, 6), QStringLiteral("595 x 842"));
+
+    chosenName = path("cover.doc");
+    chosenFilter = QStringLiteral("Word Files (*.doc)");
+    click("PushButton6");
+    EXPECT_EQ(ReadBytes(path("cover.doc")), document);
+    EXPECT_TRUE(control<QStatusBar>("StatusBar")->currentMessage().contains("cover sheet alone"));
+
+    documents.remove(0);
+    EXPECT_EQ(editor.renewed, 1);
+    EXPECT_EQ(status(), QStringLiteral("Page 4 of 4")) << "still on the last page there is";
 }
 
 // The format follows the name's extension, in any letter case, else the selected filter,
@@ -636,9 +708,11 @@ TEST_F(PreviewWindow, AStillRightClickOpensThePageMenuAndADragDoesNot) {
     QStringList entries;
     for (const QAction* action : menu->actions())
         if (!action->isSeparator()) entries << action->text() + "|" + action->shortcut().toString();
-    EXPECT_EQ(entries,
-              QStringList({"Zoom In|+", "Zoom Out|-", "Save Results To Word File…|Ctrl+S",
-                           "Save as PDF…|Ctrl+Shift+S", "Print…|Ctrl+P", "< Back|Alt+Left"}));
+    EXPECT_EQ(entries, QStringList({"Zoom In|+", "Zoom Out|-", "Previous Page|Ctrl+PgUp",
+                                    "Next Page|Ctrl+PgDown", "Save Results To Word File…|Ctrl+S",
+                                    "Save as PDF…|Ctrl+Shift+S", "Print…|Ctrl+P",
+                                    "Attach Documents…|Ctrl+Shift+A", "Documents…|Ctrl+Shift+D",
+                                    "< Back|Alt+Left"}));
 
     // A drag with the right button pans and opens nothing.
     QTest::mousePress(view, Qt::RightButton, {}, QPoint(100, 100));
