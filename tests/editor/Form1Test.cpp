@@ -1,16 +1,22 @@
 // The editor window: its tabs, its field mirroring and what it keeps in the store.
 #include "EditorFixture.h"
 #include "coversheet/CoverSheet.h"
+#include "coversheet/OfficeJobs.h"
 #include "preview/Form2.h"
 #include "shell/SettingsStore.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <set>
 
 namespace velmora::test {
@@ -276,6 +282,36 @@ TEST_F(EditorWindowTest, GenerationReadsTheHighestMember) {
     EXPECT_TRUE(editor.isVisible());
     EXPECT_EQ(editor.selectedTab(), 3);
     EXPECT_EQ(editor.fieldText(Field("txtMsg")), QStringLiteral("a\r\nb"));
+}
+
+// A file dropped on a text box is attached, never pasted as its name; the status bar tells
+// what is attached, and "Start Creating Template" waits while documents are made ready.
+TEST_F(EditorWindowTest, FilesDroppedAnywhereAreAttached) {
+    Form1& editor = openEditor();
+    QTemporaryDir folder(TestFolder() + QStringLiteral("/drop-XXXXXX"));
+    const QString picture = folder.filePath(QStringLiteral("scan.png"));
+    QImage page(200, 100, QImage::Format_RGB32);
+    page.fill(Qt::gray);
+    ASSERT_TRUE(page.save(picture));
+
+    auto* field = control<QLineEdit>(QStringLiteral("txtFor_0"));
+    field->setText(QStringLiteral("Ann"));
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(picture)});
+    files.setText(picture);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(field, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(field, &drop);
+    EXPECT_FALSE(control(QStringLiteral("PushButton6"))->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([] { return !OfficeJobs::shared().busy(); }, 30'000));
+
+    EXPECT_EQ(field->text(), QStringLiteral("Ann"));
+    EXPECT_EQ(editor.attachedDocuments().count(), 1);
+    EXPECT_TRUE(control(QStringLiteral("PushButton6"))->isEnabled());
+    EXPECT_EQ(control<QLabel>(QStringLiteral("PacketStatus"))->text(),
+              QStringLiteral("1 document attached behind the cover (1 page)"));
 }
 
 }  // namespace
