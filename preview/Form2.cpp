@@ -39,6 +39,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -46,8 +47,10 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -715,8 +718,9 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
         });
 }
 
-// Print: the desktop's print dialog, then every chosen page of the document as the office
-// lays it out. Cancelling prints nothing.
+// Print: the desktop's print dialog, then every chosen page of the packet as the office lays
+// it out. Cancelling prints nothing. The pages are drawn for the printer on the worker, with
+// their progress in a box whose Cancel stops the job.
 void Form2::PrintDocument() {
     Procedure proc(location::Form2_PrintDocument);
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
@@ -725,31 +729,73 @@ void Form2::PrintDocument() {
             102, [&] { return printDialog_(this, *printer); }, false))
         return;
     // The document's pages, exported by the office on its worker into a folder of their own
-    // that goes with the command.
-    // Behind them, the attached documents' pages, joined into one file to print.
+    // that goes with the command; behind them, the attached documents' pages, joined into one
+    // file to print.
     QStringList attached;
     for (const Attachment& attachment : documents_.packet().attachments())
         attached << attachment.pdf;
-    auto folder = std::make_shared<std::optional<QTemporaryDir>>();
+    struct Job {
+        std::optional<QTemporaryDir> folder;
+        std::exception_ptr printFailure;
+        std::atomic<bool> cancelled{false};
+        std::atomic<int> printed{0}, sheets{0};  // told by the worker
+    };
+    auto job = std::make_shared<Job>();
+    auto* progress = new QProgressDialog(QStringLiteral("Preparing the pages\u2026"),
+                                         QStringLiteral("Cancel"), 0, 0, this);
+    progress->setObjectName(QStringLiteral("PrintProgress"));
+    progress->setWindowTitle(QStringLiteral("Print"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(500);
+    progress->setAutoReset(false);
+    progress->setAutoClose(false);
+    connect(progress, &QProgressDialog::canceled, this, [job] { job->cancelled = true; });
+    // The box follows the worker's count; it goes with the box.
+    auto* poll = new QTimer(progress);
+    connect(poll, &QTimer::timeout, progress, [progress, job] {
+        const int sheets = job->sheets;
+        if (sheets == 0) return;
+        progress->setMaximum(sheets);
+        progress->setValue(std::min(int(job->printed), sheets));
+        progress->setLabelText(QStringLiteral("Printing page %1 of %2\u2026")
+                                   .arg(std::min(job->printed + 1, sheets))
+                                   .arg(sheets));
+    });
+    poll->start(100);
     busyPointer(true);
     OfficeJobs::shared().post(
         this,
-        [document = mWordFile, folder, attached] {
-            folder->emplace(TempFolder() + QStringLiteral("/velmora-print-XXXXXX"));
-            if (!(*folder)->isValid())
+        [document = mWordFile, job, attached, printer] {
+            job->folder.emplace(TempFolder() + QStringLiteral("/velmora-print-XXXXXX"));
+            if (!job->folder->isValid())
                 throw Failure(QStringLiteral("Cannot create a folder for the pages to print: %1")
-                                  .arg((*folder)->errorString()));
-            const QString cover = (*folder)->filePath(QStringLiteral("cover.pdf"));
-            ExportDocument(document, attached.isEmpty() ? pages(**folder) : cover,
+                                  .arg(job->folder->errorString()));
+            const QString cover = job->folder->filePath(QStringLiteral("cover.pdf"));
+            ExportDocument(document, attached.isEmpty() ? pages(*job->folder) : cover,
                            DocumentFormat::Pdf);
-            if (!attached.isEmpty()) JoinPdfs(QStringList{cover} + attached, pages(**folder));
+            if (!attached.isEmpty()) JoinPdfs(QStringList{cover} + attached, pages(*job->folder));
+            try {
+                PagePrinter(pages(*job->folder)).print(*printer, [&](int printed, int sheets) {
+                    job->sheets = sheets;
+                    job->printed = printed;
+                    return !job->cancelled;
+                });
+            } catch (...) {
+                job->printFailure = std::current_exception();
+            }
         },
-        [this, printer, folder](std::exception_ptr failure) {
+        [this, job, progress](std::exception_ptr failure) {
+            delete progress;  // at once: a box left until later would keep the window modal
             Procedure done(location::Form2_PrintDocument);
             if (done.step(104, [&] {
                     if (failure) std::rethrow_exception(failure);
                 }))
-                done.step(106, [&] { PagePrinter(pages(**folder)).print(*printer); });
+                done.step(106, [&] {
+                    if (job->printFailure) std::rethrow_exception(job->printFailure);
+                });
+            if (job->cancelled && !failure && !job->printFailure)
+                chrome_.statusBar->showMessage(QStringLiteral("Printing cancelled"),
+                                               kStatusMessageTime);
             busyPointer(false);
         });
 }

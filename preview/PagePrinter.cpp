@@ -1,6 +1,7 @@
 #include "PagePrinter.h"
 
 #include "shell/Failure.h"
+#include "shell/ProgramEnding.h"
 
 #include <poppler-qt6.h>
 #include <QFontMetricsF>
@@ -54,7 +55,7 @@ int PagePrinter::pageCount() const {
     return document_->numPages();
 }
 
-void PagePrinter::print(QPrinter& printer) const {
+bool PagePrinter::print(QPrinter& printer, const Progress& progress) const {
     std::vector<int> pages;  // 0-based
     const QPageRanges chosen = printer.pageRanges();
     for (int number = 1; number <= pageCount(); ++number)
@@ -82,6 +83,11 @@ void PagePrinter::print(QPrinter& printer) const {
     const int renderDpi = std::clamp(resolution, 300, 600);
     const QRectF paper = printer.pageLayout().fullRectPixels(resolution);
     for (size_t i = 0; i < sheets.size(); ++i) {
+        if (ProgramEnding() || (progress && !progress(int(i), int(sheets.size())))) {
+            printer.abort();
+            painter.end();
+            return false;
+        }
         const std::unique_ptr<Poppler::Page> page = document_->page(sheets[i]);
         if (!page) throw Failure(QStringLiteral("Page %1 could not be read.").arg(sheets[i] + 1));
         if (i > 0 && !printer.newPage())
@@ -105,6 +111,8 @@ void PagePrinter::print(QPrinter& printer) const {
         painter.restore();
     }
     if (!painter.end()) throw Failure(QStringLiteral("The printer could not finish the job."));
+    if (progress) progress(int(sheets.size()), int(sheets.size()));
+    return true;
 }
 
 bool RunPrintDialog(QWidget* parent, QPrinter& printer) {

@@ -27,10 +27,15 @@ public:
 
     int pageCount() const;
 
+    // Told before each sheet how many of how many are printed; false stops the job.
+    using Progress = std::function<bool(int printed, int sheets)>;
+
     // Prints the pages the printer's page ranges choose (every page when it has none), in
     // its page order, and as many copies as it asks for where it cannot make them itself.
-    // Throws Failure when nothing is chosen or the printer cannot print.
-    void print(QPrinter& printer) const;
+    // Runs on any thread. Returns false when `progress` or the program's end (ProgramEnding)
+    // stopped it: the printer's job is then given up. Throws Failure when nothing is chosen or
+    // the printer cannot print.
+    bool print(QPrinter& printer, const Progress& progress = {}) const;
 
 private:
     std::unique_ptr<Poppler::Document> document_;

@@ -690,6 +690,8 @@ TEST_F(PreviewWindow, PrintsThePagesToThePrinterAndReportsAFailure) {
     log.onCall = [](const QString& call) {
         if (call.startsWith("exportAsPdf")) throw WordError(QStringLiteral("The office is gone."));
     };
+    form.activateWindow();  // back from the progress box, where it showed
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
     settle();
     ASSERT_EQ(messages.errorReports().size(), 1u);
