@@ -5,15 +5,13 @@
 #include "shell/Failure.h"
 #include "shell/TempFolder.h"
 
+#include "FaxTestFiles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QImage>
 #include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <qpdf/QPDF.hh>
@@ -22,14 +20,8 @@
 namespace velmora {
 namespace {
 
-QString Output(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(30000)) << program;
-    EXPECT_EQ(process.exitCode(), 0)
-        << program << QString::fromUtf8(process.readAllStandardError());
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
+using test::Output;
+using test::WriteTextPdf;
 
 int PagesOf(const QString& pdf) {
     const QString info = Output(QStringLiteral("pdfinfo"), {pdf});
@@ -42,18 +34,6 @@ QString PageText(const QString& pdf, int page) {
                   {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
                    QString::number(page), pdf, QStringLiteral("-")})
         .simplified();
-}
-
-// A PDF with one line of text a page.
-void WritePdf(const QString& path, const QStringList& pages, QPageSize::PageSizeId size) {
-    QPdfWriter writer(path);
-    writer.setPageSize(QPageSize(size));
-    QPainter painter(&writer);
-    painter.setFont(QFont(QStringLiteral("Liberation Sans"), 24));
-    for (int i = 0; i < pages.size(); ++i) {
-        if (i > 0) writer.newPage();
-        painter.drawText(QPointF(300, 600), pages[i]);
-    }
 }
 
 QImage Picture(QColor colour, QSize size = {400, 300}) {
@@ -78,10 +58,10 @@ protected:
 };
 
 TEST_F(PacketTest, EveryKindOfDocumentGoesBehindTheCoverInTheChosenOrder) {
-    WritePdf(path("cover.pdf"), {"COVER SHEET"}, QPageSize::Letter);
-    WritePdf(path("contract.pdf"), {"Contract one", "Contract two", "Contract three"},
-             QPageSize::Letter);
-    WritePdf(path("form.pdf"), {"Form on A4"}, QPageSize::A4);
+    WriteTextPdf(path("cover.pdf"), {"COVER SHEET"}, QPageSize::Letter);
+    WriteTextPdf(path("contract.pdf"), {"Contract one", "Contract two", "Contract three"},
+                 QPageSize::Letter);
+    WriteTextPdf(path("form.pdf"), {"Form on A4"}, QPageSize::A4);
     ASSERT_TRUE(Picture(Qt::blue).save(path("photo.png")));
     ASSERT_TRUE(Picture(Qt::red, {300, 400}).save(path("scan.JPG")));
     // A fax TIFF of two pages made by another program, at the fax's 204 x 98 dpi.
@@ -127,7 +107,7 @@ TEST_F(PacketTest, EveryKindOfDocumentGoesBehindTheCoverInTheChosenOrder) {
 }
 
 TEST_F(PacketTest, ABadFileIsRefusedWithItsReasonAndLeavesNothing) {
-    WritePdf(path("plain.pdf"), {"Secret"}, QPageSize::Letter);
+    WriteTextPdf(path("plain.pdf"), {"Secret"}, QPageSize::Letter);
     {
         QPDF plain;
         plain.processFile(QFile::encodeName(path("plain.pdf")).constData());
