@@ -42,6 +42,30 @@ public:
     void hideEditor() override { events << "hide editor"; }
 };
 
+// The sheet of `tab` with the sample data and a value in every other field; "Urgent" and
+// "Please Comment" ticked.
+inline FakeHost SampleSheet(int tab) {
+    FakeHost host;
+    host.tab = tab;
+    host.date = QDate(2026, 12, 6);
+    host.texts = {{"txtFor", "Martin Hale"},
+                  {"txtFaxFor", "555-014-2278"},
+                  {"txtFrom", "Nora Quist"},
+                  {"txtFaxFrom", "555-016-3391"},
+                  {"txtSubj", "What's up man"},
+                  {"txtMsg", "Did you eat that cheeseburger yet?\r\nSecond line of the note"},
+                  {"txtCC", "Ida Brandt"},
+                  {"txtPhone", "555-010-7788"},
+                  {"txtPhoneFor", "555-010-4455"},
+                  {"txtAddress", "4 Quay Lane, Porthallow"},
+                  {"txtOrgName", "Brindle Harbour Supplies"},
+                  {"txtLocation", "12 Harbour Row"},
+                  {"txtCity", "Porthallow, PH 20114"},
+                  {"txtWWW", "www.harbour.example"}};
+    host.ticks = {{"CheckUrgent", 1}, {"CheckComm", 1}};
+    return host;
+}
+
 // Clicks "Start Creating Template" and handles events until the run has reached its last step
 // (the office work runs on the worker meanwhile). False when it did not within `bound`.
 inline bool RunToEnd(GenerationRun& run,

@@ -30,29 +30,6 @@ QString antiword(const QString& document) {
                   {QStringLiteral("-w"), QStringLiteral("0"), document});
 }
 
-// The sample data plus a value for every other field.
-test::FakeHost SampleSheet(int tab) {
-    test::FakeHost host;
-    host.tab = tab;
-    host.date = QDate(2026, 12, 6);
-    host.texts = {{"txtFor", "Martin Hale"},
-                  {"txtFaxFor", "555-014-2278"},
-                  {"txtFrom", "Nora Quist"},
-                  {"txtFaxFrom", "555-016-3391"},
-                  {"txtSubj", "What's up man"},
-                  {"txtMsg", "Did you eat that cheeseburger yet?\r\nSecond line of the note"},
-                  {"txtCC", "Ida Brandt"},
-                  {"txtPhone", "555-010-7788"},
-                  {"txtPhoneFor", "555-010-4455"},
-                  {"txtAddress", "4 Quay Lane, Porthallow"},
-                  {"txtOrgName", "Brindle Harbour Supplies"},
-                  {"txtLocation", "12 Harbour Row"},
-                  {"txtCity", "Porthallow, PH 20114"},
-                  {"txtWWW", "www.harbour.example"}};
-    host.ticks = {{"CheckUrgent", 1}, {"CheckComm", 1}};
-    return host;
-}
-
 // The texts each style must show, in reading order.
 QStringList ExpectedInOrder(int tab) {
     const QString date = DateText(QDate(2026, 12, 6)).trimmed();
@@ -105,7 +82,7 @@ class GenerationRunEngine : public ::testing::TestWithParam<int> {};
 TEST_P(GenerationRunEngine, FillsTheStyleAndLeavesOnlyTheDocument) {
     const int tab = GetParam();
     test::MessageRecorder boxes;
-    test::FakeHost host = SampleSheet(tab);
+    test::FakeHost host = test::SampleSheet(tab);
     host.attached = 11;
     const QRegularExpression packetPages(QStringLiteral("[Pp]ages:[ |]*12\\b"));
     const auto expectPacketPages = [&](const QString& text) {

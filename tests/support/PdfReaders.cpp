@@ -40,9 +40,11 @@ QString PdfPageSize(const QString& pdf, int page) {
     return found.captured(1);
 }
 
-void WriteTextPdf(const QString& path, const QStringList& pages, QPageSize::PageSizeId size) {
+void WriteTextPdf(const QString& path, const QStringList& pages, QPageSize::PageSizeId size,
+                  QPageLayout::Orientation orientation) {
     QPdfWriter writer(path);
     writer.setPageSize(QPageSize(size));
+    writer.setPageOrientation(orientation);
     QPainter painter(&writer);
     painter.setFont(QFont(QStringLiteral("Liberation Sans"), 24));
     for (int i = 0; i < pages.size(); ++i) {

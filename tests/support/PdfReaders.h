@@ -3,6 +3,7 @@
 // PDFs made for tests, and what Poppler's own command-line readers (pdfinfo, pdftotext), which
 // share no code with the program, make of them.
 
+#include <QPageLayout>
 #include <QPageSize>
 #include <QString>
 #include <QStringList>
@@ -19,8 +20,9 @@ QString PdfPageText(const QString& pdf, int page);
 // pdfinfo's "W x H pts" of page `page` (from 1).
 QString PdfPageSize(const QString& pdf, int page);
 
-// A PDF of the given page size with one line of text a page.
+// A PDF with one line of text a page, all of one size and orientation.
 void WriteTextPdf(const QString& path, const QStringList& pages,
-                  QPageSize::PageSizeId size = QPageSize::Letter);
+                  QPageSize::PageSizeId size = QPageSize::Letter,
+                  QPageLayout::Orientation orientation = QPageLayout::Portrait);
 
 }  // namespace velmora::test

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <memory>
+
+namespace Poppler {
+class Document;
+}
+
+namespace velmora {
+
+// How finely a fax machine scans down the page: fine, 196 lines to the inch, or standard, 98.
+// Across the page every fax has 1728 dots, 204 to the inch (ITU-T T.4).
+enum class FaxResolution { Fine, Standard };
+
+inline constexpr int kFaxDotsAcross = 1728;
+inline constexpr int kFaxDotsPerInch = 204;
+
+constexpr int FaxLinesPerInch(FaxResolution resolution) {
+    return resolution == FaxResolution::Fine ? 196 : 98;
+}
+
+// The length of every fax page, in lines: a US Letter page's once it is 1728 dots wide (11 by
+// 1728 / 8.5 inches at 204 dots to the inch), 2149 lines fine and 1074 standard. Fax servers
+// take it on Letter and on A4 paper as it is.
+constexpr int FaxPageLines(FaxResolution resolution) {
+    constexpr int letterWidth = 17 * kFaxDotsPerInch / 2;  // 8.5 inches in dots
+    return (2 * 11 * kFaxDotsAcross * FaxLinesPerInch(resolution) + letterWidth) /
+           (2 * letterWidth);
+}
+
+// How a page's greys become the fax's black and white: a fixed threshold, never dithering
+// (dots scattered over a grey read worse on a fax than either colour). A grey darker than
+// kFaxBlackBelow prints black: the sheets' grey tick squares and grey text (#808080) among
+// them. A lighter grey, up to kFaxPaperFrom, prints black only where it meets the paper: a
+// thin light rule stays whole, and a light area or a large light letter keeps its outline,
+// while whatever dark lies on it (the name on the Professional sheet's grey band) stays
+// readable. Paper and the palest tints print white.
+inline constexpr int kFaxBlackBelow = 0xA8;
+inline constexpr int kFaxPaperFrom = 0xE8;
+
+// A rendered page (any format; opaque) as the fax prints it, by the rule above: Format_Mono,
+// colour 0 white and 1 black (the fax's own "0 is white", row by row as a TIFF holds it), of
+// the same size and dots per metre.
+QImage FaxThreshold(const QImage& page);
+
+// The pages of a PDF as the receiving fax machine prints them: each 1728 dots across and
+// FaxPageLines() long, the PDF's page scaled to fit, its shape kept (a US Letter page fills it;
+// a page of another width is scaled to 1728 dots where its length allows, else to the fax
+// page's length, centred across; at the top), landscape pages turned upright, drawn crisply
+// (no smoothing, the thinnest lines one dot), then thresholded as above. The PDF is opened
+// once; one object is used by one thread at a time.
+class FaxPages {
+public:
+    // Throws Failure, naming the file, when it cannot be read as a PDF.
+    explicit FaxPages(const QString& pdf);
+    ~FaxPages();
+    FaxPages(const FaxPages&) = delete;
+    FaxPages& operator=(const FaxPages&) = delete;
+
+    int count() const;
+    // Page `index` (from 0): a Format_Mono picture whose dots per metre are the fax's (204
+    // across, 196 or 98 down: a standard page's dots are twice as tall as wide, so its size on
+    // paper is width / dotsPerMeterX by height / dotsPerMeterY). Throws Failure.
+    QImage page(int index, FaxResolution resolution) const;
+
+private:
+    QString pdf_;
+    std::unique_ptr<Poppler::Document> document_;
+};
+
+// One page of `pdf` as the fax prints it (FaxPages::page), for the preview's fax view.
+// Throws Failure.
+QImage FaxPage(const QString& pdf, int pageIndex, FaxResolution resolution);
+
+}  // namespace velmora
