@@ -51,15 +51,18 @@ private:
 
 QString SaveFormatFilter() {
     return QStringLiteral(
-        "Word Files (*.doc)|*.doc|PDF Files (*.pdf)|*.pdf|Word 2007-365 Files (*.docx)|*.docx");
+        "Word Files (*.doc)|*.doc|PDF Files (*.pdf)|*.pdf|Word 2007-365 Files (*.docx)|*.docx|"
+        "Fax TIFF (*.tif *.tiff)|*.tif;*.tiff");
 }
 
 namespace {
 
-constexpr const char* kExtensions[] = {"doc", "pdf", "docx"};  // in the order of DocumentFormat
+// In the order of DocumentFormat.
+constexpr const char* kExtensions[] = {"doc", "pdf", "docx", "tif"};
 
 std::optional<DocumentFormat> NamedFormat(const QString& name) {
     const QString extension = QFileInfo(name).suffix().toLower();
+    if (extension == QLatin1String("tiff")) return DocumentFormat::FaxTiff;
     for (int format = 0; format < int(std::size(kExtensions)); ++format)
         if (extension == QLatin1String(kExtensions[format])) return DocumentFormat(format);
     return std::nullopt;
@@ -81,6 +84,8 @@ void ExportDocument(const QString& source, const QString& target, DocumentFormat
     const QFileInfo document(source);
     if (!document.isFile() || !document.isReadable() || document.size() == 0)
         throw Failure(QStringLiteral("The document '%1' is missing or empty.").arg(source));
+    if (format == DocumentFormat::FaxTiff)
+        throw Failure(QStringLiteral("A fax TIFF is made from the PDF, not by the office."));
     OpenDocument opened(source);
     if (format == DocumentFormat::Word97)
         throw Failure(QStringLiteral("A Word 97-2003 document is copied, not exported."));

@@ -5,15 +5,16 @@
 namespace velmora {
 
 // The formats the finished document is saved in: the generated Word 97-2003 file itself,
-// a PDF of its pages, and the Word 2007-365 format.
-enum class DocumentFormat { Word97, Pdf, Docx };
+// a PDF of its pages, the Word 2007-365 format, and a fax TIFF (made from the PDF, not by the
+// office).
+enum class DocumentFormat { Word97, Pdf, Docx, FaxTiff };
 
 // The save dialog's filter, in the paired form "description|pattern|...", one pair per
 // format in the order of DocumentFormat; the first is the default.
 QString SaveFormatFilter();
 
 // The format the save writes for a chosen name: the one its extension names (".doc",
-// ".pdf", ".docx", in any letter case), otherwise `selectedFilter`'s.
+// ".pdf", ".docx", ".tif" or ".tiff", in any letter case), otherwise `selectedFilter`'s.
 DocumentFormat FormatForName(const QString& name, DocumentFormat selectedFilter);
 
 // The name a save writes: `name` itself when its extension names a format, otherwise `name`

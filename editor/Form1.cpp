@@ -485,6 +485,10 @@ void Form1::renewCover() {
     run_.renew();
 }
 
+QString Form1::recipientFaxNumber() const {
+    return fieldText(Field("txtFaxFor"));
+}
+
 int Form1::selectedTab() const {
     return TabControl1_->currentIndex();
 }

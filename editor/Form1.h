@@ -81,6 +81,7 @@ public:
     void showEditor() override;
     AttachedDocuments& attachedDocuments() override { return documents_; }
     void renewCover() override;
+    QString recipientFaxNumber() const override;
 
 protected:
     void showEvent(QShowEvent* event) override;

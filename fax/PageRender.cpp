@@ -34,4 +34,11 @@ QImage RenderPdfPage(const QString& pdf, int index, int dpi, int pictureDpi, QSt
     return picture;
 }
 
+QString PageTextOf(const QString& pdf, int index) {
+    const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(pdf);
+    if (!document || document->isLocked()) return {};
+    const std::unique_ptr<Poppler::Page> page = document->page(index);
+    return page ? page->text(QRectF()) : QString();
+}
+
 }  // namespace velmora

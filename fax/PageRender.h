@@ -12,4 +12,8 @@ namespace velmora {
 QImage RenderPdfPage(const QString& pdf, int index, int dpi, int pictureDpi,
                      QString* text = nullptr);
 
+// The text of page `index` (from 0) of `pdf`, as Poppler reads it; empty where there is none
+// or the page cannot be read.
+QString PageTextOf(const QString& pdf, int index);
+
 }  // namespace velmora

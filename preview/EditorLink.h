@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace velmora {
 
 class AttachedDocuments;
@@ -15,6 +17,8 @@ public:
     // Makes the cover again from the values of the click that made the one shown, for a
     // packet that now counts `totalPages`; the preview gets the new one as it got the first.
     virtual void renewCover() = 0;
+    // The recipient's fax number on the sheet, where a fax is sent to at first.
+    virtual QString recipientFaxNumber() const { return {}; }
 };
 
 }  // namespace velmora

@@ -5,11 +5,14 @@
 #include "PageImage.h"
 #include "PageView.h"
 #include "PictureBox.h"
+#include "SendFaxDialog.h"
 #include "coversheet/GenerationRun.h"
 #include "coversheet/OfficeJobs.h"
 #include "coversheet/PageSnapshot.h"
 #include "coversheet/office/PictureText.h"
 #include "coversheet/office/SnapshotResolution.h"
+#include "fax/FaxSending.h"
+#include "fax/FaxTiff.h"
 #include "fax/PageRender.h"
 #include "fax/PdfFiles.h"
 #include "resources/ProgramIcon.h"
@@ -27,6 +30,7 @@
 #include "shell/ui/WindowLook.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -99,6 +103,15 @@ void ShowFailure(std::exception_ptr failure) {
     }
 }
 
+// Calls `use` with one PDF of the packet's pages: the only one there is, or the pages joined
+// into a working PDF that goes when `use` returns. On the worker.
+void WithPacketPdf(const QStringList& pages, const std::function<void(const QString&)>& use) {
+    if (pages.size() == 1) return use(pages.front());
+    const TempPdf joined(QStringLiteral("velmora-packet"));
+    JoinPdfs(pages, joined.path());
+    use(joined.path());
+}
+
 // How long the status bar tells what a command did.
 constexpr int kStatusMessageTime = 30'000;
 
@@ -141,6 +154,9 @@ void Form2::createControls() {
     pageStatus_->setObjectName(QStringLiteral("PageStatus"));
     zoomStatus_ = new QLabel(chrome_.statusBar);
     zoomStatus_->setObjectName(QStringLiteral("ZoomStatus"));
+    viewStatus_ = new QLabel(chrome_.statusBar);
+    viewStatus_->setObjectName(QStringLiteral("ViewStatus"));
+    chrome_.statusBar->addPermanentWidget(viewStatus_);
     chrome_.statusBar->addPermanentWidget(pageStatus_);
     chrome_.statusBar->addPermanentWidget(zoomStatus_);
     chrome_.client->setFont(ArialBold(9));
@@ -268,7 +284,8 @@ void Form2::createActions() {
         AddWindowCommand(*this, QStringLiteral("Print\u2026"), {QKeySequence(QKeySequence::Print)},
                          [this] { PrintDocument(); });
     pushButton6_->setToolTip(
-        QStringLiteral("Save as a Word document (.doc or .docx) or as PDF (.pdf) (%1)")
+        QStringLiteral(
+            "Save as a Word document (.doc or .docx), as PDF (.pdf) or as a fax TIFF (.tif) (%1)")
             .arg(saveAction_->shortcut().toString(QKeySequence::NativeText)));
     attachAction_ = AddWindowCommand(*this, QStringLiteral("Attach Documents\u2026"),
                                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)},
@@ -291,6 +308,33 @@ void Form2::createActions() {
         AddWindowCommand(*this, QStringLiteral("Last Page"), {QKeySequence(Qt::CTRL | Qt::Key_End)},
                          [this] { goToPage(pageTotal() - 1); });
 
+    faxViewAction_ = AddWindowCommand(*this, QStringLiteral("Fax View"),
+                                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
+                                      [this] { setFaxView(!faxView_); });
+    faxViewAction_->setCheckable(true);
+    auto* resolutions = new QActionGroup(this);
+    const auto resolution = [&](const QString& text, FaxResolution value) {
+        QAction* action = resolutions->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(value == faxResolution_);
+        connect(action, &QAction::triggered, this, [this, value] {
+            faxResolution_ = value;
+            if (faxView_) showPacketPage(pageIndex_);
+            mirrorViewport();
+        });
+        return action;
+    };
+    fineAction_ =
+        resolution(QStringLiteral("Fine Resolution (204 \u00d7 196)"), FaxResolution::Fine);
+    standardAction_ =
+        resolution(QStringLiteral("Standard Resolution (204 \u00d7 98)"), FaxResolution::Standard);
+    sendFaxAction_ = AddWindowCommand(*this, QStringLiteral("Send Fax\u2026"),
+                                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return),
+                                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Enter)},
+                                      [this] { SendFax(); });
+    // Offered where HylaFAX's client is installed.
+    sendFaxAction_->setVisible(FaxSendingAvailable());
+
     // The page's context menu: the window's commands with their keys.
     pageMenu_ = new QMenu(this);
     pageMenu_->setObjectName(QStringLiteral("PageMenu"));
@@ -298,7 +342,10 @@ void Form2::createActions() {
     pageMenu_->addSeparator();
     pageMenu_->addActions(QList<QAction*>{previousPageAction_, nextPageAction_});
     pageMenu_->addSeparator();
-    pageMenu_->addActions(QList<QAction*>{saveAction_, savePdfAction_, printAction_});
+    pageMenu_->addAction(faxViewAction_);
+    pageMenu_->addSeparator();
+    pageMenu_->addActions(
+        QList<QAction*>{saveAction_, savePdfAction_, printAction_, sendFaxAction_});
     pageMenu_->addSeparator();
     pageMenu_->addActions(QList<QAction*>{attachAction_, documentsAction_});
     pageMenu_->addSeparator();
@@ -326,13 +373,15 @@ void Form2::createMenus() {
     QMenu* file = chrome_.menuBar->addMenu(QStringLiteral("&File"));
     file->addActions({attachAction_, documentsAction_});
     file->addSeparator();
-    file->addActions({saveAction_, savePdfAction_, printAction_});
+    file->addActions({saveAction_, savePdfAction_, printAction_, sendFaxAction_});
     file->addSeparator();
     file->addActions({backAction_, closeAction_});
     QMenu* view = chrome_.menuBar->addMenu(QStringLiteral("&View"));
     view->addActions({zoomInAction_, zoomOutAction_});
     view->addSeparator();
     view->addActions({firstPageAction_, previousPageAction_, nextPageAction_, lastPageAction_});
+    view->addSeparator();
+    view->addActions({faxViewAction_, fineAction_, standardAction_});
     QMenu* help = chrome_.menuBar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About %1").arg(QLatin1String(kProductName)), this,
                     [this] { ShowAbout(this); });
@@ -345,7 +394,8 @@ void Form2::createMenus() {
 void Form2::updateActions() {
     const bool idle = !OfficeJobs::shared().busy();
     for (QAction* command :
-         {saveAction_, savePdfAction_, printAction_, backAction_, attachAction_, documentsAction_})
+         {saveAction_, savePdfAction_, printAction_, backAction_, attachAction_, documentsAction_,
+          sendFaxAction_, faxViewAction_, fineAction_, standardAction_})
         command->setEnabled(idle);
     pushButton6_->setEnabled(idle);
     pushButton8_->setEnabled(idle);
@@ -422,7 +472,11 @@ int Form2::pageTotal() const {
 void Form2::goToPage(int index) {
     index = std::clamp(index, 0, pageTotal() - 1);
     if (index == pageIndex_ || OfficeJobs::shared().busy()) return;
-    if (index == 0) {
+    showPacketPage(index);
+}
+
+void Form2::showPacketPage(int index) {
+    if (index == 0 && !faxView_) {
         pageIndex_ = 0;
         picture1_->setPageText(coverPicture_.text(QLatin1String(kPictureTextKey)));
         showPageImage(coverPicture_);
@@ -433,7 +487,8 @@ void Form2::goToPage(int index) {
         showPdfPage(page.pdf, page.index, index);
         return;
     }
-    // A later page of the cover: from the cover's PDF, which the office makes first.
+    // The cover's later pages, and every page of it in fax view: from the cover's PDF, which
+    // the office makes first.
     const QString pdf = coverPdf();
     if (coverPdfMade_) {
         showPdfPage(pdf, index, index);
@@ -455,7 +510,18 @@ void Form2::showPdfPage(const QString& pdf, int index, int pageIndex) {
     QString text;
     QImage page;
     try {
-        page = RenderPdfPage(pdf, index, kSnapshotRenderDpi, kSnapshotPictureDpi, &text);
+        if (faxView_) {
+            // As the fax prints it, on the scale of the office's pictures: its dots are drawn
+            // as many to the inch as the fax's, times the pictures' own ratio.
+            const QImage fax = FaxPage(pdf, index, faxResolution_);
+            page = fax.convertToFormat(QImage::Format_RGB32);
+            constexpr double kScale = double(kSnapshotPictureDpi) / kSnapshotRenderDpi;
+            page.setDotsPerMeterX(int(std::lround(fax.dotsPerMeterX() * kScale)));
+            page.setDotsPerMeterY(int(std::lround(fax.dotsPerMeterY() * kScale)));
+            text = PageTextOf(pdf, index);
+        } else {
+            page = RenderPdfPage(pdf, index, kSnapshotRenderDpi, kSnapshotPictureDpi, &text);
+        }
     } catch (const Failure& failure) {
         ShowMessage(
             {.title = {}, .text = QString::fromUtf8(failure.what()), .icon = MessageIcon::Warning});
@@ -464,6 +530,13 @@ void Form2::showPdfPage(const QString& pdf, int index, int pageIndex) {
     pageIndex_ = pageIndex;
     picture1_->setPageText(text);
     showPageImage(std::move(page));
+}
+
+void Form2::setFaxView(bool on) {
+    faxView_ = on;
+    faxViewAction_->setChecked(on);
+    showPacketPage(pageIndex_);
+    mirrorViewport();
 }
 
 void Form2::showPageImage(QImage page) {
@@ -672,21 +745,25 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
     DocumentFormat format = filter;
     if (!proc.step(130, [&] { format = FormatForName(name, chosenFilter); })) return;
     // A PDF holds the whole packet: the cover's pages, then the attached documents' in their
-    // order. A Word file holds the cover alone.
-    const bool packet = format == DocumentFormat::Pdf && documents_.count() > 0;
+    // order; so does a fax TIFF, drawn from it. A Word file holds the cover alone.
+    const bool packet = (format == DocumentFormat::Pdf && documents_.count() > 0) ||
+                        format == DocumentFormat::FaxTiff;
     QStringList pages;
     std::function<void()> coverWork;
     if (packet) {
-        pages << coverPdf();
-        for (const Attachment& attachment : documents_.packet().attachments())
-            pages << attachment.pdf;
-        coverWork = coverPdfWork();
+        PacketParts parts = packetParts();
+        pages = parts.pdfs;
+        coverWork = std::move(parts.coverWork);
     }
     busyPointer(true);
     OfficeJobs::shared().post(
         this,
-        [document = mWordFile, name, format, pages, coverWork] {
-            if (!pages.isEmpty()) {
+        [document = mWordFile, name, format, pages, coverWork, resolution = faxResolution_] {
+            if (format == DocumentFormat::FaxTiff) {
+                coverWork();
+                WithPacketPdf(pages,
+                              [&](const QString& pdf) { WriteFaxTiff(pdf, name, resolution); });
+            } else if (!pages.isEmpty()) {
                 coverWork();
                 JoinPdfs(pages, name);
             } else if (format == DocumentFormat::Word97) {
@@ -704,7 +781,15 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
                 return;
             if (!pages.isEmpty()) coverPdfMade(pages.front());
             lastSaveFolder_ = QFileInfo(name).absolutePath();
-            if (!pages.isEmpty())
+            if (format == DocumentFormat::FaxTiff)
+                chrome_.statusBar->showMessage(
+                    QStringLiteral("Saved the packet, %1, as a fax TIFF (%2): %3")
+                        .arg(PagesText(pageTotal()),
+                             faxResolution_ == FaxResolution::Fine ? QStringLiteral("fine")
+                                                                   : QStringLiteral("standard"),
+                             name),
+                    kStatusMessageTime);
+            else if (!pages.isEmpty())
                 chrome_.statusBar->showMessage(
                     QStringLiteral("Saved the packet, %1, as %2").arg(PagesText(pageTotal()), name),
                     kStatusMessageTime);
@@ -800,6 +885,66 @@ void Form2::PrintDocument() {
         });
 }
 
+Form2::PacketParts Form2::packetParts() {
+    PacketParts parts;
+    parts.pdfs << coverPdf();
+    for (const Attachment& attachment : documents_.packet().attachments())
+        parts.pdfs << attachment.pdf;
+    parts.coverWork = coverPdfWork();
+    return parts;
+}
+
+// Send Fax: the packet as a fax TIFF, handed to a HylaFAX server as one job. The server's
+// job id, or its own words when it cannot be reached or refuses; nothing is lost either way,
+// and the command can be given again.
+void Form2::SendFax() {
+    if (!FaxSendingAvailable()) return;
+    SendFaxDialog dialog({.number = editor_.recipientFaxNumber(),
+                          .server = faxServer_,
+                          .resolution = faxResolution_},
+                         pageTotal(), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const FaxCall call = dialog.call();
+    faxServer_ = call.server;
+    PacketParts parts = packetParts();
+    auto jobId = std::make_shared<QString>();
+    busyPointer(true);
+    chrome_.statusBar->showMessage(QStringLiteral("Sending the fax to %1\u2026").arg(call.number));
+    OfficeJobs::shared().post(
+        this,
+        [pages = parts.pdfs, coverWork = parts.coverWork, call, jobId] {
+            coverWork();
+            WithPacketPdf(pages, [&](const QString& pdf) { *jobId = SendPdfAsFax(pdf, call); });
+        },
+        [this, pdf = parts.pdfs.front(), call, jobId](std::exception_ptr failure) {
+            busyPointer(false);
+            const QString server = call.server.isEmpty() ? DefaultFaxServer() : call.server;
+            if (failure) {
+                chrome_.statusBar->showMessage(QStringLiteral("The fax was not sent"),
+                                               kStatusMessageTime);
+                QString reason;
+                try {
+                    std::rethrow_exception(failure);
+                } catch (const std::exception& error) {
+                    reason = QString::fromUtf8(error.what());
+                }
+                ShowMessage({.title = {},
+                             .text = QStringLiteral("The fax to %1 was not sent.\n\n%2\n\nNothing "
+                                                    "was lost: give Send Fax again when the "
+                                                    "server can take it.")
+                                         .arg(call.number, reason),
+                             .icon = MessageIcon::Warning});
+                return;
+            }
+            coverPdfMade(pdf);
+            const QString sent =
+                QStringLiteral("The fax to %1 is with the fax server %2 as job %3.")
+                    .arg(call.number, server, *jobId);
+            chrome_.statusBar->showMessage(sent, kStatusMessageTime);
+            ShowMessage({.title = {}, .text = sent});
+        });
+}
+
 void Form2::PushButton8_Click() {
     Procedure proc(location::Form2_PushButton8_Click);
     forgetCover();
@@ -843,6 +988,10 @@ void Form2::mirrorViewport() {
     const QString name = QStringLiteral("%1, %2%").arg(page).arg(zoom);
     if (picture1_->accessibleName() != name) picture1_->setAccessibleName(name);
     pageStatus_->setText(page);
+    viewStatus_->setText(!faxView_ ? QString()
+                         : faxResolution_ == FaxResolution::Fine
+                             ? QStringLiteral("Fax view, fine")
+                             : QStringLiteral("Fax view, standard"));
     zoomStatus_->setText(QStringLiteral("Zoom %1%").arg(zoom));
 }
 

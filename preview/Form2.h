@@ -6,6 +6,7 @@
 #include "ViewportModel.h"
 #include "ViewportNavigation.h"
 #include "coversheet/DocumentExport.h"
+#include "fax/FaxPages.h"
 #include "fax/Packet.h"
 #include "shell/Trace.h"
 #include "shell/ui/WindowChrome.h"
@@ -56,6 +57,10 @@ public:
     // shown. A later page of the cover is drawn from its PDF, which the office makes on its
     // worker the first time one is needed.
     void goToPage(int index);
+    // Fax view: every page as the receiving machine prints it (1-bit, 204 dots to the inch
+    // across, 196 or 98 lines down), at the zoom of the page shown.
+    void setFaxView(bool on);
+    bool faxView() const { return faxView_; }
 
     // The generated document the window saves, and deletes on "< Back" and on close.
     QString mWordFile;
@@ -100,6 +105,16 @@ private:
     // The view shows `page` in place of the page it showed, keeping the zoom.
     void showPageImage(QImage page);
     void showPdfPage(const QString& pdf, int index, int pageIndex);
+    // Shows page `index` of the packet afresh, as the view's mode draws it.
+    void showPacketPage(int index);
+    // The packet's PDFs in order (the cover's first) and the office work that makes the
+    // cover's, for a job that joins them.
+    struct PacketParts {
+        QStringList pdfs;
+        std::function<void()> coverWork;
+    };
+    PacketParts packetParts();
+    void SendFax();
     // The attached documents changed: a cover shown counts the packet's pages afresh.
     void packetChanged();
     // The working PDF of the cover's pages (an empty file until the office has written it),
@@ -133,10 +148,13 @@ private:
     QPointF rightPressAt_;
     std::optional<TraceScope> firstPaintTrace_;  // from showing a new page to its first paint
     AttachedDocuments& documents_;
-    QImage coverPicture_;                // the cover's first page, as the office pictured it
-    int coverPages_ = 1;                 // the cover's own pages
-    int coverCounted_ = 0;               // the attached pages the cover's page count includes
-    int pageIndex_ = 0;                  // of the packet, from 0
+    QImage coverPicture_;   // the cover's first page, as the office pictured it
+    int coverPages_ = 1;    // the cover's own pages
+    int coverCounted_ = 0;  // the attached pages the cover's page count includes
+    int pageIndex_ = 0;     // of the packet, from 0
+    bool faxView_ = false;
+    FaxResolution faxResolution_ = FaxResolution::Fine;
+    QString faxServer_;                  // as last chosen in Send Fax; empty: sendfax's own choice
     std::unique_ptr<TempPdf> coverPdf_;  // the cover's pages, once asked for
     bool coverPdfMade_ = false;          // the office has written them
 
@@ -144,6 +162,7 @@ private:
     WindowChrome chrome_;  // the bars and the designed client area between them
     QLabel* pageStatus_ = nullptr;
     QLabel* zoomStatus_ = nullptr;
+    QLabel* viewStatus_ = nullptr;
     FileDrops* drops_ = nullptr;
     QScrollBar* hScroll1_ = nullptr;
     QScrollBar* vScroll1_ = nullptr;
@@ -169,6 +188,10 @@ private:
     QAction* previousPageAction_ = nullptr;
     QAction* firstPageAction_ = nullptr;
     QAction* lastPageAction_ = nullptr;
+    QAction* faxViewAction_ = nullptr;
+    QAction* fineAction_ = nullptr;
+    QAction* standardAction_ = nullptr;
+    QAction* sendFaxAction_ = nullptr;
     QMenu* pageMenu_ = nullptr;  // the page's context menu
 };
 

@@ -8,6 +8,7 @@
 #include "preview/Form2.h"
 #include "preview/PageImage.h"
 #include "preview/PictureBox.h"
+#include "preview/SendFaxDialog.h"
 #include "shell/Failure.h"
 #include "shell/Locations.h"
 #include "shell/TempFolder.h"
@@ -17,8 +18,11 @@
 #include <sys/resource.h>
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
 #include <QProcess>
@@ -163,9 +167,9 @@ TEST_F(PreviewWindow, SavesToANewNameWithItsFormatsExtensionAndNothingWhenCancel
 
     ASSERT_EQ(dialogRequests.size(), 1u);
     EXPECT_EQ(dialogRequests[0].title, QStringLiteral("Save File"));
-    EXPECT_EQ(
-        dialogRequests[0].filter,
-        QStringLiteral("Word Files (*.doc);;PDF Files (*.pdf);;Word 2007-365 Files (*.docx)"));
+    EXPECT_EQ(dialogRequests[0].filter,
+              QStringLiteral("Word Files (*.doc);;PDF Files (*.pdf);;Word 2007-365 Files "
+                             "(*.docx);;Fax TIFF (*.tif *.tiff)"));
     EXPECT_EQ(dialogRequests[0].selectedFilter, QStringLiteral("Word Files (*.doc)"));
     EXPECT_TRUE(dialogRequests[0].fileName.isEmpty());
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -537,6 +541,20 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
         EXPECT_EQ(test::PdfPageText(packet, page), QLatin1String(pages[page - 1])) << page;
     EXPECT_EQ(test::PdfPageSize(packet, 6), QStringLiteral("595 x 842"));
 
+    // Fax view draws the page as the fax prints it and says so; a fax TIFF holds every page.
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(control<QLabel>("ViewStatus")->text(), QStringLiteral("Fax view, fine"));
+    EXPECT_EQ(status(), QStringLiteral("Page 6 of 7"));
+    EXPECT_EQ(spoken->textInterface()->text(0, -1).simplified(), QStringLiteral("Form on A4"));
+    chosenName = path("packet.tif");
+    chosenFilter = QStringLiteral("Fax TIFF (*.tif *.tiff)");
+    click("PushButton6");
+    EXPECT_EQ(test::ToolOutput(QStringLiteral("tiffinfo"), {path("packet.tif")})
+                  .count(QStringLiteral("Image Width: 1728")),
+              7);
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(control<QLabel>("ViewStatus")->text().isEmpty());
+
     chosenName = path("cover.doc");
     chosenFilter = QStringLiteral("Word Files (*.doc)");
     click("PushButton6");
@@ -546,6 +564,29 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
     documents.remove(0);
     EXPECT_EQ(editor.renewed, 1);
     EXPECT_EQ(status(), QStringLiteral("Page 4 of 4")) << "still on the last page there is";
+}
+
+// Send Fax starts from the sheet's number; a number a fax cannot dial is told in the dialog,
+// which stays open with what was typed.
+TEST_F(PreviewWindow, SendFaxTakesOnlyANumberAFaxCanDial) {
+    SendFaxDialog dialog({.number = QStringLiteral("555-014-2278 ext. 12")}, 3, &form);
+    dialog.show();
+    auto* number = dialog.findChild<QLineEdit*>(QStringLiteral("FaxNumber"));
+    auto* problem = dialog.findChild<QLabel*>(QStringLiteral("FaxProblem"));
+    auto* send = dialog.findChild<QPushButton*>(QStringLiteral("SendButton"));
+    ASSERT_TRUE(number && problem && send);
+    EXPECT_TRUE(send->isDefault());
+    QTest::mouseClick(send, Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(problem->isVisible());
+    EXPECT_FALSE(problem->text().isEmpty());
+
+    number->setText(QStringLiteral(" +1 (555) 014-2278,,12 "));
+    dialog.findChild<QComboBox*>(QStringLiteral("FaxResolution"))->setCurrentIndex(1);
+    QTest::mouseClick(send, Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.call().number, QStringLiteral("+1 (555) 014-2278,,12"));
+    EXPECT_EQ(dialog.call().resolution, FaxResolution::Standard);
 }
 
 // The format follows the name's extension, in any letter case, else the selected filter,
@@ -711,10 +752,11 @@ TEST_F(PreviewWindow, AStillRightClickOpensThePageMenuAndADragDoesNot) {
     for (const QAction* action : menu->actions())
         if (!action->isSeparator()) entries << action->text() + "|" + action->shortcut().toString();
     EXPECT_EQ(entries, QStringList({"Zoom In|+", "Zoom Out|-", "Previous Page|Ctrl+PgUp",
-                                    "Next Page|Ctrl+PgDown", "Save Results To Word File…|Ctrl+S",
+                                    "Next Page|Ctrl+PgDown", "Fax View|Ctrl+Shift+F",
+                                    "Save Results To Word File…|Ctrl+S",
                                     "Save as PDF…|Ctrl+Shift+S", "Print…|Ctrl+P",
-                                    "Attach Documents…|Ctrl+Shift+A", "Documents…|Ctrl+Shift+D",
-                                    "< Back|Alt+Left"}));
+                                    "Send Fax…|Ctrl+Shift+Return", "Attach Documents…|Ctrl+Shift+A",
+                                    "Documents…|Ctrl+Shift+D", "< Back|Alt+Left"}));
 
     // A drag with the right button pans and opens nothing.
     QTest::mousePress(view, Qt::RightButton, {}, QPoint(100, 100));
