@@ -929,10 +929,8 @@ void Form2::SendFax() {
                     reason = QString::fromUtf8(error.what());
                 }
                 ShowMessage({.title = {},
-                             .text = QStringLiteral("The fax to %1 was not sent.\n\n%2\n\nNothing "
-                                                    "was lost: give Send Fax again when the "
-                                                    "server can take it.")
-                                         .arg(call.number, reason),
+                             .text = reason + QStringLiteral("\n\nNothing was lost: give Send Fax "
+                                                             "again when the server can take it."),
                              .icon = MessageIcon::Warning});
                 return;
             }
