@@ -89,7 +89,9 @@ public:
     void run();
     bool busy() const { return busy_; }
 
-    static QString TemplatePath();  // template.dot in the temporary folder
+    // The template the run under way wrote (or the last run), in the temporary folder; empty
+    // before the first.
+    static QString TemplatePath();
 
 signals:
     void busyChanged(bool busy);

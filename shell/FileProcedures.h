@@ -33,4 +33,11 @@ void ForceDeleteFile(const QString& path);
 // Failure with the reason, and leaves no half-written file.
 void WriteNewFile(const QString& path, const QByteArray& bytes);
 
+// Writes `bytes` to a file of a name of its own, "<stem>-<8 random letters and
+// digits><suffix>" in `folder`, created exclusively (never an entry that stood there, never
+// through a link), readable by the user alone, and noted in the run's record. Returns its
+// path. Throws Failure with the reason, and leaves no half-written file.
+QString WriteFileOfItsOwn(const QString& folder, const QString& stem, const QString& suffix,
+                          const QByteArray& bytes);
+
 }  // namespace velmora

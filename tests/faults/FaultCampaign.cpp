@@ -350,6 +350,14 @@ bool FaultCase::mountTinyFilesystem(const QString& folder, int kilobytes) {
     return true;
 }
 
+bool FaultCase::pinFile(const QString& file) {
+    const QByteArray native = QFile::encodeName(file);
+    if (::mount(native.constData(), native.constData(), nullptr, MS_BIND, nullptr) != 0)
+        return false;
+    mounts_ << file;
+    return true;
+}
+
 void FaultCase::fillUp(const QString& folder) {
     QFile filler(folder + QStringLiteral("/.filler"));
     if (!filler.open(QIODevice::WriteOnly)) return;

@@ -128,6 +128,10 @@ protected:
     // Mounts a tmpfs of `kilobytes` at `folder` (made when missing), for the rest of the case
     // (root only); returns whether it worked.
     bool mountTinyFilesystem(const QString& folder, int kilobytes);
+    // Makes the file `file` a mount point of itself for the rest of the case (root only), so
+    // that nobody can remove or replace it, as a file of another user's in a sticky folder
+    // cannot be by an ordinary user; returns whether it worked.
+    bool pinFile(const QString& file);
     // Fills the file system that holds `folder` up to its last byte.
     static void fillUp(const QString& folder);
 

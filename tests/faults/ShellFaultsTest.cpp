@@ -20,6 +20,11 @@ QStringList Documents(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral("quillon*.doc")}, QDir::Files);
 }
 
+// The templates runs write for themselves.
+QStringList Templates(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("template*.dot")}, QDir::Files);
+}
+
 // Starts a run from the editor and waits for its preview, the document in `folder`.
 QString GenerateDocument(Program& program, const QString& editor) {
     program.clickStart(editor);
@@ -79,24 +84,22 @@ TEST_F(ShellFaults, CrashedRunIsTidiedAtTheNextStartButARunningOneIsLeftAlone) {
     const QStringList livingDocument = Documents(temp());
     ASSERT_EQ(livingDocument.size(), 1);
     // Its template goes only after the preview is shown (the run's last steps).
-    ASSERT_TRUE(
-        test::Eventually([&] { return !QFile::exists(temp() + QStringLiteral("/template.dot")); }));
+    ASSERT_TRUE(test::Eventually([&] { return Templates(temp()).isEmpty(); }));
 
-    // A run killed in the middle of making its document, while template.dot is written.
+    // A run killed in the middle of making its document, while its template is written.
     auto crashed = start();
     const QString crashedEditor = crashed->waitForEditor();
     ASSERT_FALSE(crashedEditor.isEmpty()) << crashed->standardError();
     crashed->clickStart(crashedEditor);
-    ASSERT_TRUE(test::Eventually(
-        [&] { return QFile::exists(temp() + QStringLiteral("/template.dot")); }, 60s));
+    ASSERT_TRUE(test::Eventually([&] { return !Templates(temp()).isEmpty(); }, 60s));
     crashed->signal(SIGKILL);
     ASSERT_TRUE(crashed->waitForEnd());
-    ASSERT_TRUE(QFile::exists(temp() + QStringLiteral("/template.dot")));
+    ASSERT_FALSE(Templates(temp()).isEmpty());
 
     // The next start tidies after the crashed run only.
     auto next = start();
     ASSERT_FALSE(next->waitForEditor().isEmpty()) << next->standardError();
-    EXPECT_FALSE(QFile::exists(temp() + QStringLiteral("/template.dot")));
+    EXPECT_TRUE(Templates(temp()).isEmpty());
     EXPECT_EQ(Documents(temp()), livingDocument) << "the living run's document must stay";
     EXPECT_TRUE(living->runs());
 
@@ -106,8 +109,8 @@ TEST_F(ShellFaults, CrashedRunIsTidiedAtTheNextStartButARunningOneIsLeftAlone) {
     }
     // None of the program's own files stays; what the killed office itself left (its lock
     // and working files) shows in the table's count.
-    static const QRegularExpression ours(
-        QStringLiteral("(^|/)(template\\.dot|temp\\.bmp|quillon\\d{8}\\.doc|\\.velmora-run-.*)$"));
+    static const QRegularExpression ours(QStringLiteral(
+        "(^|/)(template[^/]*\\.dot|temp\\.bmp|quillon\\d{8}\\.doc|\\.velmora-run-.*)$"));
     EXPECT_TRUE(filesLeft().filter(ours).isEmpty()) << filesLeft().join(QLatin1Char(' '));
 }
 
@@ -278,6 +281,40 @@ TEST_F(ShellFaults, UnderUmaskZeroTheFilesAndTheOfficesAreTheUsersAlone) {
 
     velmora->signal(SIGTERM);
     EXPECT_TRUE(velmora->waitForEnd());
+}
+
+// --- A template another user planted in a shared TEMP is never the cover sheet ---
+
+TEST_F(ShellFaults, ATemplatePlantedByAnotherUserInASharedTempIsNeverOpened) {
+    if (!RunsAsRoot()) GTEST_SKIP() << "needs root (another user's file that stays put)";
+    ::chmod(QFile::encodeName(temp()).constData(), 01777);
+    // Another style's template, with all the bookmarks, at the name runs once used; its owner
+    // is another user, so that the victim can neither remove nor replace it.
+    const QString planted = temp() + QStringLiteral("/template.dot");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELMORA_TEMPLATES "/professional.dot"), planted));
+    ASSERT_EQ(::chown(QFile::encodeName(planted).constData(), 65534, 65534), 0);
+    ASSERT_TRUE(pinFile(planted));
+
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    ASSERT_FALSE(GenerateDocument(*velmora, editor).isEmpty())
+        << "no preview (a box about the planted file?)";
+    EXPECT_EQ(velmora->windows().size(), 1u) << "a box beside the preview";
+    const QStringList documents = Documents(temp());
+    ASSERT_EQ(documents.size(), 1);
+    const QString text = Antiword(temp() + QLatin1Char('/') + documents.front());
+    EXPECT_TRUE(text.contains(QStringLiteral("Regarding:"))) << "not the Casual sheet: " << text;
+    EXPECT_FALSE(text.contains(QStringLiteral("Please Recycle"))) << "the planted sheet";
+    QFile theirs(planted);
+    ASSERT_TRUE(theirs.open(QIODevice::ReadOnly));
+    QFile original(QStringLiteral(VELMORA_TEMPLATES "/professional.dot"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(theirs.readAll(), original.readAll());
+
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd());
+    EXPECT_EQ(filesLeft(), QStringList{QStringLiteral("temp/template.dot")}) << "theirs only";
 }
 
 // --- 11: an unwritable store is told once, and the program keeps working ---
