@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QThread>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
@@ -315,6 +316,44 @@ TEST_F(ShellFaults, ATemplatePlantedByAnotherUserInASharedTempIsNeverOpened) {
     velmora->signal(SIGTERM);
     EXPECT_TRUE(velmora->waitForEnd());
     EXPECT_EQ(filesLeft(), QStringList{QStringLiteral("temp/template.dot")}) << "theirs only";
+}
+
+// --- A low limit of open files: the engine's reason or a working program, never a hang ---
+
+TEST_F(ShellFaults, ALowLimitOfOpenFilesGivesTheEnginesReasonOrAWorkingProgram) {
+    for (const rlim_t limit : {rlim_t(32), rlim_t(64)}) {
+        SCOPED_TRACE(limit);
+        rlimit usual{};
+        ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &usual), 0);
+        rlimit low = usual;
+        low.rlim_cur = limit;
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        auto velmora = start();  // inherits the limit
+        ::setrlimit(RLIMIT_NOFILE, &usual);
+
+        std::vector<Window> shown;
+        ASSERT_TRUE(test::Eventually(
+            [&] { return !(shown = velmora->windows()).empty() || !velmora->runs(); }, 60s))
+            << "no window within a minute: the start hangs";
+        ASSERT_TRUE(velmora->runs()) << velmora->standardError();
+        const QString box = velmora->waitForMessageBox(5s);
+        if (!box.isEmpty()) {
+            // The office could not start: the engine says why, and OK ends the program.
+            EXPECT_TRUE(test::Eventually([&] {
+                return velmora->standardError().contains(QLatin1String("could not be started"));
+            })) << velmora->standardError();
+            ASSERT_TRUE(
+                velmora->keyUntil(box, QStringLiteral("Return"), [&] { return !velmora->runs(); }));
+        } else {
+            const QString editor = velmora->waitForEditor();
+            ASSERT_FALSE(editor.isEmpty());
+            EXPECT_FALSE(GenerateDocument(*velmora, editor).isEmpty()) << velmora->standardError();
+            velmora->signal(SIGTERM);
+        }
+        ASSERT_TRUE(velmora->waitForEnd(10s));
+        EXPECT_EQ(velmora->exitCode(), 0) << velmora->standardError();
+    }
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
 }
 
 // --- 11: an unwritable store is told once, and the program keeps working ---
