@@ -78,7 +78,11 @@ struct GenerationRun::Steps {
     Steps(RunValues taken, DigitSource digits)
         : proc(location::Form1_PushButton6_Click),
           values(std::move(taken)),
-          drawDigit(std::move(digits)) {}
+          drawDigit(std::move(digits)) {
+        // Closing the program or a signal during the office work ends the offices; what the
+        // run had still to do is not done.
+        proc.endWithTheProgram();
+    }
 
     Procedure proc;
     const RunValues values;

@@ -80,7 +80,8 @@ QString UniquePipeName() {
 
 }  // namespace
 
-OfficeConnection::OfficeConnection(const StartOptions& options) : callBound_(options.callBound) {
+OfficeConnection::OfficeConnection(const StartOptions& options)
+    : callBound_(options.callBound), givenUp_(options.givenUp) {
     try {
         start(options);
     } catch (...) {
@@ -159,6 +160,8 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
             process_ = std::make_unique<OfficeProcess>(command);
             continue;
         }
+        if (options.givenUp && options.givenUp())
+            throw WordError(QStringLiteral("The office start was given up."));
         try {
             connection = connector->connect(address);
         } catch (const css::connection::NoConnectException&) {
@@ -169,9 +172,9 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
         }
     }
 
-    watchdog_ =
-        std::make_unique<Watchdog>([process = process_.get()] { process->kill(); },
-                                   [process = process_.get()] { return process->processorTime(); });
+    watchdog_ = std::make_unique<Watchdog>(
+        [process = process_.get()] { process->kill(); },
+        [process = process_.get()] { return process->processorTime(); }, options.givenUp);
     const auto left = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(
                                    deadline - std::chrono::steady_clock::now()),
                                std::chrono::milliseconds(1000));
@@ -181,6 +184,8 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
                                                                           connection, nullptr);
         return bridge_->getInstance("StarOffice.ComponentContext");
     } catch (const css::uno::Exception& error) {
+        if (options.givenUp && options.givenUp())
+            throw WordError(QStringLiteral("The office start was given up."));
         if (watchdog_->fired())
             throw WordError(
                 QStringLiteral("The office did not answer within %1 seconds.").arg(seconds()));
@@ -191,7 +196,7 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
 
 WordError OfficeConnection::failure(const QString& what, std::chrono::milliseconds bound,
                                     const css::uno::Exception& error, bool disposed) {
-    if (aborted_) {
+    if (aborted_ || (givenUp_ && givenUp_())) {
         lostReason_ = QStringLiteral("The office work was stopped.");
         return WordError(
             QStringLiteral("The office work was stopped while trying to %1.").arg(what));

@@ -3,6 +3,7 @@
 #include "FaultCampaign.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -353,6 +354,40 @@ TEST_F(ShellFaults, ALowLimitOfOpenFilesGivesTheEnginesReasonOrAWorkingProgram) 
         ASSERT_TRUE(velmora->waitForEnd(10s));
         EXPECT_EQ(velmora->exitCode(), 0) << velmora->standardError();
     }
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
+// --- A signal during a hung office call ends the program at once, offices and all ---
+
+TEST_F(ShellFaults, ASignalDuringAHungOfficeCallEndsTheProgramAndItsOfficesAtOnce) {
+    environment().insert(QStringLiteral("VELMORA_TRACE"), QStringLiteral("1"));
+    environment().insert(QStringLiteral("VELMORA_OFFICE_CALL_TIMEOUT"), QStringLiteral("120"));
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    velmora->clickStart(editor);
+    // Once the run has its template (and its office), every office stops answering: the
+    // call under way, or the next, hangs.
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!velmora->standardError().contains(QLatin1String("PushButton6_Click 124")) &&
+           std::chrono::steady_clock::now() < deadline)
+        QThread::usleep(500);
+    for (const pid_t office : test::OfficesUnder(velmora->pid())) ASSERT_TRUE(test::Stop(office));
+    ASSERT_TRUE(velmora->waitForPreview(3s).isEmpty()) << "the run ended before the offices hung";
+
+    const qsizetype said = velmora->standardError().size();
+    QElapsedTimer ending;
+    ending.start();
+    velmora->signal(SIGTERM);
+    ASSERT_TRUE(velmora->waitForEnd(30s));
+    EXPECT_LT(ending.elapsed(), 2000) << "ms to end";
+    EXPECT_EQ(velmora->exitCode(), 0);
+    // The step under way ends with the offices; no later step runs.
+    static const QRegularExpression step(
+        QStringLiteral("velmora-trace: Form1\\.(PushButton6_Click|SaveDocAsJPG) \\d+"));
+    const QString after = velmora->standardError().mid(said);
+    EXPECT_LE(after.count(step), 1) << after;
+    EXPECT_TRUE(test::Eventually([&] { return processesLeft().empty(); }, 2s));
     EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
 }
 
