@@ -98,9 +98,9 @@ void OfficeConnection::start(const StartOptions& options) {
     const auto deadline = std::chrono::steady_clock::now() + options.startBound;
     slot_.emplace(ProfileSlot::acquire(options.profileFolder, deadline));
     const QString pipeName = UniquePipeName();
-    // Noted before the office runs, so that the next user of the slot removes the pipe
+    // Noted before the office runs, so that the next user of the slot removes the pipes
     // even if this process does not live to do it.
-    slot_->recordLeftovers({PipePath(pipeName)});
+    slot_->recordLeftovers({PipePath(pipeName), SingleInstancePipePath(slot_->profileUrl())});
 
     const Reference<css::uno::XInterface> remote = connect(options, pipeName, deadline);
     context_.set(remote, UNO_QUERY);
@@ -148,7 +148,14 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
     const rtl::OUString address = ToOffice(QStringLiteral("pipe,name=") + pipeName);
     const auto seconds = [&] { return QString::number(options.startBound.count() / 1000.0); };
 
-    process_ = std::make_unique<OfficeProcess>(command);
+    // The pipes known before the office runs go with it however it ends, however often it
+    // is started.
+    const QStringList pipes{PipePath(pipeName), SingleInstancePipePath(slot_->profileUrl())};
+    const auto startOffice = [&] {
+        process_ = std::make_unique<OfficeProcess>(command);
+        process_->removeOnExit(pipes);
+    };
+    startOffice();
     Reference<css::connection::XConnection> connection;
     while (!connection.is()) {
         if (const auto status = process_->waitForExit(0ms)) {
@@ -157,7 +164,7 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
             if (!restart || std::chrono::steady_clock::now() >= deadline)
                 throw WordError(QStringLiteral("The office program ended while starting (%1).")
                                     .arg(OfficeProcess::describeWaitStatus(*status)));
-            process_ = std::make_unique<OfficeProcess>(command);
+            startOffice();
             continue;
         }
         if (options.givenUp && options.givenUp())

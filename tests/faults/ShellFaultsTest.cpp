@@ -1,6 +1,7 @@
 // Faults of the program's own shell: signals, crashed runs, the shared temporary folder, a
 // missing engine, long fields and an unwritable settings store.
 #include "FaultCampaign.h"
+#include "shell/OfficeFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -9,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
+#include <QUrl>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -389,6 +391,48 @@ TEST_F(ShellFaults, ASignalDuringAHungOfficeCallEndsTheProgramAndItsOfficesAtOnc
     EXPECT_LE(after.count(step), 1) << after;
     EXPECT_TRUE(test::Eventually([&] { return processesLeft().empty(); }, 2s));
     EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
+// --- The offices' pipes in /tmp go with them, or at the next start, however they ended ---
+
+TEST_F(ShellFaults, OfficePipesOfAKilledProgramGoAtTheNextStart) {
+    // The single-instance pipes of this case's office profiles.
+    const auto pipes = [&] {
+        QStringList found;
+        for (int slot = 0; slot < 8; ++slot) {
+            const QString path = office::SingleInstancePipePath(
+                QUrl::fromLocalFile(folder() +
+                                    QStringLiteral("/cache/velmora/office/slot-%1").arg(slot))
+                    .toString(QUrl::FullyEncoded));
+            struct stat info {};
+            if (::lstat(QFile::encodeName(path).constData(), &info) == 0) found << path;
+        }
+        return found;
+    };
+    auto killed = start();
+    // An office that has made its pipe stops before it takes the program's connection; then
+    // the program, its keepers and its offices are killed at once.
+    QStringList made;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while ((made = pipes()).isEmpty() && std::chrono::steady_clock::now() < deadline)
+        QThread::usleep(500);
+    ASSERT_FALSE(made.isEmpty()) << killed->standardError();
+    for (const pid_t office : test::OfficesUnder(killed->pid())) test::Stop(office);
+    for (const pid_t pid : processesLeft()) ::kill(pid, SIGKILL);
+    ASSERT_TRUE(killed->waitForEnd());
+    ASSERT_TRUE(test::Eventually([&] { return processesLeft().empty(); }));
+    made = pipes();
+    ASSERT_FALSE(made.isEmpty());
+
+    // The next start, whose office cannot run (so that it makes no pipes of its own), tidies.
+    environment().insert(QStringLiteral("VELMORA_OFFICE_PROGRAM"),
+                         folder() + QStringLiteral("/none/soffice.bin"));
+    auto next = start();
+    const QString box = next->waitForMessageBox();
+    ASSERT_FALSE(box.isEmpty()) << next->standardError();
+    EXPECT_EQ(pipes(), QStringList()) << "left in /tmp";
+    ASSERT_TRUE(next->keyUntil(box, QStringLiteral("Return"), [&] { return !next->runs(); }));
+    for (const QString& pipe : pipes()) QFile::remove(pipe);
 }
 
 // --- 11: an unwritable store is told once, and the program keeps working ---
