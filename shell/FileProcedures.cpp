@@ -38,6 +38,15 @@ bool FileListed(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool IsReadOnlyFile(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (path.isEmpty() || ::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    return (info.st_mode & 0222) == 0 ||
+           (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0 && errno == EACCES);
+}
+
 void ForceDeleteFile(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     // Unlinking needs write access to the folder, not to the file, so a read-only file goes

@@ -23,6 +23,11 @@ void RemoveFileQuietly(const QString& path);
 // otherwise. What a failed write is told as, rather than the system's or the office's words.
 QString FullDiskReason(const QString& path);
 
+// Whether `path` names (links followed) a file made read-only: one the user may not write, or
+// one without any write permission, which not even root replaces. The one rule for every
+// file the program writes whole (AtomicFile) and the settings file.
+bool IsReadOnlyFile(const QString& path);
+
 // Deletes a regular file of this user's, also one without write permission, looking at the
 // name itself and never through a link; changes nothing else. Throws Failure when it cannot.
 void ForceDeleteFile(const QString& path);
