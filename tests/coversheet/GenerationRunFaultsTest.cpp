@@ -6,6 +6,7 @@
 #include "coversheet/DocumentExport.h"
 #include "coversheet/GenerationRun.h"
 #include "coversheet/WordApplicationPool.h"
+#include "coversheet/WordEngine.h"
 #include "preview/SaveDialog.h"
 #include "shell/Failure.h"
 #include "shell/SettingsStore.h"
@@ -148,6 +149,30 @@ TEST(OfficePoolFaults, ClosingWithHungIdleOfficesEndsAtOnce) {
     EXPECT_LT(closing.elapsed(), 10'000);
     for (const pid_t office : hung)
         EXPECT_TRUE(test::Eventually([&] { return !test::ProcessRuns(office); })) << office;
+}
+
+// A hung office is given up after the call bound, grown with the characters written, not with
+// the bytes of the file opened: the Casual template's picture alone (150 KB) made the bound
+// of its open more than three times the call bound.
+TEST(OfficePoolFaults, AHungOfficeIsGivenUpAfterTheBoundOfTheCharactersWritten) {
+    const ScopedVariable bound("VELMORA_OFFICE_CALL_TIMEOUT", "2");
+    test::MessageRecorder boxes;
+    // Every office the run starts stops answering once it is connected.
+    const ScopedWordApplicationFactory hanging([] {
+        const std::set<pid_t> before = test::OfficesUnder(::getpid());
+        auto word = StartWordApplication();
+        for (const pid_t office : test::OfficesUnder(::getpid()))
+            if (!before.contains(office)) test::Stop(office);
+        return word;
+    });
+    test::FakeHost host;
+    host.tab = coversheet::Casual;
+    ASSERT_TRUE(test::RunToEnd(host));
+    const auto reports = boxes.errorReports();
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.front().step, 128);
+    EXPECT_TRUE(reports.front().description.contains(QLatin1String("ended after 2 seconds")))
+        << reports.front().description;
 }
 
 // An office that never answers at start is waited for once, not once more by a fresh start.
