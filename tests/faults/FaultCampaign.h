@@ -52,8 +52,10 @@ struct Window {
 // One run of the built program `velmora`.
 class Program {
 public:
-    Program(const QString& executable, const QProcessEnvironment& environment,
-            const XServer& display);
+    // `command`: the program's file, after a launcher that execs it (prlimit ...) if any.
+    // `inheritedFd`, when given, is the program's descriptor 3, as a launcher may pass one.
+    Program(const QStringList& command, const QProcessEnvironment& environment,
+            const XServer& display, int inheritedFd = -1);
     ~Program();  // kills the program if it still runs
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -109,7 +111,8 @@ protected:
 
     // The environment the next start() uses; change it before starting.
     QProcessEnvironment& environment() { return environment_; }
-    std::unique_ptr<Program> start();
+    // `launcher`: a program that execs the next, put before it (prlimit --nofile=32 --).
+    std::unique_ptr<Program> start(int inheritedFd = -1, const QStringList& launcher = {});
 
     QString folder() const { return folder_; }
     QString temp() const { return folder_ + QStringLiteral("/temp"); }       // TEMP
