@@ -325,7 +325,11 @@ QStringList FaultCase::filesLeft() const {
     for (const QString& root : {temp(), systemTemp()}) {
         QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System,
                         QDirIterator::Subdirectories);
-        while (it.hasNext()) files << QDir(folder_).relativeFilePath(it.next());
+        while (it.hasNext()) {
+            const QString file = it.next();
+            // A file the case pinned in place is its own, not the program's.
+            if (!mounts_.contains(file)) files << QDir(folder_).relativeFilePath(file);
+        }
     }
     files.sort();
     return files;

@@ -120,7 +120,8 @@ protected:
     QString settingsFile() const { return folder_ + QStringLiteral("/config/Brindlework.conf"); }
 
     // Files (not folders) under TEMP and the system temporary folder, relative to the case's
-    // folder; the office's own working folders under the cache are not counted.
+    // folder, but for those the case pinned; the office's own working folders under the
+    // cache are not counted.
     QStringList filesLeft() const;
     // Processes (other than this one) that carry the case's mark.
     std::set<pid_t> processesLeft() const;

@@ -319,7 +319,7 @@ TEST_F(ShellFaults, ATemplatePlantedByAnotherUserInASharedTempIsNeverOpened) {
 
     velmora->signal(SIGTERM);
     EXPECT_TRUE(velmora->waitForEnd());
-    EXPECT_EQ(filesLeft(), QStringList{QStringLiteral("temp/template.dot")}) << "theirs only";
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
 }
 
 // --- A low limit of open files: the engine's reason or a working program, never a hang, and
