@@ -12,6 +12,7 @@
 
 #include <QRandomGenerator>
 #include <memory>
+#include <mutex>
 
 namespace velmora {
 
@@ -21,6 +22,13 @@ namespace {
 
 bool styleFills(int tab, const char* bookmark) {
     return tab >= 0 && tab < kTabCount && BookmarkNamed(bookmark).filledOnTab[tab];
+}
+
+// The template of the run under way, or of the last one; written on the worker.
+std::mutex templateMutex;
+QString& runTemplate() {
+    static QString path;
+    return path;
 }
 
 }  // namespace
@@ -71,7 +79,11 @@ struct GenerationRun::Steps {
     Steps(RunValues taken, DigitSource digits)
         : proc(location::Form1_PushButton6_Click),
           values(std::move(taken)),
-          drawDigit(std::move(digits)) {}
+          drawDigit(std::move(digits)) {
+        // Closing the program or a signal during the office work ends the offices; what the
+        // run had still to do is not done.
+        proc.endWithTheProgram();
+    }
 
     Procedure proc;
     const RunValues values;
@@ -79,6 +91,7 @@ struct GenerationRun::Steps {
     // worker has ended the job (the program closed during the run).
     const DigitSource drawDigit;
     bool saved = false;
+    bool stopped = false;  // ended early, the editor staying as it is
     QString documentPath;
     QImage page;
 };
@@ -91,7 +104,8 @@ GenerationRun::GenerationRun(GenerationHost& host, DigitSource drawDigit)
 GenerationRun::~GenerationRun() = default;
 
 QString GenerationRun::TemplatePath() {
-    return TempPath(QStringLiteral("template.dot"));
+    const std::lock_guard lock(templateMutex);
+    return runTemplate();
 }
 
 void GenerationRun::setBusy(bool busy) {
@@ -139,9 +153,23 @@ void GenerationRun::officeSteps(Steps& run) {
     if (proc.step(108, [&] { tab = values.tab(); }) && tab >= 0 && tab < kTabCount) {
         proc.step(110 + 4 * tab, [&] { templateBytes = LoadResData(StyleOfTab(tab).resourceId); });
     }
-    // Written afresh on every run: a file left by an interrupted run may hold another
-    // style, and a link planted at this name must not be followed.
-    proc.step(124, [&] { WriteNewFile(TemplatePath(), templateBytes); });
+    // Written afresh on every run under a name of its own, made exclusively: whatever stands
+    // in the temporary folder (a file of an interrupted run, another user's file or link) is
+    // never opened. Without it the run has nothing to fill, and stops here.
+    const bool written = proc.step(124, [&] {
+        const QString path = WriteFileOfItsOwn(TempFolder(), QStringLiteral("template"),
+                                               QStringLiteral(".dot"), templateBytes);
+        const std::lock_guard lock(templateMutex);
+        runTemplate() = path;
+    });
+    if (!written) {
+        run.stopped = true;
+        try {
+            if (word) word->quit();
+        } catch (...) {
+        }
+        return;
+    }
     QString templatePath;
     proc.step(126, [&] { templatePath = TemplatePath(); });
     proc.step(128, [&] { Use(word).documentsOpen(templatePath, true); });
@@ -238,6 +266,11 @@ void GenerationRun::officeSteps(Steps& run) {
 void GenerationRun::handOver(Steps& run) {
     Procedure& proc = run.proc;
     proc.step(218, [&] { host_.setBusyPointer(false); });
+    if (run.stopped) {
+        proc.step(232, [&] { setBusy(false); });
+        emit finished();
+        return;
+    }
     proc.step(220, [&] { host_.setPreviewPicture(run.page); });
     // A document that was not saved is no document: the preview gets none to save or delete.
     proc.step(222, [&] { host_.setPreviewWordFile(run.saved ? run.documentPath : QString()); });

@@ -100,7 +100,9 @@ public:
     void renew();
     bool busy() const { return busy_; }
 
-    static QString TemplatePath();  // template.dot in the temporary folder
+    // The template the run under way wrote (or the last run), in the temporary folder; empty
+    // before the first.
+    static QString TemplatePath();
 
 signals:
     void busyChanged(bool busy);

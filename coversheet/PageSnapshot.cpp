@@ -82,6 +82,8 @@ QImage GetClipboardPicture(int /*format*/) {
 
 QImage SaveDocAsJPG(const QString& inFile) {
     Procedure proc(location::Form1_SaveDocAsJPG);
+    // Office work: what is left of it is not done once the program is ending.
+    proc.endWithTheProgram();
     std::unique_ptr<WordConnection> word;
     QImage picture;
     proc.step(116, [&] { word = CreateWordApplication(); });

@@ -250,6 +250,9 @@ void WordApplicationPool::abortAll() {
     const std::lock_guard lock(shared_->mutex);
     shared_->aborted = true;
     for (WordConnection* connection : shared_->inUse) connection->abort();
+    // The idle ones too: a program on its way out does not ask an office that may no longer
+    // answer to end (up to two seconds each).
+    for (const auto& connection : shared_->ready) connection->abort();
     shared_->changed.notify_all();
 }
 

@@ -59,8 +59,8 @@ public:
     // Throws WordError once abortAll() was called.
     std::unique_ptr<WordConnection> take();
 
-    // Ends the instances in use at once (their calls fail) and hands out none from now on:
-    // for a program on its way out. Idle instances are ended by the destructor as always.
+    // Ends the instances in use and the idle ones at once (their calls fail) and hands out
+    // none from now on: for a program on its way out. The destructor drops what is left.
     void abortAll();
 
     // Counts, for tests and the benchmark.

@@ -3,6 +3,7 @@
 #include "WordApplicationPool.h"
 
 #include "coversheet/office/OfficeModule.h"
+#include "shell/ProgramEnding.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -114,6 +115,7 @@ std::unique_ptr<WordConnection> StartWordApplication() {
         QFileInfo(module).absolutePath() + QStringLiteral("/velmora-fonts.conf");
     options.startBound = boundFromEnvironment("VELMORA_OFFICE_START_TIMEOUT", options.startBound);
     options.callBound = boundFromEnvironment("VELMORA_OFFICE_CALL_TIMEOUT", options.callBound);
+    options.givenUp = [] { return ProgramEnding(); };
 
     QString error;
     std::unique_ptr<WordConnection> connection = engine.connect(options, error);

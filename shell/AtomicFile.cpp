@@ -85,6 +85,8 @@ AtomicFile::AtomicFile(const QString& target, Flush flush, Access access)
     }
     if (exists) {
         if (!S_ISREG(info.st_mode)) fail(QStringLiteral("it is not a file."));
+        // Whatever its format, a file made read-only stays as it is.
+        if (IsReadOnlyFile(target_)) fail(QStringLiteral("the file is read-only."));
         if (::faccessat(AT_FDCWD, QFile::encodeName(target_).constData(), W_OK, AT_EACCESS) != 0)
             fail(because(errno));
     }

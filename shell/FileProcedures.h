@@ -23,6 +23,11 @@ void RemoveFileQuietly(const QString& path);
 // otherwise. What a failed write is told as, rather than the system's or the office's words.
 QString FullDiskReason(const QString& path);
 
+// Whether `path` names (links followed) a file made read-only: one the user may not write, or
+// one without any write permission, which not even root replaces. The one rule for every
+// file the program writes whole (AtomicFile) and the settings file.
+bool IsReadOnlyFile(const QString& path);
+
 // Deletes a regular file of this user's, also one without write permission, looking at the
 // name itself and never through a link; changes nothing else. Throws Failure when it cannot.
 void ForceDeleteFile(const QString& path);
@@ -32,5 +37,12 @@ void ForceDeleteFile(const QString& path);
 // link cannot redirect the write. The file is noted in the run's record (RunRecord). Throws
 // Failure with the reason, and leaves no half-written file.
 void WriteNewFile(const QString& path, const QByteArray& bytes);
+
+// Writes `bytes` to a file of a name of its own, "<stem>-<8 random letters and
+// digits><suffix>" in `folder`, created exclusively (never an entry that stood there, never
+// through a link), readable by the user alone, and noted in the run's record. Returns its
+// path. Throws Failure with the reason, and leaves no half-written file.
+QString WriteFileOfItsOwn(const QString& folder, const QString& stem, const QString& suffix,
+                          const QByteArray& bytes);
 
 }  // namespace velmora

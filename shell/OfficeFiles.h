@@ -4,6 +4,7 @@
 // removes them, the run record tidies them after a run that ended early, and the tests look
 // for them. They live beside the run record, which the windows and the engine both build on.
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QString>
 
@@ -35,6 +36,20 @@ inline QString PipePrefix() {
 
 inline QString PipePath(const QString& pipeName) {
     return PipePrefix() + pipeName;
+}
+
+// The pipe through which a second office started on the same profile hands its arguments to
+// the first: "SingleOfficeIPC_" and the MD5 of the profile's URL (as UTF-16), in hexadecimal
+// digits without leading zeros, as the office names it. Known before the office runs, so
+// that it is noted, and removed, however the office ends.
+inline QString SingleInstancePipePath(const QString& profileUrl) {
+    QByteArray utf16;
+    for (const QChar c : profileUrl)
+        utf16.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+    QString digits;
+    for (const char byte : QCryptographicHash::hash(utf16, QCryptographicHash::Md5))
+        digits += QString::number(uchar(byte), 16);
+    return PipePath(QStringLiteral("SingleOfficeIPC_") + digits);
 }
 
 // The office's working files in its temporary folder, "lu<letters and digits>.tmp", left

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProgramEnding.h"
 #include "Trace.h"
 
 #include <QString>
@@ -19,9 +20,15 @@ class Procedure {
 public:
     explicit Procedure(const char* location) : location_(QString::fromLatin1(location)) {}
 
+    // For work the program does not wait for as it ends (the office work of a run): once the
+    // program is ending (ProgramEnding), no further step runs, quietly; step() returns false
+    // and test() its `whenFailed`.
+    void endWithTheProgram() { endsWithProgram_ = true; }
+
     // Runs one step; returns whether it completed.
     template <class Action>
     bool step(int line, Action&& action) {
+        if (ended()) return false;
         marker_ = line;
         const TraceScope trace(traceName(line));
         try {
@@ -37,6 +44,7 @@ public:
     // `whenFailed` is the answer, so that each caller states how it carries on.
     template <class Test>
     bool test(int line, Test&& decide, bool whenFailed) {
+        if (ended()) return whenFailed;
         marker_ = line;
         const TraceScope trace(traceName(line));
         try {
@@ -52,12 +60,14 @@ public:
     const QString& location() const { return location_; }
 
 private:
+    bool ended() const { return endsWithProgram_ && ProgramEnding(); }
     void report(const std::exception_ptr& failure) const;
     // "Form1.PushButton6_Click 128" while tracing (Trace.h), else empty.
     std::string traceName(int line) const;
 
     QString location_;
     int marker_ = 0;
+    bool endsWithProgram_ = false;
 };
 
 // The human-readable text of a failure.

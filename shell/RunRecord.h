@@ -9,7 +9,7 @@ namespace velmora {
 // temporary folder (".velmora-run-<process id>"), which the run keeps locked while it lives.
 // The lock goes with the process however it ends, so a record that nobody holds belongs to a
 // run that ended without tidying: the next start removes what that run left (its
-// template.dot, temp.bmp and document, with the office's lock files of them), and never a
+// template, temp.bmp and document, with the office's lock files of them), and never a
 // file of a run that still lives. A file is removed only while it is the very file that was
 // noted (same file, same modification time), a regular file of this user's. The run also
 // notes the new files it is filling beside the files it replaces, so that a crash while one is

@@ -115,6 +115,11 @@ void SaveSetting(const QString& key, const QString& value) {
     }
     if (withFastStore(file, [&](IniStore& store) { return store.write(keyPath(key), value); }))
         return;
+    // A settings file made read-only stays so, as every file the program writes whole does.
+    if (IsReadOnlyFile(file)) {
+        tellOnce(QStringLiteral("the settings file \"%1\" is read-only").arg(file));
+        return;
+    }
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(kApplication));
     store.setValue(keyPath(key), value);
     store.sync();

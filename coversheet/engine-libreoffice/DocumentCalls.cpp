@@ -37,6 +37,8 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <map>
+#include <mutex>
 #include <vector>
 
 // The calls on the documents an office has open: open, fill in the fields, save, export,
@@ -49,6 +51,34 @@ using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
 
 namespace {
+
+// The characters this program wrote into the documents it saved, by file: what an office
+// that opens one of them again (the page picture, an export) carries. A file's bytes say
+// little of it (the Casual template's picture alone is 150 KB).
+class WrittenCharacters {
+public:
+    void note(const QString& file, qint64 characters) {
+        const std::lock_guard lock(mutex_);
+        if (characters > 0)
+            byFile_[QFileInfo(file).absoluteFilePath()] = characters;
+        else
+            byFile_.erase(QFileInfo(file).absoluteFilePath());
+    }
+    qint64 of(const QString& file) const {
+        const std::lock_guard lock(mutex_);
+        const auto found = byFile_.find(QFileInfo(file).absoluteFilePath());
+        return found == byFile_.end() ? 0 : found->second;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::map<QString, qint64> byFile_;
+};
+
+WrittenCharacters& writtenCharacters() {
+    static WrittenCharacters written;
+    return written;
+}
 
 css::beans::PropertyValue Property(const char* name, const css::uno::Any& value) {
     css::beans::PropertyValue property;
@@ -158,17 +188,16 @@ void OfficeConnection::documentsOpen(const QString& fileName, bool readOnly) {
     // The lock file the office puts beside a document opened for editing goes with the
     // document; should the office die first, it goes when the instance ends, or at the next
     // start.
-    const QFileInfo file(fileName);
     if (!readOnly) slot_->recordLeftovers({LockFileOf(fileName)});
-    const qint64 size = file.size();
-    const Reference<css::lang::XComponent> document = guarded(what, boundFor(size), [&] {
+    const qint64 characters = writtenCharacters().of(fileName);
+    const Reference<css::lang::XComponent> document = guarded(what, boundFor(characters), [&] {
         const Reference<css::frame::XComponentLoader> loader(desktop_, UNO_QUERY_THROW);
         return loader->loadComponentFromURL(FileUrl(fileName), "_blank", 0, arguments);
     });
     if (!document.is())
         throw WordError(QStringLiteral("Could not %1: the office could not read it.").arg(what));
     documents_.push_back(document);
-    carried_ = size;
+    carried_ = characters;
 }
 
 void OfficeConnection::fieldsUpdate() {
@@ -219,6 +248,7 @@ void OfficeConnection::saveAs(const QString& fileName) {
         AtomicFile placed(fileName, AtomicFile::Flush::ToDisk, AtomicFile::Access::OwnerOnly);
         placed.moveIn(stored);
         placed.commit();
+        writtenCharacters().note(fileName, carried_);
     } catch (const Failure& error) {
         throw WordError(
             QStringLiteral("Could not %1: %2").arg(what, QString::fromUtf8(error.what())));

@@ -80,7 +80,8 @@ QString UniquePipeName() {
 
 }  // namespace
 
-OfficeConnection::OfficeConnection(const StartOptions& options) : callBound_(options.callBound) {
+OfficeConnection::OfficeConnection(const StartOptions& options)
+    : callBound_(options.callBound), givenUp_(options.givenUp) {
     try {
         start(options);
     } catch (...) {
@@ -97,9 +98,9 @@ void OfficeConnection::start(const StartOptions& options) {
     const auto deadline = std::chrono::steady_clock::now() + options.startBound;
     slot_.emplace(ProfileSlot::acquire(options.profileFolder, deadline));
     const QString pipeName = UniquePipeName();
-    // Noted before the office runs, so that the next user of the slot removes the pipe
+    // Noted before the office runs, so that the next user of the slot removes the pipes
     // even if this process does not live to do it.
-    slot_->recordLeftovers({PipePath(pipeName)});
+    slot_->recordLeftovers({PipePath(pipeName), SingleInstancePipePath(slot_->profileUrl())});
 
     const Reference<css::uno::XInterface> remote = connect(options, pipeName, deadline);
     context_.set(remote, UNO_QUERY);
@@ -147,7 +148,14 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
     const rtl::OUString address = ToOffice(QStringLiteral("pipe,name=") + pipeName);
     const auto seconds = [&] { return QString::number(options.startBound.count() / 1000.0); };
 
-    process_ = std::make_unique<OfficeProcess>(command);
+    // The pipes known before the office runs go with it however it ends, however often it
+    // is started.
+    const QStringList pipes{PipePath(pipeName), SingleInstancePipePath(slot_->profileUrl())};
+    const auto startOffice = [&] {
+        process_ = std::make_unique<OfficeProcess>(command);
+        process_->removeOnExit(pipes);
+    };
+    startOffice();
     Reference<css::connection::XConnection> connection;
     while (!connection.is()) {
         if (const auto status = process_->waitForExit(0ms)) {
@@ -156,9 +164,11 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
             if (!restart || std::chrono::steady_clock::now() >= deadline)
                 throw WordError(QStringLiteral("The office program ended while starting (%1).")
                                     .arg(OfficeProcess::describeWaitStatus(*status)));
-            process_ = std::make_unique<OfficeProcess>(command);
+            startOffice();
             continue;
         }
+        if (options.givenUp && options.givenUp())
+            throw WordError(QStringLiteral("The office start was given up."));
         try {
             connection = connector->connect(address);
         } catch (const css::connection::NoConnectException&) {
@@ -169,9 +179,9 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
         }
     }
 
-    watchdog_ =
-        std::make_unique<Watchdog>([process = process_.get()] { process->kill(); },
-                                   [process = process_.get()] { return process->processorTime(); });
+    watchdog_ = std::make_unique<Watchdog>(
+        [process = process_.get()] { process->kill(); },
+        [process = process_.get()] { return process->processorTime(); }, options.givenUp);
     const auto left = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(
                                    deadline - std::chrono::steady_clock::now()),
                                std::chrono::milliseconds(1000));
@@ -181,6 +191,8 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
                                                                           connection, nullptr);
         return bridge_->getInstance("StarOffice.ComponentContext");
     } catch (const css::uno::Exception& error) {
+        if (options.givenUp && options.givenUp())
+            throw WordError(QStringLiteral("The office start was given up."));
         if (watchdog_->fired())
             throw WordError(
                 QStringLiteral("The office did not answer within %1 seconds.").arg(seconds()));
@@ -191,7 +203,7 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
 
 WordError OfficeConnection::failure(const QString& what, std::chrono::milliseconds bound,
                                     const css::uno::Exception& error, bool disposed) {
-    if (aborted_) {
+    if (aborted_ || (givenUp_ && givenUp_())) {
         lostReason_ = QStringLiteral("The office work was stopped.");
         return WordError(
             QStringLiteral("The office work was stopped while trying to %1.").arg(what));

@@ -17,6 +17,7 @@
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -103,7 +104,10 @@ private:
     }
 
     std::chrono::milliseconds callBound_;
-    qint64 carried_ = 0;  // the open document's size: its file's bytes and the text written
+    std::function<bool()> givenUp_;  // the program is on its way out: work is given up
+    // The characters the open document carries that this program wrote: into it, or into the
+    // file it was opened from. Call bounds grow with them, never with a file's bytes.
+    qint64 carried_ = 0;
     std::optional<ProfileSlot> slot_;
     std::unique_ptr<OfficeProcess> process_;
     std::unique_ptr<Watchdog> watchdog_;

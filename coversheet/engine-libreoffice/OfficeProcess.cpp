@@ -47,18 +47,24 @@ private:
     std::vector<char*> pointers_;
 };
 
-// The keeper's descriptors, at fixed numbers once it has tidied up.
+// The keeper's descriptors, at fixed numbers once it has tidied up: the lowest above the
+// standard three.
 constexpr int kKeeperSocket = 3;
 constexpr int kInheritedFd = 4;
 constexpr int kNullInput = 5;
 constexpr int kOutput = 6;
+constexpr int kKept = 4;
 
 // Everything from here to the exec runs in a fork of a multi-threaded process: system calls
 // only, nothing that allocates or locks.
-void sendReport(ReportKind kind, std::int32_t value) {
+void sendReport(int socket, ReportKind kind, std::int32_t value) {
     const Report report{kind, value};
-    while (::send(kKeeperSocket, &report, sizeof report, MSG_NOSIGNAL) < 0 && errno == EINTR) {
+    while (::send(socket, &report, sizeof report, MSG_NOSIGNAL) < 0 && errno == EINTR) {
     }
+}
+
+void sendReport(ReportKind kind, std::int32_t value) {
+    sendReport(kKeeperSocket, kind, value);
 }
 
 void resetSignals() {
@@ -72,14 +78,47 @@ void resetSignals() {
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
-// Moves `fds` to 3, 4, 5, ... and closes every other descriptor above 2.
-void keepOnly(const int (&fds)[4]) {
-    int moved[4];
-    for (int i = 0; i < 4; ++i) moved[i] = ::fcntl(fds[i], F_DUPFD, 64);
-    for (int i = 0; i < 4; ++i) ::dup2(moved[i], 3 + i);
-    if (::close_range(3 + 4, ~0U, 0) != 0) {
-        for (int fd = 3 + 4; fd < 65536; ++fd) ::close(fd);
+void closeFrom(int first, int last) {
+    if (first > last) return;
+    if (::close_range(unsigned(first), unsigned(last), 0) == 0) return;
+    for (int fd = first; fd <= last && fd < 65536; ++fd) ::close(fd);
+}
+
+// Moves `fds` (ours, some of them possibly the same) to 3, 4, 5, 6 and closes every other
+// descriptor above 2. The program's own descriptors go first, so that the moves take the
+// lowest free numbers whatever the descriptor limit. When a move fails, the keeper reports
+// why through its socket (`fds[0]`, or its copy) and ends: nothing is written anywhere else.
+void keepOnly(const int (&fds)[kKept]) {
+    // Every descriptor above 2 that is not one of ours.
+    int sorted[kKept];
+    for (int i = 0; i < kKept; ++i) sorted[i] = fds[i];
+    for (int i = 1; i < kKept; ++i)
+        for (int j = i; j > 0 && sorted[j - 1] > sorted[j]; --j)
+            std::swap(sorted[j - 1], sorted[j]);
+    int next = 3;
+    for (const int fd : sorted) {
+        if (fd < next) continue;
+        closeFrom(next, fd - 1);
+        next = fd + 1;
     }
+    closeFrom(next, INT32_MAX);
+    // Above the four places, then into them: a move never lands on a descriptor not yet moved.
+    int moved[kKept];
+    for (int i = 0; i < kKept; ++i) {
+        moved[i] = ::fcntl(fds[i], F_DUPFD, 3 + kKept);
+        if (moved[i] < 0) {
+            // Beyond the limit is what a limit too low for the four says.
+            sendReport(fds[0], ReportKind::ExecFailed, errno == EINVAL ? EMFILE : errno);
+            ::_exit(1);
+        }
+    }
+    for (int i = 0; i < kKept; ++i) {
+        if (::dup2(moved[i], 3 + i) != 3 + i) {
+            sendReport(moved[0], ReportKind::ExecFailed, errno);
+            ::_exit(1);
+        }
+    }
+    closeFrom(3 + kKept, INT32_MAX);
 }
 
 // Files to remove once the office has ended, one path a line, as the connection sent them.
@@ -131,9 +170,11 @@ void removeLeftovers(Leftovers& leftovers) {
         ::setpgid(0, 0);
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != keeper) ::_exit(127);
-        ::dup2(kNullInput, 0);
-        ::dup2(kOutput, 1);
-        ::dup2(kOutput, 2);
+        if (::dup2(kNullInput, 0) != 0 || ::dup2(kOutput, 1) != 1 || ::dup2(kOutput, 2) != 2) {
+            const int error = errno;
+            [[maybe_unused]] auto written = ::write(execError[1], &error, sizeof error);
+            ::_exit(127);
+        }
         ::close(kKeeperSocket);
         ::close(kNullInput);
         ::close(kOutput);

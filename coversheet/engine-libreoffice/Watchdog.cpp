@@ -5,9 +5,11 @@
 namespace velmora::office {
 
 Watchdog::Watchdog(std::function<void()> onExpiry,
-                   std::function<std::chrono::milliseconds()> workDone)
+                   std::function<std::chrono::milliseconds()> workDone,
+                   std::function<bool()> givenUp)
     : onExpiry_(std::move(onExpiry)),
       workDone_(std::move(workDone)),
+      givenUp_(std::move(givenUp)),
       thread_([this] { watch(); }) {}
 
 Watchdog::~Watchdog() {
@@ -50,26 +52,37 @@ bool Watchdog::fired() const {
 
 void Watchdog::watch() {
     std::unique_lock lock(mutex_);
+    const auto fire = [&] {
+        // Run under the lock, so that whoever disarms waits until the action is done.
+        fired_ = true;
+        armed_ = false;
+        onExpiry_();
+    };
     while (!stopping_) {
         if (!armed_) {
             changed_.wait(lock);
-        } else if (changed_.wait_until(lock, deadline_) == std::cv_status::timeout && armed_ &&
-                   std::chrono::steady_clock::now() >= deadline_) {
-            if (patience_ == Patience::WhileWorking && workDone_) {
-                // Working means a hundredth of the bound's time on the processor, at least.
-                const auto work = workDone_();
-                if (work - workAtLastLook_ >=
-                    std::max(bound_ / 100, std::chrono::milliseconds(10))) {
-                    workAtLastLook_ = work;
-                    deadline_ = std::chrono::steady_clock::now() + bound_;
-                    continue;
-                }
-            }
-            // Run under the lock, so that whoever disarms waits until the action is done.
-            fired_ = true;
-            armed_ = false;
-            onExpiry_();
+            continue;
         }
+        const auto until = givenUp_ ? std::min(deadline_, std::chrono::steady_clock::now() +
+                                                              std::chrono::milliseconds(100))
+                                    : deadline_;
+        changed_.wait_until(lock, until);
+        if (!armed_ || stopping_) continue;
+        if (givenUp_ && givenUp_()) {
+            fire();
+            continue;
+        }
+        if (std::chrono::steady_clock::now() < deadline_) continue;
+        if (patience_ == Patience::WhileWorking && workDone_) {
+            // Working means a hundredth of the bound's time on the processor, at least.
+            const auto work = workDone_();
+            if (work - workAtLastLook_ >= std::max(bound_ / 100, std::chrono::milliseconds(10))) {
+                workAtLastLook_ = work;
+                deadline_ = std::chrono::steady_clock::now() + bound_;
+                continue;
+            }
+        }
+        fire();
     }
 }
 

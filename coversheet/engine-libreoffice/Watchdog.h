@@ -16,8 +16,11 @@ namespace velmora::office {
 // call is never taken for a hung one.
 class Watchdog {
 public:
+    // `givenUp`, when set, is asked while armed, a tenth of a second apart: once it holds,
+    // the action runs at once.
     explicit Watchdog(std::function<void()> onExpiry,
-                      std::function<std::chrono::milliseconds()> workDone = {});
+                      std::function<std::chrono::milliseconds()> workDone = {},
+                      std::function<bool()> givenUp = {});
     ~Watchdog();
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
@@ -47,6 +50,7 @@ private:
 
     std::function<void()> onExpiry_;
     std::function<std::chrono::milliseconds()> workDone_;
+    std::function<bool()> givenUp_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::chrono::steady_clock::time_point deadline_{};

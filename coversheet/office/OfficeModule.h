@@ -10,6 +10,7 @@
 #include <QString>
 #include <QtPlugin>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace velmora::office {
@@ -25,6 +26,9 @@ struct StartOptions {
     std::chrono::milliseconds startBound{20000};
     // Longest wait for any one call into the office before it counts as hung and is ended.
     std::chrono::milliseconds callBound{30000};
+    // Asked while a start waits for the office (a tenth of a second apart): once it says so,
+    // the start is broken off and its office ended (the program is on its way out).
+    std::function<bool()> givenUp;
 };
 
 // The module's one object.

@@ -3,8 +3,13 @@
 #include "FakeHost.h"
 #include "Processes.h"
 #include "TestSupport.h"
+#include "coversheet/DocumentExport.h"
 #include "coversheet/GenerationRun.h"
 #include "coversheet/WordApplicationPool.h"
+#include "coversheet/WordEngine.h"
+#include "preview/SaveDialog.h"
+#include "shell/Failure.h"
+#include "shell/SettingsStore.h"
 #include "shell/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -145,6 +151,30 @@ TEST(OfficePoolFaults, ClosingWithHungIdleOfficesEndsAtOnce) {
         EXPECT_TRUE(test::Eventually([&] { return !test::ProcessRuns(office); })) << office;
 }
 
+// A hung office is given up after the call bound, grown with the characters written, not with
+// the bytes of the file opened: the Casual template's picture alone (150 KB) made the bound
+// of its open more than three times the call bound.
+TEST(OfficePoolFaults, AHungOfficeIsGivenUpAfterTheBoundOfTheCharactersWritten) {
+    const ScopedVariable bound("VELMORA_OFFICE_CALL_TIMEOUT", "2");
+    test::MessageRecorder boxes;
+    // Every office the run starts stops answering once it is connected.
+    const ScopedWordApplicationFactory hanging([] {
+        const std::set<pid_t> before = test::OfficesUnder(::getpid());
+        auto word = StartWordApplication();
+        for (const pid_t office : test::OfficesUnder(::getpid()))
+            if (!before.contains(office)) test::Stop(office);
+        return word;
+    });
+    test::FakeHost host;
+    host.tab = coversheet::Casual;
+    ASSERT_TRUE(test::RunToEnd(host));
+    const auto reports = boxes.errorReports();
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.front().step, 128);
+    EXPECT_TRUE(reports.front().description.contains(QLatin1String("ended after 2 seconds")))
+        << reports.front().description;
+}
+
 // An office that never answers at start is waited for once, not once more by a fresh start.
 TEST(OfficePoolFaults, AnOfficeHungAtStartIsWaitedForOnce) {
     const QString fake = test::TestFolder() + QStringLiteral("/hangs-at-start.sh");
@@ -162,6 +192,83 @@ TEST(OfficePoolFaults, AnOfficeHungAtStartIsWaitedForOnce) {
     QFile log(fake + QStringLiteral(".log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(log.readAll().count("started"), 1);
+}
+
+// One rule for every file written whole, whatever its format: a link is followed to the file
+// it names, which is replaced while the link stays; a file made read-only is refused, with
+// the same words, and stays as it was (also for root, who could write it).
+TEST(SaveFaults, LinksAreFollowedAndReadOnlyFilesRefusedAlikeInEveryFormat) {
+    const QString folder = test::TestFolder() + QStringLiteral("/saves");
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder + QStringLiteral("/real"));
+    const QString sheet = folder + QStringLiteral("/sheet.doc");
+    QFile source(sheet);
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    source.write(coversheet::LoadResData(coversheet::StyleOfTab(coversheet::Standard).resourceId));
+    source.close();
+    const auto content = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const auto plant = [&](const QString& file, bool readOnly) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("the old file");
+        f.close();
+        if (readOnly) f.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    };
+    const QString settings = SettingsFile();
+    QDir().mkpath(QFileInfo(settings).path());
+    const std::pair<QString, std::function<void(const QString&)>> writers[] = {
+        {QStringLiteral("doc"), [&](const QString& to) { CopyFileOver(sheet, to); }},
+        {QStringLiteral("pdf"),
+         [&](const QString& to) { ExportDocument(sheet, to, DocumentFormat::Pdf); }},
+        {QStringLiteral("docx"),
+         [&](const QString& to) { ExportDocument(sheet, to, DocumentFormat::Docx); }},
+    };
+    for (const auto& [format, write] : writers) {
+        SCOPED_TRACE(format.toStdString());
+        const QString target = folder + QStringLiteral("/real/x.") + format;
+        const QString link = folder + QStringLiteral("/x.") + format;
+        plant(target, false);
+        ASSERT_TRUE(QFile::link(target, link));
+        ASSERT_NO_THROW(write(link));
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), target) << "the link was replaced";
+        EXPECT_NE(content(target), QByteArray("the old file"));
+
+        const QString readOnly = folder + QStringLiteral("/ro.") + format;
+        plant(readOnly, true);
+        try {
+            write(readOnly);
+            ADD_FAILURE() << "a read-only file was replaced";
+        } catch (const std::exception& refused) {
+            EXPECT_TRUE(QString::fromUtf8(refused.what()).contains(QLatin1String("read-only")))
+                << refused.what();
+        }
+        EXPECT_EQ(content(readOnly), QByteArray("the old file"));
+    }
+    // The settings file: the same, through the store.
+    {
+        SCOPED_TRACE("settings");
+        const QString target = folder + QStringLiteral("/real/settings.conf");
+        plant(target, false);
+        QFile::remove(settings);
+        ASSERT_TRUE(QFile::link(target, settings));
+        SaveSetting(QStringLiteral("txtFor"), QStringLiteral("Nora"));
+        EXPECT_EQ(QFileInfo(settings).symLinkTarget(), target) << "the link was replaced";
+        EXPECT_TRUE(content(target).contains("Nora"));
+
+        test::MessageRecorder boxes;
+        QFile::remove(settings);
+        plant(settings, true);
+        SaveSetting(QStringLiteral("txtFor"), QStringLiteral("Martin"));
+        EXPECT_EQ(content(settings), QByteArray("the old file"));
+        QTest::qWaitFor([&] { return !boxes.all().empty(); }, 10'000);  // told by a queued call
+        ASSERT_EQ(boxes.all().size(), 1u);
+        EXPECT_TRUE(boxes.all().front().text.contains(QLatin1String("read-only")))
+            << boxes.all().front().text;
+        QFile::remove(settings);
+    }
 }
 
 }  // namespace

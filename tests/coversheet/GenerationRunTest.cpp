@@ -260,24 +260,36 @@ TEST_F(GenerationRunTest, ANameInUseIsDrawnAgainCompletely) {
     EXPECT_EQ(drawn, 16);
 }
 
-TEST_F(GenerationRunTest, ATemplateLeftByAnInterruptedRunIsReplacedWithTheSelectedStyle) {
-    WriteNewFile(GenerationRun::TemplatePath(), "template of another style");
-    host_.tab = coversheet::Casual;
-    ASSERT_TRUE(test::RunToEnd(host_));
-    EXPECT_EQ(log_.openedTemplateBytes, coversheet::LoadResData(101));
-    EXPECT_FALSE(log_.openedTemplateBytes.isEmpty());
-}
-
-TEST_F(GenerationRunTest, ALinkPlantedAtTheTemplateOrPictureNameIsNotFollowed) {
+// Whatever stands in the temporary folder at the template's old name (a file of an
+// interrupted run holding another style, someone's link) is neither opened nor followed.
+TEST_F(GenerationRunTest, TheTemplateIsAFileOfTheRunsOwnAndNothingPlantedIsOpenedOrFollowed) {
     const QString victim = test::TestFolder() + "/victim.txt";
     WriteNewFile(victim, "precious");
-    ASSERT_TRUE(QFile::link(victim, GenerationRun::TemplatePath()));
+    WriteNewFile(TempPath("template.dot"), "template of another style");
+    ASSERT_TRUE(QFile::link(victim, TempPath("template-00000000.dot")));
     ASSERT_TRUE(QFile::link(victim, SnapshotPath()));
+    host_.tab = coversheet::Casual;
     ASSERT_TRUE(test::RunToEnd(host_));
+    EXPECT_TRUE(boxes_.all().empty());
+    EXPECT_EQ(log_.openedTemplateBytes, coversheet::LoadResData(101));
+    EXPECT_FALSE(log_.openedTemplateBytes.isEmpty());
     QFile file(victim);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("precious"));
-    EXPECT_TRUE(boxes_.all().empty());
+}
+
+// A template that cannot be written stops the run there: one report, the editor stays.
+TEST_F(GenerationRunTest, ATemplateThatCannotBeWrittenStopsTheRunWithOneReport) {
+    const test::ScopedVariable nowhere("TEMP", QFile::encodeName(test::TestFolder() + "/none"));
+    GenerationRun run(host_);
+    ASSERT_TRUE(test::RunToEnd(run));
+    const auto reports = boxes_.errorReports();
+    ASSERT_EQ(reports.size(), 1u) << reports.back().step;
+    EXPECT_EQ(reports[0].step, 124);
+    EXPECT_TRUE(reports[0].description.contains("none")) << reports[0].description;
+    EXPECT_EQ(host_.events, (QStringList{"hourglass", "arrow"}));
+    EXPECT_FALSE(run.busy());
+    EXPECT_TRUE(log_.calls.filter("open ").isEmpty());
 }
 
 }  // namespace

@@ -21,9 +21,9 @@ using namespace std::chrono_literals;
 // and files being replaced. What a case made on purpose (its templates and documents, its
 // office profiles) is not counted.
 QSet<QString> LeftoversInTemp() {
-    static const QRegularExpression leftover(
-        QStringLiteral(R"((^|/)(warm-up\.[a-z]+|temp\.bmp|template\.dot|[^/]*\.new-\d+)$)"
-                       R"(|(^|/)(page|save)-[^/]*/)"));
+    static const QRegularExpression leftover(QStringLiteral(
+        R"((^|/)(warm-up\.[a-z]+|temp\.bmp|template(-[a-z0-9]{8})?\.dot|[^/]*\.new-\d+)$)"
+        R"(|(^|/)(page|save)-[^/]*/)"));
     const QString folder = test::TestFolder();
     QSet<QString> files;
     QDirIterator walk(folder, QDir::Files | QDir::Hidden | QDir::System,

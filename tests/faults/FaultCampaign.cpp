@@ -47,6 +47,10 @@ pid_t spawn(const QStringList& argv, const QStringList& environment, int errorFd
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     if (errorFd >= 0) posix_spawn_file_actions_adddup2(&actions, errorFd, 2);
     if (extraFd >= 0) posix_spawn_file_actions_adddup2(&actions, extraFd, 3);
+    // Nothing else of this process's (ctest leaves descriptors open to its tests): the program
+    // starts with the descriptors a desktop gives it, so that its own take the numbers they
+    // would take there.
+    posix_spawn_file_actions_addclosefrom_np(&actions, extraFd >= 0 ? 4 : 3);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // A group of its own: a Ctrl+C at the terminal that runs the tests is not the case's.
@@ -126,12 +130,12 @@ QString XServer::xdotool(const QStringList& arguments) const {
 
 // --- Program ---
 
-Program::Program(const QString& executable, const QProcessEnvironment& environment,
-                 const XServer& display)
+Program::Program(const QStringList& command, const QProcessEnvironment& environment,
+                 const XServer& display, int inheritedFd)
     : display_(display) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return;
-    pid_ = spawn({executable}, environment.toStringList(), fds[1], -1);
+    pid_ = spawn(command, environment.toStringList(), fds[1], inheritedFd);
     ::close(fds[1]);
     errorFd_ = fds[0];
     ::fcntl(errorFd_, F_SETFL, O_NONBLOCK);
@@ -318,8 +322,9 @@ void FaultCase::TearDown() {
     x_.reset();
 }
 
-std::unique_ptr<Program> FaultCase::start() {
-    return std::make_unique<Program>(programFile(), environment_, *x_);
+std::unique_ptr<Program> FaultCase::start(int inheritedFd, const QStringList& launcher) {
+    return std::make_unique<Program>(launcher + QStringList{programFile()}, environment_, *x_,
+                                     inheritedFd);
 }
 
 QStringList FaultCase::filesLeft() const {
@@ -327,7 +332,11 @@ QStringList FaultCase::filesLeft() const {
     for (const QString& root : {temp(), systemTemp()}) {
         QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System,
                         QDirIterator::Subdirectories);
-        while (it.hasNext()) files << QDir(folder_).relativeFilePath(it.next());
+        while (it.hasNext()) {
+            const QString file = it.next();
+            // A file the case pinned in place is its own, not the program's.
+            if (!mounts_.contains(file)) files << QDir(folder_).relativeFilePath(file);
+        }
     }
     files.sort();
     return files;
@@ -354,6 +363,14 @@ bool FaultCase::mountTinyFilesystem(const QString& folder, int kilobytes) {
         0)
         return false;
     mounts_ << folder;
+    return true;
+}
+
+bool FaultCase::pinFile(const QString& file) {
+    const QByteArray native = QFile::encodeName(file);
+    if (::mount(native.constData(), native.constData(), nullptr, MS_BIND, nullptr) != 0)
+        return false;
+    mounts_ << file;
     return true;
 }
 

@@ -52,8 +52,10 @@ struct Window {
 // One run of the built program `velmora`.
 class Program {
 public:
-    Program(const QString& executable, const QProcessEnvironment& environment,
-            const XServer& display);
+    // `command`: the program's file, after a launcher that execs it (prlimit ...) if any.
+    // `inheritedFd`, when given, is the program's descriptor 3, as a launcher may pass one.
+    Program(const QStringList& command, const QProcessEnvironment& environment,
+            const XServer& display, int inheritedFd = -1);
     ~Program();  // kills the program if it still runs
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -110,7 +112,8 @@ protected:
 
     // The environment the next start() uses; change it before starting.
     QProcessEnvironment& environment() { return environment_; }
-    std::unique_ptr<Program> start();
+    // `launcher`: a program that execs the next, put before it (prlimit --nofile=32 --).
+    std::unique_ptr<Program> start(int inheritedFd = -1, const QStringList& launcher = {});
 
     QString folder() const { return folder_; }
     QString temp() const { return folder_ + QStringLiteral("/temp"); }       // TEMP
@@ -118,7 +121,8 @@ protected:
     QString settingsFile() const { return folder_ + QStringLiteral("/config/Brindlework.conf"); }
 
     // Files (not folders) under TEMP and the system temporary folder, relative to the case's
-    // folder; the office's own working folders under the cache are not counted.
+    // folder, but for those the case pinned; the office's own working folders under the
+    // cache are not counted.
     QStringList filesLeft() const;
     // Processes (other than this one) that carry the case's mark.
     std::set<pid_t> processesLeft() const;
@@ -129,6 +133,10 @@ protected:
     // Mounts a tmpfs of `kilobytes` at `folder` (made when missing), for the rest of the case
     // (root only); returns whether it worked.
     bool mountTinyFilesystem(const QString& folder, int kilobytes);
+    // Makes the file `file` a mount point of itself for the rest of the case (root only), so
+    // that nobody can remove or replace it, as a file of another user's in a sticky folder
+    // cannot be by an ordinary user; returns whether it worked.
+    bool pinFile(const QString& file);
     // Fills the file system that holds `folder` up to its last byte.
     static void fillUp(const QString& folder);
 

@@ -1,14 +1,19 @@
 // Faults of the program's own shell: signals, crashed runs, the shared temporary folder, a
 // missing engine, long fields and an unwritable settings store.
 #include "FaultCampaign.h"
+#include "shell/OfficeFiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
+#include <QUrl>
 
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
@@ -18,6 +23,11 @@ namespace {
 
 QStringList Documents(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral("quillon*.doc")}, QDir::Files);
+}
+
+// The templates runs write for themselves.
+QStringList Templates(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("template*.dot")}, QDir::Files);
 }
 
 // Starts a run from the editor and waits for its preview, the document in `folder`.
@@ -79,24 +89,22 @@ TEST_F(ShellFaults, CrashedRunIsTidiedAtTheNextStartButARunningOneIsLeftAlone) {
     const QStringList livingDocument = Documents(temp());
     ASSERT_EQ(livingDocument.size(), 1);
     // Its template goes only after the preview is shown (the run's last steps).
-    ASSERT_TRUE(
-        test::Eventually([&] { return !QFile::exists(temp() + QStringLiteral("/template.dot")); }));
+    ASSERT_TRUE(test::Eventually([&] { return Templates(temp()).isEmpty(); }));
 
-    // A run killed in the middle of making its document, while template.dot is written.
+    // A run killed in the middle of making its document, while its template is written.
     auto crashed = start();
     const QString crashedEditor = crashed->waitForEditor();
     ASSERT_FALSE(crashedEditor.isEmpty()) << crashed->standardError();
     crashed->clickStart(crashedEditor);
-    ASSERT_TRUE(test::Eventually(
-        [&] { return QFile::exists(temp() + QStringLiteral("/template.dot")); }, 60s));
+    ASSERT_TRUE(test::Eventually([&] { return !Templates(temp()).isEmpty(); }, 60s));
     crashed->signal(SIGKILL);
     ASSERT_TRUE(crashed->waitForEnd());
-    ASSERT_TRUE(QFile::exists(temp() + QStringLiteral("/template.dot")));
+    ASSERT_FALSE(Templates(temp()).isEmpty());
 
     // The next start tidies after the crashed run only.
     auto next = start();
     ASSERT_FALSE(next->waitForEditor().isEmpty()) << next->standardError();
-    EXPECT_FALSE(QFile::exists(temp() + QStringLiteral("/template.dot")));
+    EXPECT_TRUE(Templates(temp()).isEmpty());
     EXPECT_EQ(Documents(temp()), livingDocument) << "the living run's document must stay";
     EXPECT_TRUE(living->runs());
 
@@ -106,8 +114,8 @@ TEST_F(ShellFaults, CrashedRunIsTidiedAtTheNextStartButARunningOneIsLeftAlone) {
     }
     // None of the program's own files stays; what the killed office itself left (its lock
     // and working files) shows in the table's count.
-    static const QRegularExpression ours(
-        QStringLiteral("(^|/)(template\\.dot|temp\\.bmp|quillon\\d{8}\\.doc|\\.velmora-run-.*)$"));
+    static const QRegularExpression ours(QStringLiteral(
+        "(^|/)(template[^/]*\\.dot|temp\\.bmp|quillon\\d{8}\\.doc|\\.velmora-run-.*)$"));
     EXPECT_TRUE(filesLeft().filter(ours).isEmpty()) << filesLeft().join(QLatin1Char(' '));
 }
 
@@ -278,6 +286,160 @@ TEST_F(ShellFaults, UnderUmaskZeroTheFilesAndTheOfficesAreTheUsersAlone) {
 
     velmora->signal(SIGTERM);
     EXPECT_TRUE(velmora->waitForEnd());
+}
+
+// --- A template another user planted in a shared TEMP is never the cover sheet ---
+
+TEST_F(ShellFaults, ATemplatePlantedByAnotherUserInASharedTempIsNeverOpened) {
+    if (!RunsAsRoot()) GTEST_SKIP() << "needs root (another user's file that stays put)";
+    ::chmod(QFile::encodeName(temp()).constData(), 01777);
+    // Another style's template, with all the bookmarks, at the name runs once used; its owner
+    // is another user, so that the victim can neither remove nor replace it.
+    const QString planted = temp() + QStringLiteral("/template.dot");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELMORA_TEMPLATES "/professional.dot"), planted));
+    ASSERT_EQ(::chown(QFile::encodeName(planted).constData(), 65534, 65534), 0);
+    ASSERT_TRUE(pinFile(planted));
+
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    ASSERT_FALSE(GenerateDocument(*velmora, editor).isEmpty())
+        << "no preview (a box about the planted file?)";
+    EXPECT_EQ(velmora->windows().size(), 1u) << "a box beside the preview";
+    const QStringList documents = Documents(temp());
+    ASSERT_EQ(documents.size(), 1);
+    const QString text = Antiword(temp() + QLatin1Char('/') + documents.front());
+    EXPECT_TRUE(text.contains(QStringLiteral("Regarding:"))) << "not the Casual sheet: " << text;
+    EXPECT_FALSE(text.contains(QStringLiteral("Please Recycle"))) << "the planted sheet";
+    QFile theirs(planted);
+    ASSERT_TRUE(theirs.open(QIODevice::ReadOnly));
+    QFile original(QStringLiteral(VELMORA_TEMPLATES "/professional.dot"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(theirs.readAll(), original.readAll());
+
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd());
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
+// --- A low limit of open files: the engine's reason or a working program, never a hang, and
+// nothing written to a descriptor the program was given ---
+
+TEST_F(ShellFaults, ALowLimitOfOpenFilesGivesTheEnginesReasonOrAWorkingProgram) {
+    for (const int limit : {32, 64}) {
+        SCOPED_TRACE(limit);
+        // Descriptor 3 of the program, a socket as a launcher may pass one (or as the X
+        // server's connection may get that number): nobody writes to it.
+        int given[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, given), 0);
+        // Both limits, so that the program cannot raise its own (Qt raises the soft one).
+        auto velmora =
+            start(given[1], {QStringLiteral("prlimit"), QStringLiteral("--nofile=%1").arg(limit),
+                             QStringLiteral("--")});
+        ::close(given[1]);
+
+        ASSERT_TRUE(
+            test::Eventually([&] { return !velmora->windows().empty() || !velmora->runs(); }, 60s))
+            << "no window within a minute: the start hangs";
+        ASSERT_TRUE(velmora->runs()) << velmora->standardError();
+        const QString box = velmora->waitForMessageBox(5s);
+        if (!box.isEmpty()) {
+            // The office could not start: the engine says why, and OK ends the program.
+            EXPECT_TRUE(test::Eventually([&] {
+                return velmora->standardError().contains(QLatin1String("could not be started"));
+            })) << velmora->standardError();
+            ASSERT_TRUE(
+                velmora->keyUntil(box, QStringLiteral("Return"), [&] { return !velmora->runs(); }));
+        } else {
+            const QString editor = velmora->waitForEditor();
+            ASSERT_FALSE(editor.isEmpty());
+            EXPECT_FALSE(GenerateDocument(*velmora, editor).isEmpty()) << velmora->standardError();
+            velmora->signal(SIGTERM);
+        }
+        ASSERT_TRUE(velmora->waitForEnd(10s));
+        EXPECT_EQ(velmora->exitCode(), 0) << velmora->standardError();
+        char written[64];
+        EXPECT_LE(::read(given[0], written, sizeof written), 0)
+            << "something wrote to the descriptor the program was given";
+        ::close(given[0]);
+    }
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
+// --- A signal during a hung office call ends the program at once, offices and all ---
+
+TEST_F(ShellFaults, ASignalDuringAHungOfficeCallEndsTheProgramAndItsOfficesAtOnce) {
+    environment().insert(QStringLiteral("VELMORA_TRACE"), QStringLiteral("1"));
+    environment().insert(QStringLiteral("VELMORA_OFFICE_CALL_TIMEOUT"), QStringLiteral("120"));
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    velmora->clickStart(editor);
+    // Once the run has its template (and its office), every office stops answering: the
+    // call under way, or the next, hangs.
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!velmora->standardError().contains(QLatin1String("PushButton6_Click 124")) &&
+           std::chrono::steady_clock::now() < deadline)
+        QThread::usleep(500);
+    for (const pid_t office : test::OfficesUnder(velmora->pid())) ASSERT_TRUE(test::Stop(office));
+    ASSERT_TRUE(velmora->waitForPreview(3s).isEmpty()) << "the run ended before the offices hung";
+
+    const qsizetype said = velmora->standardError().size();
+    QElapsedTimer ending;
+    ending.start();
+    velmora->signal(SIGTERM);
+    ASSERT_TRUE(velmora->waitForEnd(30s));
+    EXPECT_LT(ending.elapsed(), 2000) << "ms to end";
+    EXPECT_EQ(velmora->exitCode(), 0);
+    // The step under way ends with the offices; no later step runs.
+    static const QRegularExpression step(
+        QStringLiteral("velmora-trace: Form1\\.(PushButton6_Click|SaveDocAsJPG) \\d+"));
+    const QString after = velmora->standardError().mid(said);
+    EXPECT_LE(after.count(step), 1) << after;
+    EXPECT_TRUE(test::Eventually([&] { return processesLeft().empty(); }, 2s));
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
+// --- The offices' pipes in /tmp go with them, or at the next start, however they ended ---
+
+TEST_F(ShellFaults, OfficePipesOfAKilledProgramGoAtTheNextStart) {
+    // The single-instance pipes of this case's office profiles.
+    const auto pipes = [&] {
+        QStringList found;
+        for (int slot = 0; slot < 8; ++slot) {
+            const QString path = office::SingleInstancePipePath(
+                QUrl::fromLocalFile(folder() +
+                                    QStringLiteral("/cache/velmora/office/slot-%1").arg(slot))
+                    .toString(QUrl::FullyEncoded));
+            struct stat info {};
+            if (::lstat(QFile::encodeName(path).constData(), &info) == 0) found << path;
+        }
+        return found;
+    };
+    auto killed = start();
+    // An office that has made its pipe stops before it takes the program's connection; then
+    // the program, its keepers and its offices are killed at once.
+    QStringList made;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while ((made = pipes()).isEmpty() && std::chrono::steady_clock::now() < deadline)
+        QThread::usleep(500);
+    ASSERT_FALSE(made.isEmpty()) << killed->standardError();
+    for (const pid_t office : test::OfficesUnder(killed->pid())) test::Stop(office);
+    for (const pid_t pid : processesLeft()) ::kill(pid, SIGKILL);
+    ASSERT_TRUE(killed->waitForEnd());
+    ASSERT_TRUE(test::Eventually([&] { return processesLeft().empty(); }));
+    made = pipes();
+    ASSERT_FALSE(made.isEmpty());
+
+    // The next start, whose office cannot run (so that it makes no pipes of its own), tidies.
+    environment().insert(QStringLiteral("VELMORA_OFFICE_PROGRAM"),
+                         folder() + QStringLiteral("/none/soffice.bin"));
+    auto next = start();
+    const QString box = next->waitForMessageBox();
+    ASSERT_FALSE(box.isEmpty()) << next->standardError();
+    EXPECT_EQ(pipes(), QStringList()) << "left in /tmp";
+    ASSERT_TRUE(next->keyUntil(box, QStringLiteral("Return"), [&] { return !next->runs(); }));
+    for (const QString& pipe : pipes()) QFile::remove(pipe);
 }
 
 // --- 11: an unwritable store is told once, and the program keeps working ---

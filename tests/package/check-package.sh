@@ -39,6 +39,10 @@ for needed in 'libc6 (>=' 'libqt6widgets6 (>=' 'libpoppler-qt6-3 (>=' 'libuno-cp
   'libreoffice-writer-nogui | libreoffice-writer' 'fonts-liberation' 'fonts-wine'; do
   [[ "$depends" == *"$needed"* ]] || fail "Depends lacks '$needed': $depends"
 done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for wanted in fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji; do
+  [[ "$recommends" == *"$wanted"* ]] || fail "Recommends lacks '$wanted': $recommends"
+done
 
 echo "--- lintian"
 # Overridden tags are shown with their reasons, but only tags left over fail.
