@@ -46,5 +46,5 @@ public:
 
 // Raise the number whenever WordConnection, StartOptions or OfficeModule change, so that a
 // module built against the old contract is refused instead of called.
-#define VELMORA_OFFICE_MODULE_IID "example.velmora.OfficeModule/4"
+#define VELMORA_OFFICE_MODULE_IID "example.velmora.OfficeModule/5"
 Q_DECLARE_INTERFACE(velmora::office::OfficeModule, VELMORA_OFFICE_MODULE_IID)
