@@ -39,6 +39,9 @@ for needed in 'libc6 (>=' 'libqt6widgets6 (>=' 'libpoppler-qt6-3 (>=' 'libuno-cp
   'libreoffice-writer-nogui | libreoffice-writer' 'fonts-liberation' 'fonts-wine'; do
   [[ "$depends" == *"$needed"* ]] || fail "Depends lacks '$needed': $depends"
 done
+# Sending faxes: recommended, not required.
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[[ "$recommends" == *"hylafax-client"* ]] || fail "Recommends lacks 'hylafax-client': $recommends"
 
 echo "--- lintian"
 # Overridden tags are shown with their reasons, but only tags left over fail.
