@@ -16,7 +16,8 @@ packages=(
 )
 
 # The tests and benchmarks (hylafax-server: a fax server on this machine that queues jobs without
-# a modem, and its tiffcheck; libtiff-tools: tiffinfo).
+# a modem, and its tiffcheck; its start script needs ps, which a bare Debian lacks; libtiff-tools:
+# tiffinfo).
 test_packages=(
   libgtest-dev libgmock-dev
   xvfb xauth xdotool
@@ -24,7 +25,7 @@ test_packages=(
   librsvg2-bin imagemagick faketime poppler-utils
   dpkg-dev lintian appstream desktop-file-utils man-db
   dbus at-spi2-core python3-pyatspi
-  hylafax-server libtiff-tools
+  hylafax-server procps libtiff-tools
 )
 
 case "${1:-}" in
