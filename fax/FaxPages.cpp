@@ -111,15 +111,6 @@ QImage BlankMono(int width, int height) {
 
 }  // namespace
 
-QImage FaxThreshold(const QImage& page) {
-    QImage mono = BlankMono(page.width(), page.height());
-    if (mono.isNull()) return mono;
-    ThresholdInto(page, mono, 0);
-    mono.setDotsPerMeterX(page.dotsPerMeterX());
-    mono.setDotsPerMeterY(page.dotsPerMeterY());
-    return mono;
-}
-
 FaxPages::FaxPages(const QString& pdf) : pdf_(pdf), document_(Poppler::Document::load(pdf)) {
     if (!document_)
         throw Failure(QStringLiteral("'%1' is not a PDF file that can be read.").arg(pdf));

@@ -36,14 +36,10 @@ constexpr int FaxPageLines(FaxResolution resolution) {
 // them. A lighter grey, up to kFaxPaperFrom, prints black only where it meets the paper: a
 // thin light rule stays whole, and a light area or a large light letter keeps its outline,
 // while whatever dark lies on it (the name on the Professional sheet's grey band) stays
-// readable. Paper and the palest tints print white.
+// readable. Paper and the palest tints print white. Colours count by their lightness (luma):
+// the Casual sheet's clipboard prints black, "FAX" on it white.
 inline constexpr int kFaxBlackBelow = 0xA8;
 inline constexpr int kFaxPaperFrom = 0xE8;
-
-// A rendered page (any format; opaque) as the fax prints it, by the rule above: Format_Mono,
-// colour 0 white and 1 black (the fax's own "0 is white", row by row as a TIFF holds it), of
-// the same size and dots per metre.
-QImage FaxThreshold(const QImage& page);
 
 // The pages of a PDF as the receiving fax machine prints them: each 1728 dots across and
 // FaxPageLines() long, the PDF's page scaled to fit, its shape kept (a US Letter page fills it;
@@ -60,7 +56,8 @@ public:
     FaxPages& operator=(const FaxPages&) = delete;
 
     int count() const;
-    // Page `index` (from 0): a Format_Mono picture whose dots per metre are the fax's (204
+    // Page `index` (from 0): a Format_Mono picture, colour 0 white and 1 black (the fax's own
+    // "0 is white", row by row as a TIFF holds it), whose dots per metre are the fax's (204
     // across, 196 or 98 down: a standard page's dots are twice as tall as wide, so its size on
     // paper is width / dotsPerMeterX by height / dotsPerMeterY). Throws Failure.
     QImage page(int index, FaxResolution resolution) const;

@@ -13,9 +13,11 @@ inline constexpr char kFaxRm[] = "faxrm";      // removes a job
 
 // The server's check of a TIFF it is given: "OK", or what it would have to change.
 inline constexpr char kTiffCheck[] = "/usr/lib/hylafax/bin/tiffcheck";
-// The server's start script (no systemd needed), and its spool: a job's queue file is
-// sendq/q<job>, its documents are in docq/.
+// The server's start script, for a system without systemd (it refuses to run under systemd,
+// which starts the unit instead), and its spool: a job's queue file is sendq/q<job>, its
+// documents are in docq/.
 inline constexpr char kServerScript[] = "/etc/init.d/hylafax";
+inline constexpr char kServerUnit[] = "hylafax.service";
 inline constexpr char kSpoolFolder[] = "/var/spool/hylafax";
 
 // The environment variable naming the server the client uses when none is given.

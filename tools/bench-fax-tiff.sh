@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times saving a packet of 50 pages as a fax TIFF (fine resolution), the save dialog's
-# "Fax TIFF": the pages drawn for the fax and written with libtiff (README.md, "Fax").
+# "Fax TIFF": the pages drawn for the fax and written with libtiff.
 # Usage: [BUILD=folder] tools/bench-fax-tiff.sh [RUNS] [bench-fax-tiff options]   (9 runs)
 #
 # The packet is made once (text pages with grey rules and tick squares, every tenth a scanned

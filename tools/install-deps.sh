@@ -5,15 +5,19 @@
 # Runs apt-get directly as root and through sudo otherwise; does nothing when all are present.
 set -euo pipefail
 
-# Building and running.
+# Building and running (hylafax-client: "Send Fax..." hands faxes to a HylaFAX server with its
+# sendfax).
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libreoffice-dev libpoppler-qt6-dev libqpdf-dev libtiff-dev
   fonts-liberation fonts-wine
+  hylafax-client
 )
 
-# The tests and benchmarks.
+# The tests and benchmarks (hylafax-server: a fax server on this machine that queues jobs without
+# a modem, and its tiffcheck; its start script needs ps, which a bare Debian lacks; libtiff-tools:
+# tiffinfo).
 test_packages=(
   libgtest-dev libgmock-dev
   xvfb xauth xdotool
@@ -21,6 +25,7 @@ test_packages=(
   librsvg2-bin imagemagick faketime poppler-utils
   dpkg-dev lintian appstream desktop-file-utils man-db
   dbus at-spi2-core python3-pyatspi
+  hylafax-server procps libtiff-tools
 )
 
 case "${1:-}" in

@@ -39,8 +39,9 @@ for needed in 'libc6 (>=' 'libqt6widgets6 (>=' 'libpoppler-qt6-3 (>=' 'libuno-cp
   'libreoffice-writer-nogui | libreoffice-writer' 'fonts-liberation' 'fonts-wine'; do
   [[ "$depends" == *"$needed"* ]] || fail "Depends lacks '$needed': $depends"
 done
+# Fonts for the world's scripts, and HylaFAX's client for sending: recommended, not required.
 recommends=$(dpkg-deb -f "$deb" Recommends)
-for wanted in fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji; do
+for wanted in fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji hylafax-client; do
   [[ "$recommends" == *"$wanted"* ]] || fail "Recommends lacks '$wanted': $recommends"
 done
 

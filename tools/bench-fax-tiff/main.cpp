@@ -7,6 +7,7 @@
 #include "fax/FaxTiff.h"
 #include "fax/ImagePages.h"
 #include "fax/PdfFiles.h"
+#include "shell/LargeAllocations.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -89,6 +90,8 @@ void WritePacket(const QString& folder, int pages, const QString& packet) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // As the program does, first thing.
+    velmora::ReuseLargeAllocations();
     QGuiApplication app(argc, argv);
     int runs = 5, pages = 50;
     auto resolution = velmora::FaxResolution::Fine;
