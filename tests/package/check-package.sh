@@ -74,7 +74,7 @@ page=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$root/man/man1/vel
 # Every environment variable the program reads is described.
 names=$(cd "$source" && grep -rhoE \
   '(getenv|qgetenv|qEnvironmentVariable[A-Za-z]*)\("[A-Z_0-9]+"|"VELMORA_[A-Z_0-9]+"' \
-  main.cpp shell coversheet editor preview resources | grep -oE '[A-Z_0-9]{3,}' | sort -u)
+  main.cpp shell coversheet fax editor preview resources | grep -oE '[A-Z_0-9]{3,}' | sort -u)
 for name in $names; do
   zcat "$root/man/man1/velmora.1.gz" | grep -qw -- "$name" || fail "man page lacks $name"
 done
