@@ -448,6 +448,9 @@ void Form2::Form_Load() {
 void Form2::setPicture(QImage page) {
     if (page.isNull()) throw Failure(QStringLiteral("Invalid picture"));
     forgetCover();
+    // A new cover shows as the office pictured it; fax view is asked for again.
+    faxView_ = false;
+    faxViewAction_->setChecked(false);
     coverPages_ = std::max(1, page.text(QLatin1String(kPicturePagesKey)).toInt());
     coverCounted_ = documents_.attachedPages();
     coverPicture_ = page;
