@@ -7,6 +7,7 @@
 #include "shell/FileProcedures.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
+#include "shell/ProgramEnding.h"
 #include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 
@@ -92,6 +93,7 @@ struct GenerationRun::Steps {
     const DigitSource drawDigit;
     bool saved = false;
     bool stopped = false;  // ended early, the editor staying as it is
+    bool givenUp = false;  // the user stopped the office work
     QString documentPath;
     QImage page;
 };
@@ -261,11 +263,19 @@ void GenerationRun::officeSteps(Steps& run) {
     // The page shown is the one this run's snapshot made, as the office handed it over;
     // temp.bmp, written beside it, may have been replaced by another run in the same folder.
     proc.step(216, [&] { run.page = SaveDocAsJPG(run.documentPath); });
+    run.givenUp = WorkGivenUp();
 }
 
 void GenerationRun::handOver(Steps& run) {
     Procedure& proc = run.proc;
     proc.step(218, [&] { host_.setBusyPointer(false); });
+    if (run.givenUp) {
+        // Given up: whatever the run made goes, and the editor stays as it is.
+        if (run.saved) DeleteFileQuietly(run.documentPath);
+        DeleteFileQuietly(SnapshotPath());
+        DeleteFileQuietly(TemplatePath());
+        run.stopped = true;
+    }
     if (run.stopped) {
         proc.step(232, [&] { setBusy(false); });
         emit finished();

@@ -59,12 +59,20 @@ void OfficeJobs::post(QObject* receiver, Work work, Done done) {
                 [this, to, failure, done = std::move(done)] {
                     // The work is over: the outcome is taken with the worker idle (it may
                     // post more), and the windows' commands are back as it is handed over.
-                    if (--pending_ == 0) emit busyChanged(false);
+                    if (--pending_ == 0) {
+                        SetWorkGivenUp(false);
+                        emit busyChanged(false);
+                    }
                     if (to && done) done(failure);
                 },
                 Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
+}
+
+void OfficeJobs::giveUpWork() {
+    SetWorkGivenUp(true);
+    EndOfficeWorkInUse();
 }
 
 void OfficeJobs::abortWork() {

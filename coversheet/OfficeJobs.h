@@ -47,6 +47,11 @@ public:
     // show are given up (shell/ProgramEnding.h). For a program on its way out; any thread.
     void abortWork();
 
+    // The user gives up the work under way and the work waiting (an office that hangs): its
+    // offices are ended, its remaining steps stop quietly (WorkGivenUp) and its outcome comes
+    // back as usual; the program goes on. Any thread.
+    void giveUpWork();
+
     // Whether the current thread is the worker's.
     bool onWorker() const;
 

@@ -256,6 +256,12 @@ void WordApplicationPool::abortAll() {
     shared_->changed.notify_all();
 }
 
+void WordApplicationPool::endInUse() {
+    const std::lock_guard lock(shared_->mutex);
+    for (WordConnection* connection : shared_->inUse) connection->abort();
+    shared_->changed.notify_all();
+}
+
 // Asks the idle instances whether they still answer; those that do not are ended (each costs
 // its liveness check, about a second), and the missing ones are replaced as usual.
 void WordApplicationPool::checkIdle(std::unique_lock<std::mutex>& lock) {

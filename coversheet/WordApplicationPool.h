@@ -62,6 +62,9 @@ public:
     // Ends the instances in use and the idle ones at once (their calls fail) and hands out
     // none from now on: for a program on its way out. The destructor drops what is left.
     void abortAll();
+    // Ends the instances in use at once (their calls fail); the pool goes on handing out
+    // others: for work the user gave up.
+    void endInUse();
 
     // Counts, for tests and the benchmark.
     int readyCount() const;

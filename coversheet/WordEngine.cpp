@@ -100,6 +100,10 @@ void AbortOfficeWork() {
     if (WordApplicationPool* pool = servingPool()) pool->abortAll();
 }
 
+void EndOfficeWorkInUse() {
+    if (WordApplicationPool* pool = servingPool()) pool->endInUse();
+}
+
 // Safe to call from any thread, so an instance can be started ahead of need on a worker
 // thread and handed over once it is connected; a connection is used by one thread at a time,
 // and copyAsPicture only on the GUI thread (it fills the clipboard).

@@ -30,6 +30,9 @@ public:
 // Ends every office instance the program has started, and makes the pool hand out no more:
 // the office work under way fails at once. For a program on its way out; safe from any thread.
 void AbortOfficeWork();
+// Ends the office instances in use, so that the work under way fails at once; the program goes
+// on with others. Safe from any thread.
+void EndOfficeWorkInUse();
 
 // Starts a new office instance and connects to it, on any thread: what
 // CreateWordApplication() does when no pool or factory stands in. Throws WordError.

@@ -276,6 +276,8 @@ void Form1::createActions() {
     documentsAction_ = AddWindowCommand(*this, QStringLiteral("Documents\u2026"),
                                         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
                                         [this] { showDocuments(); });
+    stopAction_ = AddWindowCommand(*this, QStringLiteral("Stop"), {QKeySequence::Cancel},
+                                   [] { OfficeJobs::shared().giveUpWork(); });
     closeAction_ = AddWindowCommand(*this, QStringLiteral("Close"),
                                     {QKeySequence(QKeySequence::Quit)}, [this] { close(); });
 
@@ -302,7 +304,7 @@ void Form1::createMenus() {
     file->addSeparator();
     file->addActions({attachAction_, documentsAction_});
     file->addSeparator();
-    file->addAction(closeAction_);
+    file->addActions({stopAction_, closeAction_});
     QMenu* view = chrome_.menuBar->addMenu(QStringLiteral("&View"));
     view->addActions({nextStyleAction_, previousStyleAction_});
     QMenu* help = chrome_.menuBar->addMenu(QStringLiteral("&Help"));
@@ -328,6 +330,8 @@ void Form1::updateActions() {
     startAction_->setEnabled(idle && !documents_.attaching());
     PushButton6_->setEnabled(idle && !documents_.attaching());
     attachAction_->setEnabled(officeIdle);
+    stopAction_->setEnabled(OfficeJobs::shared().busy());
+    chrome_.showBusy(OfficeJobs::shared().busy());
     documentsAction_->setEnabled(officeIdle);
     drops_->setEnabled(officeIdle);
     packetStatus_->setText(

@@ -268,6 +268,8 @@ void Form2::createActions() {
     backAction_ =
         AddWindowCommand(*this, QStringLiteral("< Back"), {QKeySequence(Qt::ALT | Qt::Key_Left)},
                          [this] { PushButton8_Click(); });
+    stopAction_ = AddWindowCommand(*this, QStringLiteral("Stop"), {QKeySequence::Cancel},
+                                   [] { OfficeJobs::shared().giveUpWork(); });
     closeAction_ = AddWindowCommand(*this, QStringLiteral("Close"),
                                     {QKeySequence(Qt::CTRL | Qt::Key_W)}, [this] { close(); });
     pushButton1_->setToolTip(ShortcutToolTip(*zoomInAction_));
@@ -375,7 +377,7 @@ void Form2::createMenus() {
     file->addSeparator();
     file->addActions({saveAction_, savePdfAction_, printAction_, sendFaxAction_});
     file->addSeparator();
-    file->addActions({backAction_, closeAction_});
+    file->addActions({backAction_, stopAction_, closeAction_});
     QMenu* view = chrome_.menuBar->addMenu(QStringLiteral("&View"));
     view->addActions({zoomInAction_, zoomOutAction_});
     view->addSeparator();
@@ -400,6 +402,8 @@ void Form2::updateActions() {
     pushButton6_->setEnabled(idle);
     pushButton8_->setEnabled(idle);
     drops_->setEnabled(idle);
+    stopAction_->setEnabled(!idle);
+    chrome_.showBusy(!idle);
     const int total = pageTotal();
     previousPageAction_->setEnabled(idle && pageIndex_ > 0);
     firstPageAction_->setEnabled(idle && pageIndex_ > 0);

@@ -192,6 +192,7 @@ private:
     QAction* fineAction_ = nullptr;
     QAction* standardAction_ = nullptr;
     QAction* sendFaxAction_ = nullptr;
+    QAction* stopAction_ = nullptr;
     QMenu* pageMenu_ = nullptr;  // the page's context menu
 };
 

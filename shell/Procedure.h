@@ -21,8 +21,8 @@ public:
     explicit Procedure(const char* location) : location_(QString::fromLatin1(location)) {}
 
     // For work the program does not wait for as it ends (the office work of a run): once the
-    // program is ending (ProgramEnding), no further step runs, quietly; step() returns false
-    // and test() its `whenFailed`.
+    // program is ending (ProgramEnding), or the user gave the work up (WorkGivenUp), no
+    // further step runs, quietly; step() returns false and test() its `whenFailed`.
     void endWithTheProgram() { endsWithProgram_ = true; }
 
     // Runs one step; returns whether it completed.
@@ -35,7 +35,8 @@ public:
             std::forward<Action>(action)();
             return true;
         } catch (...) {
-            report(std::current_exception());
+            // A step cut short because the user gave the work up is no failure to tell.
+            if (!(endsWithProgram_ && WorkGivenUp())) report(std::current_exception());
             return false;
         }
     }
@@ -60,7 +61,7 @@ public:
     const QString& location() const { return location_; }
 
 private:
-    bool ended() const { return endsWithProgram_ && ProgramEnding(); }
+    bool ended() const { return endsWithProgram_ && (ProgramEnding() || WorkGivenUp()); }
     void report(const std::exception_ptr& failure) const;
     // "Form1.PushButton6_Click 128" while tracing (Trace.h), else empty.
     std::string traceName(int line) const;

@@ -6,6 +6,7 @@ namespace velmora {
 namespace {
 
 std::atomic<bool> ending{false};
+std::atomic<bool> givenUp{false};
 
 }  // namespace
 
@@ -15,6 +16,14 @@ void SetProgramEnding() {
 
 bool ProgramEnding() {
     return ending;
+}
+
+void SetWorkGivenUp(bool value) {
+    givenUp = value;
+}
+
+bool WorkGivenUp() {
+    return givenUp;
 }
 
 }  // namespace velmora

@@ -8,4 +8,10 @@ namespace velmora {
 void SetProgramEnding();
 bool ProgramEnding();
 
+// The user gave up the office work under way (its office hung): its remaining steps stop
+// quietly, as when the program ends, but the program goes on. Cleared once the work's outcome
+// is handed back. Safe from any thread.
+void SetWorkGivenUp(bool givenUp);
+bool WorkGivenUp();
+
 }  // namespace velmora

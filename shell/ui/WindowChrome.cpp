@@ -39,6 +39,21 @@ void WindowChrome::menusAdded() const {
     statusBar->setFixedHeight(menuBar->sizeHint().height());
 }
 
+namespace {
+const QString& BusyText() {
+    static const QString text =
+        QStringLiteral("The office is working\u2026 (Esc or File > Stop gives it up)");
+    return text;
+}
+}  // namespace
+
+void WindowChrome::showBusy(bool busy) const {
+    if (busy)
+        statusBar->showMessage(BusyText());
+    else if (statusBar->currentMessage() == BusyText())
+        statusBar->clearMessage();
+}
+
 void ShowAbout(QWidget* parent) {
     QMessageBox::about(
         parent, QStringLiteral("About %1").arg(QLatin1String(kProductName)),

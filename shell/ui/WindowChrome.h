@@ -20,6 +20,8 @@ struct WindowChrome {
 
     // The menus are in the menu bar: the status bar takes its height.
     void menusAdded() const;
+    // While office work runs the status bar says so, and how to stop it.
+    void showBusy(bool busy) const;
 };
 
 // Lays `window` out as menu bar, client area of `clientSize` pixels and status bar; all three

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "coversheet/DateWording.h"
 #include "coversheet/GenerationRun.h"
+#include "coversheet/OfficeJobs.h"
 #include "coversheet/PageSnapshot.h"
 #include "shell/Clipboard.h"
 #include "shell/FileProcedures.h"
@@ -290,6 +291,32 @@ TEST_F(GenerationRunTest, ATemplateThatCannotBeWrittenStopsTheRunWithOneReport) 
     EXPECT_EQ(host_.events, (QStringList{"hourglass", "arrow"}));
     EXPECT_FALSE(run.busy());
     EXPECT_TRUE(log_.calls.filter("open ").isEmpty());
+}
+
+// An office that hangs is given up by the user (the window's Stop): the office is ended, no
+// further step runs or is reported, nothing the run made stays, the editor stays, and the next
+// run goes as usual.
+TEST_F(GenerationRunTest, AGivenUpRunEndsQuietlyAndTheNextRunsAsUsual) {
+    log_.onCall = [](const QString& call) {
+        if (call.startsWith("fieldsUpdate")) {
+            OfficeJobs::shared().giveUpWork();
+            throw WordError(QStringLiteral("The office was ended."));
+        }
+    };
+    GenerationRun run(host_);
+    ASSERT_TRUE(test::RunToEnd(run));
+    EXPECT_TRUE(boxes_.all().empty()) << boxes_.all().front().text;
+    EXPECT_EQ(host_.events, (QStringList{"hourglass", "arrow"}));
+    EXPECT_TRUE(log_.calls.filter(QRegularExpression("^saveAs")).isEmpty())
+        << log_.calls.join(", ");
+    EXPECT_TRUE(tempFiles().isEmpty()) << tempFiles().join(' ');
+    EXPECT_FALSE(run.busy());
+
+    log_.onCall = {};
+    host_.events.clear();
+    ASSERT_TRUE(test::RunToEnd(run));
+    EXPECT_TRUE(boxes_.all().empty());
+    EXPECT_TRUE(host_.events.contains("show preview")) << host_.events.join(", ");
 }
 
 }  // namespace
