@@ -288,6 +288,36 @@ TEST_F(ShellFaults, UnderUmaskZeroTheFilesAndTheOfficesAreTheUsersAlone) {
     EXPECT_TRUE(velmora->waitForEnd());
 }
 
+// --- Saving onto the document the preview shows, which "< Back" removes, is refused ---
+
+TEST_F(ShellFaults, SavingOntoTheDocumentShownIsRefusedAndNothingSaysDone) {
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    const QString preview = GenerateDocument(*velmora, editor);
+    ASSERT_FALSE(preview.isEmpty()) << velmora->standardError();
+    const QStringList documents = Documents(temp());
+    ASSERT_EQ(documents.size(), 1);
+    const QString shown = temp() + QLatin1Char('/') + documents.front();
+
+    // The save dialog, its name typed as a user would: the document shown.
+    velmora->key(preview, QStringLiteral("ctrl+s"));
+    const QString dialog = velmora->waitForMessageBox();
+    ASSERT_FALSE(dialog.isEmpty()) << "no save dialog";
+    velmora->type(dialog, shown);
+    velmora->key(dialog, QStringLiteral("Return"));
+    // One box saying why, and no question about overwriting followed by "Done.".
+    ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 2; }, 30s));
+    velmora->key(velmora->waitForMessageBox(), QStringLiteral("Return"));
+    EXPECT_FALSE(test::Eventually([&] { return velmora->windows().size() > 1; }, 3s))
+        << "another box: the save went ahead";
+    EXPECT_TRUE(QFile::exists(shown));
+
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd());
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
 // --- A template another user planted in a shared TEMP is never the cover sheet ---
 
 TEST_F(ShellFaults, ATemplatePlantedByAnotherUserInASharedTempIsNeverOpened) {
