@@ -40,7 +40,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::FocusIn) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+            // Coming back to the window, from a popup or from the menu bar is no new visit.
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
+                reason == Qt::MenuBarFocusReason)
                 return false;
             QTimer::singleShot(0, watched, [watched] {
                 if (auto* line = qobject_cast<QLineEdit*>(watched))

@@ -288,6 +288,33 @@ TEST_F(ShellFaults, UnderUmaskZeroTheFilesAndTheOfficesAreTheUsersAlone) {
     EXPECT_TRUE(velmora->waitForEnd());
 }
 
+// --- Typing after the window was left and activated again adds to the field ---
+
+TEST_F(ShellFaults, TypingAfterTheWindowIsActivatedAgainAddsToTheField) {
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    velmora->click(editor, kForFieldX, kForFieldY);
+    velmora->type(editor, QStringLiteral("Ann"));
+    ASSERT_TRUE(test::Eventually(
+        [&] { return StoredSetting(settingsFile(), QStringLiteral("txtFor")) == "Ann"; }, 10s));
+
+    // Another window takes the focus (Help > About), and the user comes back and types on.
+    velmora->key(editor, QStringLiteral("alt+h"));
+    velmora->key(editor, QStringLiteral("a"));
+    const QString about = velmora->waitForMessageBox(10s);
+    ASSERT_FALSE(about.isEmpty()) << "no About box";
+    ASSERT_TRUE(velmora->keyUntil(about, QStringLiteral("Return"),
+                                  [&] { return velmora->windows().size() == 1; }));
+    velmora->type(editor, QStringLiteral("X"));
+    EXPECT_TRUE(test::Eventually(
+        [&] { return StoredSetting(settingsFile(), QStringLiteral("txtFor")) == "AnnX"; }, 10s))
+        << "the field holds " << StoredSetting(settingsFile(), QStringLiteral("txtFor"));
+
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd());
+}
+
 // --- Saving onto the document the preview shows, which "< Back" removes, is refused ---
 
 TEST_F(ShellFaults, SavingOntoTheDocumentShownIsRefusedAndNothingSaysDone) {
