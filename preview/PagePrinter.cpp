@@ -4,6 +4,7 @@
 #include "shell/ProgramEnding.h"
 
 #include <poppler-qt6.h>
+#include <QFile>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrintDialog>
@@ -86,6 +87,8 @@ bool PagePrinter::print(QPrinter& printer, const Progress& progress) const {
         if (ProgramEnding() || (progress && !progress(int(i), int(sheets.size())))) {
             printer.abort();
             painter.end();
+            // Printed to a file, the job given up is half a document: it goes.
+            if (!printer.outputFileName().isEmpty()) QFile::remove(printer.outputFileName());
             return false;
         }
         const std::unique_ptr<Poppler::Page> page = document_->page(sheets[i]);

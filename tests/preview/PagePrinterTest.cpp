@@ -5,6 +5,7 @@
 #include "shell/Failure.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -93,6 +94,19 @@ TEST(PagePrinter, PrintsTheChosenPagesAndCopiesFittedToThePaperWithTheirText) {
     printer.setFromTo(3, 4);
     EXPECT_THROW(pages.print(printer), Failure);
     EXPECT_THROW(PagePrinter(folder.filePath(QStringLiteral("missing.pdf"))), Failure);
+
+    // Progress before every sheet; a cancel gives the job up after the sheet printed.
+    QPrinter cancelled(QPrinter::HighResolution);
+    cancelled.setOutputFormat(QPrinter::PdfFormat);
+    cancelled.setOutputFileName(folder.filePath(QStringLiteral("cancelled.pdf")));
+    QList<int> told;
+    EXPECT_FALSE(pages.print(cancelled, [&](int printed, int sheets) {
+        told << printed << sheets;
+        return printed == 0;
+    }));
+    EXPECT_EQ(told, (QList<int>{0, 2, 1, 2}));
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("cancelled.pdf"))))
+        << "the job given up leaves no file";
 }
 
 }  // namespace
