@@ -315,6 +315,40 @@ TEST_F(ShellFaults, TypingAfterTheWindowIsActivatedAgainAddsToTheField) {
     EXPECT_TRUE(velmora->waitForEnd());
 }
 
+// --- A run whose office hangs is given up by the user (Esc), and the next run goes ---
+
+TEST_F(ShellFaults, AHungOfficeIsGivenUpWithEscapeAndTheNextRunGoes) {
+    environment().insert(QStringLiteral("VELMORA_TRACE"), QStringLiteral("1"));
+    environment().insert(QStringLiteral("VELMORA_OFFICE_CALL_TIMEOUT"), QStringLiteral("120"));
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    velmora->clickStart(editor);
+    // Once the run has its template (and its office), every office stops answering.
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!velmora->standardError().contains(QLatin1String("PushButton6_Click 124")) &&
+           std::chrono::steady_clock::now() < deadline)
+        QThread::usleep(500);
+    for (const pid_t office : test::OfficesUnder(velmora->pid())) ASSERT_TRUE(test::Stop(office));
+    ASSERT_TRUE(velmora->waitForPreview(3s).isEmpty()) << "the run ended before the offices hung";
+
+    velmora->key(editor, QStringLiteral("Escape"));
+    // No box about the steps that did not run, and the editor stays.
+    EXPECT_FALSE(test::Eventually([&] { return velmora->windows().size() > 1; }, 5s))
+        << "a box after the stop";
+    EXPECT_TRUE(Documents(temp()).isEmpty()) << Documents(temp()).join(' ');
+
+    // The next run takes an office that answers.
+    velmora->clickStart(editor);
+    EXPECT_FALSE(velmora->waitForPreview(60s).isEmpty()) << "no preview after the stop";
+    EXPECT_EQ(Documents(temp()).size(), 1);
+
+    velmora->signal(SIGTERM);
+    ASSERT_TRUE(velmora->waitForEnd(30s));
+    EXPECT_TRUE(test::Eventually([&] { return processesLeft().empty(); }, 5s));
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
 // --- Saving onto the document the preview shows, which "< Back" removes, is refused ---
 
 TEST_F(ShellFaults, SavingOntoTheDocumentShownIsRefusedAndNothingSaysDone) {
