@@ -17,10 +17,10 @@ packages=(
 
 # The tests and benchmarks (hylafax-server: a fax server on this machine that queues jobs without
 # a modem, and its tiffcheck; its start script needs ps, which a bare Debian lacks; libtiff-tools:
-# tiffinfo).
+# tiffinfo; x11-utils: xmessage, another program's window on the display).
 test_packages=(
   libgtest-dev libgmock-dev
-  xvfb xauth xdotool
+  xvfb xauth xdotool x11-utils
   antiword catdoc python3-olefile
   librsvg2-bin imagemagick faketime poppler-utils
   dpkg-dev lintian appstream desktop-file-utils man-db

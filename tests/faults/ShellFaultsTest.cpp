@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
@@ -347,6 +348,32 @@ TEST_F(ShellFaults, AHungOfficeIsGivenUpWithEscapeAndTheNextRunGoes) {
     ASSERT_TRUE(velmora->waitForEnd(30s));
     EXPECT_TRUE(test::Eventually([&] { return processesLeft().empty(); }, 5s));
     EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
+// --- The campaign's window search finds the program's own windows, not another program's ---
+
+TEST_F(ShellFaults, TheProgramsWindowsAreItsOwnWhateverElseIsOnTheDisplay) {
+    QProcess other;
+    other.start(QStringLiteral("xmessage"), {QStringLiteral("-display"), display().display(),
+                                             QStringLiteral("another program's window")});
+    ASSERT_TRUE(other.waitForStarted());
+    ASSERT_TRUE(test::Eventually(
+        [&] {
+            return !display()
+                        .xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                  QStringLiteral("--name"), QStringLiteral("xmessage")})
+                        .isEmpty();
+        },
+        10s));
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    EXPECT_EQ(velmora->windows().size(), 1u) << "another program's window taken for ours";
+    other.kill();
+    other.waitForFinished();
+
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd());
 }
 
 // --- Saving onto the document the preview shows, which "< Back" removes, is refused ---
