@@ -147,10 +147,10 @@ PdfPage Packet::attachedPage(int n) const {
     return {};
 }
 
-void Packet::writePdf(const QString& coverPdf, const QString& target) const {
+QStringList Packet::pdfs(const QString& coverPdf) const {
     QStringList inputs{coverPdf};
     for (const Attachment& attachment : attachments_) inputs << attachment.pdf;
-    JoinPdfs(inputs, target);
+    return inputs;
 }
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -81,8 +82,9 @@ public:
     // The page `n` behind the cover, counted from 0; an empty file name past the last.
     PdfPage attachedPage(int n) const;
 
-    // Writes the cover's pages (`coverPdf`), then every attachment's, as one PDF to `target`.
-    void writePdf(const QString& coverPdf, const QString& target) const;
+    // The PDFs of the packet in the order their pages go out: `coverPdf`, then every
+    // attachment's (JoinPdfs makes them one).
+    QStringList pdfs(const QString& coverPdf) const;
 
 private:
     std::vector<Attachment> attachments_;

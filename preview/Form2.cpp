@@ -721,9 +721,8 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
     if (!proc.test(
             116, [&] { return !name.isEmpty(); }, false))
         return;
-    QStringList working{mWordFile, coverPdf_ ? coverPdf_->path() : QString()};
-    for (const Attachment& attachment : documents_.packet().attachments())
-        working << attachment.pdf;
+    QStringList working = documents_.packet().pdfs(coverPdf_ ? coverPdf_->path() : QString());
+    working << mWordFile;
     if (IsWorkingFile(name, working)) {
         ShowMessage(
             {.title = {},
@@ -894,9 +893,7 @@ void Form2::PrintDocument() {
 
 Form2::PacketParts Form2::packetParts() {
     PacketParts parts;
-    parts.pdfs << coverPdf();
-    for (const Attachment& attachment : documents_.packet().attachments())
-        parts.pdfs << attachment.pdf;
+    parts.pdfs = documents_.packet().pdfs(coverPdf());
     parts.coverWork = coverPdfWork();
     return parts;
 }

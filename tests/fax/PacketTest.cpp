@@ -2,6 +2,7 @@
 // joined behind the cover, judged by Poppler's own command-line readers; bad files refused with
 // a reason and nothing left behind.
 #include "fax/Packet.h"
+#include "fax/PdfFiles.h"
 #include "shell/Failure.h"
 #include "shell/TempFolder.h"
 
@@ -79,7 +80,7 @@ TEST_F(PacketTest, EveryKindOfDocumentGoesBehindTheCoverInTheChosenOrder) {
     }
     EXPECT_EQ(packet.attachedPages(), 8);
 
-    packet.writePdf(path("cover.pdf"), path("packet.pdf"));
+    JoinPdfs(packet.pdfs(path("cover.pdf")), path("packet.pdf"));
     EXPECT_EQ(PdfPages(path("packet.pdf")), 9);
     EXPECT_EQ(PdfPageText(path("packet.pdf"), 1), QStringLiteral("COVER SHEET"));
     EXPECT_EQ(PdfPageText(path("packet.pdf"), 4), QStringLiteral("Contract three"));
@@ -91,7 +92,7 @@ TEST_F(PacketTest, EveryKindOfDocumentGoesBehindTheCoverInTheChosenOrder) {
     packet.remove(2);
     EXPECT_FALSE(QFile::exists(photoPdf));
     EXPECT_EQ(packet.attachedPages(), 7);
-    packet.writePdf(path("cover.pdf"), path("packet.pdf"));
+    JoinPdfs(packet.pdfs(path("cover.pdf")), path("packet.pdf"));
     EXPECT_EQ(PdfPages(path("packet.pdf")), 8);
     EXPECT_EQ(PdfPageText(path("packet.pdf"), 2), QStringLiteral("Form on A4"));
     EXPECT_EQ(PdfPageText(path("packet.pdf"), 3), QStringLiteral("Contract one"));
