@@ -1,46 +1,62 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Velmora needs, when any is missing:
-#   tools/install-deps.sh           what building and running the program need
-#   tools/install-deps.sh --tests   that, and what the tests and benchmarks need
+#   tools/install-deps.sh             what building and running the program need
+#   tools/install-deps.sh --compile   what building everything, tests and benchmarks included, needs
+#   tools/install-deps.sh --tests     all of that, and what running the tests and benchmarks needs
 # Runs apt-get directly as root and through sudo otherwise; does nothing when all are present.
 set -euo pipefail
 
-# Building and running (hylafax-client: "Send Fax..." hands faxes to a HylaFAX server with its
-# sendfax).
-packages=(
+# Compiling the program and its office module (the office's SDK brings the office's core).
+compile_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libreoffice-dev libpoppler-qt6-dev libqpdf-dev libtiff-dev
+)
+
+# Running it (hylafax-client: "Send Fax..." hands faxes to a HylaFAX server with its sendfax).
+# The office's Writer is checked for below.
+run_packages=(
   fonts-liberation fonts-wine
   hylafax-client
 )
 
-# The tests and benchmarks (hylafax-server: a fax server on this machine that queues jobs without
-# a modem, and its tiffcheck; its start script needs ps, which a bare Debian lacks; libtiff-tools:
-# tiffinfo; x11-utils: xmessage, another program's window on the display).
-test_packages=(
-  libgtest-dev libgmock-dev
+# Compiling the tests and benchmarks.
+test_compile_packages=(libgtest-dev libgmock-dev)
+
+# Running them (hylafax-server: a fax server on this machine that queues jobs without a modem,
+# and its tiffcheck; its start script needs ps, which a bare Debian lacks; libtiff-tools:
+# tiffinfo; x11-utils: xmessage, another program's window on the display; the Noto fonts: text
+# in the world's scripts, which the package recommends).
+test_run_packages=(
   xvfb xauth xdotool x11-utils
   antiword catdoc python3-olefile
   librsvg2-bin imagemagick faketime poppler-utils
   dpkg-dev lintian appstream desktop-file-utils man-db
   dbus at-spi2-core python3-pyatspi
   hylafax-server procps libtiff-tools
+  fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji
 )
 
+writer=yes
 case "${1:-}" in
-  "") ;;
-  --tests) packages+=("${test_packages[@]}") ;;
-  *) echo "usage: $0 [--tests]" >&2; exit 2 ;;
+  "") packages=("${compile_packages[@]}" "${run_packages[@]}") ;;
+  --compile) packages=("${compile_packages[@]}" "${test_compile_packages[@]}"); writer=no ;;
+  --tests)
+    packages=("${compile_packages[@]}" "${run_packages[@]}" "${test_compile_packages[@]}"
+              "${test_run_packages[@]}") ;;
+  *) echo "usage: $0 [--compile | --tests]" >&2; exit 2 ;;
 esac
 
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 # The office engine: the headless Writer, or the full one a desktop may already have.
-if ! dpkg-query -W -f='${Status}' libreoffice-writer 2>/dev/null | grep -q 'install ok installed' &&
-   ! dpkg-query -W -f='${Status}' libreoffice-writer-nogui 2>/dev/null | grep -q 'install ok installed'; then
+if [ "$writer" = yes ] && ! installed libreoffice-writer && ! installed libreoffice-writer-nogui
+then
   missing+=(libreoffice-writer-nogui)
 fi
 

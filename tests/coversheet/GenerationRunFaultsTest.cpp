@@ -263,7 +263,8 @@ TEST(SaveFaults, LinksAreFollowedAndReadOnlyFilesRefusedAlikeInEveryFormat) {
         plant(settings, true);
         SaveSetting(QStringLiteral("txtFor"), QStringLiteral("Martin"));
         EXPECT_EQ(content(settings), QByteArray("the old file"));
-        QTest::qWaitFor([&] { return !boxes.all().empty(); }, 10'000);  // told by a queued call
+        // Told by a queued call.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !boxes.all().empty(); }, 10'000));
         ASSERT_EQ(boxes.all().size(), 1u);
         EXPECT_TRUE(boxes.all().front().text.contains(QLatin1String("read-only")))
             << boxes.all().front().text;

@@ -569,7 +569,8 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
 // Send Fax starts from the sheet's number; a number a fax cannot dial is told in the dialog,
 // which stays open with what was typed.
 TEST_F(PreviewWindow, SendFaxTakesOnlyANumberAFaxCanDial) {
-    SendFaxDialog dialog({.number = QStringLiteral("555-014-2278 ext. 12")}, 3, &form);
+    SendFaxDialog dialog({.number = QStringLiteral("555-014-2278 ext. 12"), .server = {}}, 3,
+                         &form);
     dialog.show();
     auto* number = dialog.findChild<QLineEdit*>(QStringLiteral("FaxNumber"));
     auto* problem = dialog.findChild<QLabel*>(QStringLiteral("FaxProblem"));
