@@ -1,6 +1,7 @@
 // The run and the office pool against the real office under faults: long values, offices
 // that stop answering.
 #include "FakeHost.h"
+#include "PdfReaders.h"
 #include "Processes.h"
 #include "TestSupport.h"
 #include "coversheet/DocumentExport.h"
@@ -269,6 +270,58 @@ TEST(SaveFaults, LinksAreFollowedAndReadOnlyFilesRefusedAlikeInEveryFormat) {
         EXPECT_TRUE(boxes.all().front().text.contains(QLatin1String("read-only")))
             << boxes.all().front().text;
         QFile::remove(settings);
+    }
+}
+
+// Text in the world's scripts and emoji reach the document and its PDF in fonts that have
+// them, not as boxes: every sample is set in a font that fontconfig says covers its language
+// (pdffonts names the fonts each page uses), and pdftotext reads each back.
+TEST(FontFaults, TheWorldsScriptsAndEmojiAreSetInFontsThatHaveThem) {
+    const std::pair<const char*, QString> samples[] = {
+        {"th", QStringLiteral("สวัสดีครับ")},    {"hi", QStringLiteral("नमस्ते दुनिया")},
+        {"ko", QStringLiteral("안녕하세요")}, {"ja", QStringLiteral("こんにちは")},
+        {"und-zsye", QStringLiteral("📠✅")},
+    };
+    test::FakeHost host = test::SampleSheet(coversheet::Professional);
+    host.texts[QStringLiteral("txtFor")] = samples[0].second;
+    host.texts[QStringLiteral("txtFrom")] = samples[1].second;
+    host.texts[QStringLiteral("txtSubj")] = samples[2].second;
+    host.texts[QStringLiteral("txtMsg")] =
+        samples[3].second + QStringLiteral(" fax ") + samples[4].second + QStringLiteral(" sent");
+    test::MessageRecorder boxes;
+    ASSERT_TRUE(test::RunToEnd(host));
+    ASSERT_TRUE(boxes.all().empty()) << boxes.all().front().text;
+    const QStringList made = QDir(TempFolder()).entryList({QStringLiteral("*.doc")}, QDir::Files);
+    ASSERT_EQ(made.size(), 1);
+    const QString pdf = test::TestFolder() + QStringLiteral("/scripts.pdf");
+    ExportDocument(TempPath(made[0]), pdf, DocumentFormat::Pdf);
+    QFile::remove(TempPath(made[0]));
+
+    // Font names as "NotoSansThai-Regular" and families as "Noto Sans Thai", compared alike.
+    const auto bare = [](QString name) { return name.remove(' ').remove('-').toLower(); };
+    QStringList used;  // pdffonts: two heading lines, then a font a line, its name first
+    for (const QString& line :
+         test::ToolOutput(QStringLiteral("pdffonts"), {pdf}).split('\n').mid(2)) {
+        const QString name = line.section(' ', 0, 0, QString::SectionSkipEmpty);
+        used << bare(name.mid(name.indexOf('+') + 1));  // without the subset's tag
+    }
+    const QString text = test::PdfPageText(pdf, 1).remove(' ');
+    for (const auto& [language, sample] : samples) {
+        SCOPED_TRACE(language);
+        QStringList covering;
+        for (const QString& families :
+             test::ToolOutput(
+                 QStringLiteral("fc-list"),
+                 {QStringLiteral(":lang=") + QLatin1String(language), QStringLiteral("family")})
+                 .split('\n', Qt::SkipEmptyParts))
+            for (const QString& family : families.split(',')) covering << bare(family);
+        ASSERT_FALSE(covering.isEmpty()) << "no font on this machine covers it";
+        const bool setInOne = std::any_of(used.begin(), used.end(), [&](const QString& font) {
+            return std::any_of(covering.begin(), covering.end(),
+                               [&](const QString& family) { return font.startsWith(family); });
+        });
+        EXPECT_TRUE(setInOne) << "fonts used: " << used.join(' ').toStdString();
+        EXPECT_TRUE(text.contains(QString(sample).remove(' '))) << text.toStdString();
     }
 }
 

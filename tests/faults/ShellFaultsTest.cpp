@@ -1,6 +1,7 @@
 // Faults of the program's own shell: signals, crashed runs, the shared temporary folder, a
 // missing engine, long fields and an unwritable settings store.
 #include "FaultCampaign.h"
+#include "PdfReaders.h"
 #include "shell/OfficeFiles.h"
 
 #include <QDir>
@@ -413,6 +414,72 @@ TEST_F(ShellFaults, SavingOntoTheDocumentShownIsRefusedAndNothingSaysDone) {
     velmora->signal(SIGTERM);
     EXPECT_TRUE(velmora->waitForEnd());
     EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
+// --- A long print shows its progress, is cancelled, and ends with the program ---
+
+TEST_F(ShellFaults, ALongPrintShowsItsProgressIsCancelledAndEndsWithTheProgram) {
+    // Two hundred pages behind the cover: a print of a minute or so.
+    const QString contract = folder() + QStringLiteral("/contract.pdf");
+    QStringList pages;
+    for (int n = 1; n <= 200; ++n) pages << QStringLiteral("Contract page %1").arg(n);
+    test::WriteTextPdf(contract, pages);
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    velmora->key(editor, QStringLiteral("ctrl+shift+a"));
+    const QString attach = velmora->waitForMessageBox(10s);
+    ASSERT_FALSE(attach.isEmpty()) << "no file dialog";
+    velmora->type(attach, contract);
+    velmora->key(attach, QStringLiteral("Return"));
+    ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 1; }, 30s));
+    // Start stays disabled while the office reads the document in; clicked until it is taken.
+    QString preview;
+    for (int click = 0; click < 20 && preview.isEmpty(); ++click) {
+        velmora->clickStart(editor);
+        preview = velmora->waitForPreview(3s);
+    }
+    ASSERT_FALSE(preview.isEmpty()) << velmora->standardError();
+
+    // Printed to a file, the print dialog's own choice where there is no printer.
+    const QString printed = folder() + QStringLiteral("/home/Velmora.pdf");
+    const auto otherWindow = [&](const QStringList& known) {
+        for (const Window& shown : velmora->windows())
+            if (shown.id != preview && !known.contains(shown.id)) return shown.id;
+        return QString();
+    };
+    // Prints; returns the box that shows the progress.
+    const auto print = [&] {
+        // Print is disabled until the office work before it is over.
+        QString dialog;
+        if (!velmora->keyUntil(
+                preview, QStringLiteral("ctrl+p"),
+                [&] { return !(dialog = velmora->waitForMessageBox(0s)).isEmpty(); }, 30s))
+            return QString();
+        velmora->key(dialog, QStringLiteral("Return"));
+        QString box;
+        test::Eventually([&] { return !(box = otherWindow({dialog})).isEmpty(); }, 30s);
+        return box;
+    };
+    const QString progress = print();
+    ASSERT_FALSE(progress.isEmpty()) << "no progress shown";
+    ASSERT_TRUE(QFile::exists(printed));
+    // Cancel: the box goes, the half-printed file too, and the preview works on.
+    velmora->key(progress, QStringLiteral("Escape"));
+    EXPECT_TRUE(test::Eventually([&] { return velmora->windows().size() == 1; }, 5s));
+    EXPECT_TRUE(test::Eventually([&] { return !QFile::exists(printed); }, 10s))
+        << "a cancelled print left its file";
+
+    // A second print, ended by SIGTERM: at once, with nothing left.
+    ASSERT_FALSE(print().isEmpty()) << "no second print";
+    QElapsedTimer ending;
+    ending.start();
+    velmora->signal(SIGTERM);
+    ASSERT_TRUE(velmora->waitForEnd(10s)) << "the print held the program";
+    EXPECT_LT(ending.elapsed(), 5000) << "the print held the program";
+    EXPECT_FALSE(QFile::exists(printed)) << "an ended print left its file";
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+    EXPECT_TRUE(test::Eventually([&] { return processesLeft().empty(); }));
 }
 
 // --- A template another user planted in a shared TEMP is never the cover sheet ---
