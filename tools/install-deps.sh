@@ -25,8 +25,10 @@ test_compile_packages=(libgtest-dev libgmock-dev)
 
 # Running them (hylafax-server: a fax server on this machine that queues jobs without a modem,
 # and its tiffcheck; its start script needs ps, which a bare Debian lacks; libtiff-tools:
-# tiffinfo; x11-utils: xmessage, another program's window on the display; the Noto fonts: text
-# in the world's scripts, which the package recommends).
+# tiffinfo; x11-utils: xmessage, another program's window on the display; a font each for Thai,
+# Devanagari and Hangul, and emoji: the scripts a test writes, in fonts of a few faces; the Noto
+# fonts the package recommends have some 300, which every office start reads, a sixth more time
+# for the whole suite).
 test_run_packages=(
   xvfb xauth xdotool x11-utils
   antiword catdoc python3-olefile
@@ -34,7 +36,7 @@ test_run_packages=(
   dpkg-dev lintian appstream desktop-file-utils man-db
   dbus at-spi2-core python3-pyatspi
   hylafax-server procps libtiff-tools
-  fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji
+  fonts-tlwg-garuda-ttf fonts-lohit-deva fonts-baekmuk fonts-noto-color-emoji
 )
 
 writer=yes
