@@ -18,11 +18,10 @@ case "${1:-}" in
   "")
     tools/install-deps.sh --compile
     # What only running the tests needs is installed while the build runs, where that needs no
-    # password (on a fresh machine the two take about as long as each other).
+    # password (on a fresh machine: about a minute, beside a build of three).
     deps=""
     if [ "$(id -u)" -eq 0 ] || sudo -n true 2>/dev/null; then
       deps_log=$(mktemp)
-      trap 'rm -f "$deps_log"' EXIT
       nice -n 10 tools/install-deps.sh --tests >"$deps_log" 2>&1 &
       deps=$!
       # A failed build still waits for the packages: apt is never left half-way.
@@ -33,8 +32,13 @@ case "${1:-}" in
     configure -DVELMORA_TESTS=ON
     cmake --build "$build" -j "$(nproc)"
     if [ -n "$deps" ]; then
-      wait "$deps" || { cat "$deps_log" >&2; echo "$0: installing the tests' packages failed" >&2; exit 1; }
+      status=0
+      wait "$deps" || status=$?
       cat "$deps_log"
+      if [ "$status" -ne 0 ]; then
+        echo "$0: installing the tests' packages failed" >&2
+        exit 1
+      fi
     fi
     ;;
   --program)
