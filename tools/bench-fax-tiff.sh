@@ -11,6 +11,7 @@ cd "$(dirname "$0")/.."
 runs=${1:-9}
 shift || true
 build=${BUILD:-build}
+source tools/bench-common.sh
 
 if [[ -f $build/CMakeCache.txt ]]; then
     cmake --build "$build" --target bench-fax-tiff >/dev/null
@@ -20,6 +21,5 @@ trap 'rm -rf "$work"' EXIT
 QT_QPA_PLATFORM=offscreen TMPDIR=$work "$build/bin/bench-fax-tiff" --runs "$runs" "$@" >"$work/results"
 paste -sd' ' "$work/results" | sed 's/^/runs (ms): /' >&2
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 printf 'Packet saved as fax TIFF: median %.0f ms of %d runs (max %.0f ms)\n' \
     "$(median <"$work/results")" "$(wc -l <"$work/results")" "$(sort -n "$work/results" | tail -n 1)"

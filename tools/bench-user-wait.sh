@@ -14,19 +14,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
 build=${BUILD:-build}
+source tools/bench-common.sh
+bench_on_own_display bench-user-wait velmora-office -- "$@"
 
-if [[ -z ${BENCH_USER_WAIT_INNER:-} ]]; then
-    if [[ -f $build/CMakeCache.txt ]]; then
-        cmake --build "$build" --target bench-user-wait velmora-office >/dev/null
-    fi
-    exec env BENCH_USER_WAIT_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
-fi
-
-export QT_QPA_PLATFORM=xcb
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-results=$work/results
 # The phases of the wait for the preview, in ms, from one run's trace: one line of numbers
 # in the order of phase_names.
 phase_names=("office taken" "template written" "open" "fill" "fields" "save" "close and quit"
@@ -55,10 +45,8 @@ phases() {
 }
 
 for ((run = 1; run <= runs; run++)); do
-    home=$work/run-$run
-    mkdir -p "$home/config" "$home/tmp"
-    VELMORA_TRACE=1 XDG_CONFIG_HOME=$home/config TMPDIR=$home/tmp TEMP=$home/tmp TMP=$home/tmp \
-        "$build/bin/bench-user-wait" >>"$results" 2>"$home/trace"
+    bench_home "$run"
+    VELMORA_TRACE=1 "$build/bin/bench-user-wait" >>"$results" 2>"$home/trace"
     grep -v '^velmora-trace: ' "$home/trace" >&2 || true
     phases "$home/trace" >>"$work/phases"
     echo "run $run of $runs: $(tail -n 1 "$results")" >&2
@@ -66,7 +54,6 @@ for ((run = 1; run <= runs; run++)); do
     sleep 2
 done
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 column() { awk -v c="$1" '{ print $c }' "$results" | median; }
 printf 'medians of %d runs (user wait %s s before the click, tab %s):\n' "$runs" \
     "${BENCH_USER_WAIT_SECONDS:-3}" "${BENCH_USER_WAIT_TAB:-as started}"
