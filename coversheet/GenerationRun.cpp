@@ -53,10 +53,10 @@ const RunValues::Taken<T>& RunValues::at(const std::map<std::string, Taken<T>>& 
     return found->second;
 }
 
-RunValues RunValues::TakeFrom(const GenerationHost& host) {
+RunValues RunValues::TakeFrom(const GenerationHost& host, int attachedPages) {
     RunValues values;
     values.tab_ = take<int>([&] { return host.selectedTab(); });
-    values.attachedPages_ = host.attachedPages();
+    values.attachedPages_ = attachedPages;
     for (const CoverSheetField& field : Fields()) {
         switch (field.kind) {
             case FieldKind::Text:
@@ -98,8 +98,8 @@ struct GenerationRun::Steps {
     QImage page;
 };
 
-GenerationRun::GenerationRun(GenerationHost& host, DigitSource drawDigit)
-    : host_(host), drawDigit_(std::move(drawDigit)) {
+GenerationRun::GenerationRun(GenerationHost& host, CoverReceiver& receiver, DigitSource drawDigit)
+    : host_(host), receiver_(receiver), drawDigit_(std::move(drawDigit)) {
     if (!drawDigit_) drawDigit_ = [] { return int(QRandomGenerator::global()->bounded(1, 10)); };
 }
 
@@ -122,14 +122,18 @@ void GenerationRun::run() {
             100, [&] { return busy_; }, false))
         return;
     // Everything the document gets is taken now; the office work reads only this.
-    start(proc, RunValues::TakeFrom(host_));
+    start(proc, RunValues::TakeFrom(host_, receiver_.attachedPages()));
+}
+
+void GenerationRun::cancel() {
+    if (job_) job_->cancel();
 }
 
 void GenerationRun::renew() {
     Procedure proc(location::Form1_PushButton6_Click);
     if (busy_ || !last_) return;
     RunValues values = *last_;
-    values.setAttachedPages(host_.attachedPages());
+    values.setAttachedPages(receiver_.attachedPages());
     start(proc, std::move(values));
 }
 
@@ -138,7 +142,7 @@ void GenerationRun::start(Procedure& proc, RunValues values) {
     proc.step(104, [&] { host_.setBusyPointer(true); });
     last_ = values;
     const auto steps = std::make_shared<Steps>(std::move(values), drawDigit_);
-    OfficeJobs::shared().post(
+    job_ = OfficeJobs::shared().post(
         this, [steps] { officeSteps(*steps); },
         [this, steps](std::exception_ptr) { handOver(*steps); });
 }
@@ -281,9 +285,9 @@ void GenerationRun::handOver(Steps& run) {
         emit finished();
         return;
     }
-    proc.step(220, [&] { host_.setPreviewPicture(run.page); });
-    // A document that was not saved is no document: the preview gets none to save or delete.
-    proc.step(222, [&] { host_.setPreviewWordFile(run.saved ? run.documentPath : QString()); });
+    proc.step(220, [&] { receiver_.setCoverPicture(run.page); });
+    // A document that was not saved is no document: the packet gets none to save or delete.
+    proc.step(222, [&] { receiver_.setCoverDocument(run.saved ? run.documentPath : QString()); });
     proc.step(224, [&] { host_.showPreview(); });
     proc.step(226, [&] { host_.hideEditor(); });
     proc.step(228, [&] { DeleteFileQuietly(SnapshotPath()); });

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <exception>
 #include <functional>
@@ -15,10 +16,12 @@
 
 namespace velmora {
 
+class Job;
 class Procedure;
 
 // What the generation run needs of the window it runs for: the field values, the pointer
-// and the hand-over to the preview. Called on the window's thread only.
+// and the windows' turn (the preview shown, the editor hidden). Called on the window's thread
+// only.
 class GenerationHost {
 public:
     virtual ~GenerationHost() = default;
@@ -28,16 +31,24 @@ public:
     virtual QString fieldText(const coversheet::CoverSheetField& field) const = 0;
     virtual QDate fieldDate(const coversheet::CoverSheetField& field) const = 0;
     virtual int fieldTick(const coversheet::CoverSheetField& field) const = 0;
-    // The pages of the documents sent behind the cover, which its page count includes.
-    virtual int attachedPages() const { return 0; }
 
     virtual void setBusyPointer(bool busy) = 0;
 
-    // Makes the page the picture of the preview's view; throws Failure for a null picture.
-    virtual void setPreviewPicture(const QImage& page) = 0;
-    virtual void setPreviewWordFile(const QString& documentPath) = 0;
     virtual void showPreview() = 0;
     virtual void hideEditor() = 0;
+};
+
+// Where a run's cover goes: the packet it leads (fax/FaxPacket). Called on the window's thread
+// only.
+class CoverReceiver {
+public:
+    virtual ~CoverReceiver() = default;
+    // The pages of the documents sent behind the cover, which its page count includes.
+    virtual int attachedPages() const = 0;
+    // The cover's first page as the office pictured it; throws Failure for a null picture.
+    virtual void setCoverPicture(const QImage& page) = 0;
+    // The cover's document, in the temporary folder; empty when none was saved.
+    virtual void setCoverDocument(const QString& documentPath) = 0;
 };
 
 // The values one run writes, taken from the window when the run is accepted: the selected
@@ -46,7 +57,7 @@ public:
 // that uses the value reports.
 class RunValues {
 public:
-    static RunValues TakeFrom(const GenerationHost& host);
+    static RunValues TakeFrom(const GenerationHost& host, int attachedPages);
 
     int tab() const { return tab_.get(); }
     QString text(const char* field) const { return at(texts_, field).get(); }
@@ -90,7 +101,7 @@ class GenerationRun : public QObject {
 public:
     using DigitSource = std::function<int()>;  // a digit from 1 to 9; called on the worker
 
-    explicit GenerationRun(GenerationHost& host, DigitSource drawDigit = {});
+    GenerationRun(GenerationHost& host, CoverReceiver& receiver, DigitSource drawDigit = {});
     ~GenerationRun() override;
 
     // PushButton6_Click. A call while a run is under way does nothing.
@@ -99,6 +110,11 @@ public:
     // Does nothing while a run is under way or before the first.
     void renew();
     bool busy() const { return busy_; }
+    // Gives up the run under way (Stop): its offices are ended, its remaining steps stop
+    // quietly, what it made goes and the windows stay as they are.
+    void cancel();
+    // The values of the last run's click; null before the first.
+    const RunValues* lastValues() const { return last_ ? &*last_ : nullptr; }
 
     // The template the run under way wrote (or the last run), in the temporary folder; empty
     // before the first.
@@ -117,7 +133,9 @@ private:
     void setBusy(bool busy);
 
     GenerationHost& host_;
+    CoverReceiver& receiver_;
     DigitSource drawDigit_;
+    QPointer<Job> job_;  // the office work of the run under way
     bool busy_ = false;
     std::optional<RunValues> last_;  // the values of the last run's click
 };

@@ -41,38 +41,34 @@ OfficeJobs& OfficeJobs::shared() {
     return *fallback;
 }
 
-void OfficeJobs::post(QObject* receiver, Work work, Done done) {
+Job* OfficeJobs::post(QObject* receiver, Work work, Done done) {
     if (++pending_ == 1) emit busyChanged(true);
-    // The outcome is counted off on this object's thread, whatever became of the receiver.
+    // The handle lives on this object's thread; the outcome is counted off there, whatever
+    // became of the receiver.
+    auto* job = new Job(this);
     const QPointer<QObject> to(receiver);
     QMetaObject::invokeMethod(
         worker_,
-        [this, to, work = std::move(work), done = std::move(done)]() mutable {
-            std::exception_ptr failure;
-            try {
+        [this, job, to, work = std::move(work), done = std::move(done)]() mutable {
+            const std::exception_ptr failure = job->run([&] {
+                // Giving the job up ends the offices it waits on.
+                job->setCancelHook(EndOfficeWorkInUse);
                 work();
-            } catch (...) {
-                failure = std::current_exception();
-            }
+            });
             QMetaObject::invokeMethod(
                 this,
-                [this, to, failure, done = std::move(done)] {
+                [this, job, to, failure, done = std::move(done)] {
                     // The work is over: the outcome is taken with the worker idle (it may
                     // post more), and the windows' commands are back as it is handed over.
-                    if (--pending_ == 0) {
-                        SetWorkGivenUp(false);
-                        emit busyChanged(false);
-                    }
+                    if (--pending_ == 0) emit busyChanged(false);
+                    job->end(failure);
                     if (to && done) done(failure);
+                    job->deleteLater();
                 },
                 Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
-}
-
-void OfficeJobs::giveUpWork() {
-    SetWorkGivenUp(true);
-    EndOfficeWorkInUse();
+    return job;
 }
 
 void OfficeJobs::abortWork() {

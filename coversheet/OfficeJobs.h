@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/Job.h"
 #include "shell/ScopedOverride.h"
 
 #include <QObject>
@@ -9,13 +10,16 @@
 
 namespace velmora {
 
-// Office work off the windows' thread: one worker thread runs the jobs, one after another in
-// the order they were posted, and each job's outcome comes back to the object that posted it,
-// as a queued call on that object's thread. The window that waits keeps painting and takes no
-// part in the work; what it may do meanwhile is its own business (see busyChanged).
+// Work that waits, off the windows' thread: one worker thread runs the jobs, one after another
+// in the order they were posted. Each job has its handle (shell/Job.h): its progress and its
+// outcome come back by signal on the thread that posted it (the outcome also to the `done` of
+// the object that posted it, as a queued call on that object's thread), and cancelling it gives
+// up that job alone. The window that waits keeps painting and takes no part in the work; what
+// it may do meanwhile is its own business (see busyChanged).
 //
-// A job is plain code that may block on the office; the office's own call bounds keep it from
-// blocking for ever, and abortWork() ends it at once.
+// A job is plain code that may block on the office (its call bounds keep it from blocking for
+// ever; cancelling the job ends the offices it uses at once), on a process or on a long write
+// (which ask JobCancelled() as they go); abortWork() ends all of it as the program goes.
 class OfficeJobs : public QObject {
     Q_OBJECT
 public:
@@ -35,8 +39,8 @@ public:
     using Done = std::function<void(std::exception_ptr failure)>;
 
     // Runs `work` on the worker, then `done` on `receiver`'s thread, unless `receiver` is gone
-    // by then.
-    void post(QObject* receiver, Work work, Done done);
+    // by then. Returns the job's handle, which lives until its outcome has been delivered.
+    Job* post(QObject* receiver, Work work, Done done);
 
     // Whether a job was posted that has not ended yet (its outcome is delivered with the
     // worker no longer busy).
@@ -46,11 +50,6 @@ public:
     // under way and every later call of the job fail at once, and message boxes the job would
     // show are given up (shell/ProgramEnding.h). For a program on its way out; any thread.
     void abortWork();
-
-    // The user gives up the work under way and the work waiting (an office that hangs): its
-    // offices are ended, its remaining steps stop quietly (WorkGivenUp) and its outcome comes
-    // back as usual; the program goes on. Any thread.
-    void giveUpWork();
 
     // Whether the current thread is the worker's.
     bool onWorker() const;

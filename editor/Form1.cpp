@@ -73,9 +73,9 @@ Form1::Form1(EditorEnvironment environment, QWidget* parent)
     buildPointerRules();
     createActions();
     createMenus();
-    drops_ = new FileDrops(*this, [this](const QStringList& files) { documents_.attach(files); });
-    connect(&documents_, &AttachedDocuments::changed, this, &Form1::updateActions);
-    connect(&documents_, &AttachedDocuments::attachingChanged, this, &Form1::updateActions);
+    drops_ = new FileDrops(*this, [this](const QStringList& files) { packet_.attach(files); });
+    connect(&packet_, &FaxPacket::documentsChanged, this, &Form1::updateActions);
+    connect(&packet_, &FaxPacket::attachingChanged, this, &Form1::updateActions);
     connect(&OfficeJobs::shared(), &OfficeJobs::busyChanged, this, &Form1::updateActions);
     updateActions();
 
@@ -277,7 +277,7 @@ void Form1::createActions() {
                                         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
                                         [this] { showDocuments(); });
     stopAction_ = AddWindowCommand(*this, QStringLiteral("Stop"), {QKeySequence::Cancel},
-                                   [] { OfficeJobs::shared().giveUpWork(); });
+                                   [this] { packet_.stop(); });
     closeAction_ = AddWindowCommand(*this, QStringLiteral("Close"),
                                     {QKeySequence(QKeySequence::Quit)}, [this] { close(); });
 
@@ -327,22 +327,21 @@ void Form1::updateActions() {
     const bool idle = !run_.busy();
     const bool officeIdle = idle && !OfficeJobs::shared().busy();
     if (!idle && PushButton6_->hasFocus()) refocusStart_ = true;
-    startAction_->setEnabled(idle && !documents_.attaching());
-    PushButton6_->setEnabled(idle && !documents_.attaching());
+    startAction_->setEnabled(idle && !packet_.attaching());
+    PushButton6_->setEnabled(idle && !packet_.attaching());
     attachAction_->setEnabled(officeIdle);
     stopAction_->setEnabled(OfficeJobs::shared().busy());
     chrome_.showBusy(OfficeJobs::shared().busy());
     documentsAction_->setEnabled(officeIdle);
     drops_->setEnabled(officeIdle);
-    packetStatus_->setText(
-        documents_.attaching() ? QStringLiteral("Attaching documents\u2026")
-        : documents_.count() == 0
-            ? QStringLiteral("No documents attached")
-            : QStringLiteral("%1 attached behind the cover (%2)")
-                  .arg(documents_.count() == 1
-                           ? QStringLiteral("1 document")
-                           : QStringLiteral("%1 documents").arg(documents_.count()),
-                       PagesText(documents_.attachedPages())));
+    packetStatus_->setText(packet_.attaching() ? QStringLiteral("Attaching documents\u2026")
+                           : packet_.count() == 0
+                               ? QStringLiteral("No documents attached")
+                               : QStringLiteral("%1 attached behind the cover (%2)")
+                                     .arg(packet_.count() == 1
+                                              ? QStringLiteral("1 document")
+                                              : QStringLiteral("%1 documents").arg(packet_.count()),
+                                          PagesText(packet_.attachedPages())));
     // The button keeps the focus it had when it was pressed, for when the editor comes back.
     if (idle && std::exchange(refocusStart_, false)) PushButton6_->setFocus(Qt::OtherFocusReason);
 }
@@ -481,18 +480,6 @@ void Form1::PushButton6_Click() {
     run_.run();
 }
 
-int Form1::attachedPages() const {
-    return documents_.attachedPages();
-}
-
-void Form1::renewCover() {
-    run_.renew();
-}
-
-QString Form1::recipientFaxNumber() const {
-    return fieldText(Field("txtFaxFor"));
-}
-
 int Form1::selectedTab() const {
     return TabControl1_->currentIndex();
 }
@@ -518,20 +505,8 @@ void Form1::setBusyPointer(bool busy) {
 }
 
 Form2& Form1::preview() {
-    if (!preview_) preview_ = std::make_unique<Form2>(*this);
+    if (!preview_) preview_ = std::make_unique<Form2>(documents_, [this] { showEditor(); });
     return *preview_;
-}
-
-void Form1::setPreviewPicture(const QImage& page) {
-    preview().setPicture(page);
-}
-
-void Form1::setPreviewWordFile(const QString& documentPath) {
-    // A cover made afresh under the preview replaces the one it showed.
-    QString& shown = preview().mWordFile;
-    if (!shown.isEmpty() && shown != documentPath && preview().isVisible())
-        DeleteFileQuietly(shown);
-    shown = documentPath;
 }
 
 void Form1::showPreview() {

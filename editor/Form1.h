@@ -3,8 +3,8 @@
 #include "coversheet/GenerationRun.h"
 #include "editor/FieldGroup.h"
 #include "editor/PointerRules.h"
+#include "fax/FaxPacket.h"
 #include "preview/AttachedDocuments.h"
-#include "preview/EditorLink.h"
 #include "shell/ui/WindowChrome.h"
 #include "shell/ui/WindowPointer.h"
 
@@ -42,7 +42,7 @@ struct EditorEnvironment {
 //
 // Every control is named as it was designed. A member of a control array is named after its
 // array and its index, "txtFor_0" to "txtFor_3"; a single control keeps its plain name.
-class Form1 : public QWidget, public GenerationHost, public EditorLink {
+class Form1 : public QWidget, public GenerationHost {
     Q_OBJECT
 public:
     explicit Form1(EditorEnvironment environment = {}, QWidget* parent = nullptr);
@@ -70,18 +70,15 @@ public:
     QString fieldText(const coversheet::CoverSheetField& field) const override;
     QDate fieldDate(const coversheet::CoverSheetField& field) const override;
     int fieldTick(const coversheet::CoverSheetField& field) const override;
-    int attachedPages() const override;
     void setBusyPointer(bool busy) override;
-    void setPreviewPicture(const QImage& page) override;
-    void setPreviewWordFile(const QString& documentPath) override;
     void showPreview() override;
     void hideEditor() override;
 
-    // EditorLink
-    void showEditor() override;
-    AttachedDocuments& attachedDocuments() override { return documents_; }
-    void renewCover() override;
-    QString recipientFaxNumber() const override;
+    // The fax the editor's fields lead: its cover, the documents attached behind it.
+    FaxPacket& packet() { return packet_; }
+    AttachedDocuments& attachedDocuments() { return documents_; }
+    // "< Back" from the preview: the editor again.
+    void showEditor();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -116,9 +113,10 @@ private:
     PointerRules pointerRules_{pointer_};
     std::vector<std::unique_ptr<FieldGroup>> groups_;
     std::array<std::vector<QWidget*>, coversheet::kTabCount> tabFocusOrder_;
-    AttachedDocuments documents_;  // for the program's run; the preview shares them
+    FaxPacket packet_{this};  // for the program's run; makes the cover with this window's values
+    GenerationRun& run_ = *packet_.coverRun();
+    AttachedDocuments documents_{packet_};  // the preview shares them
     std::unique_ptr<Form2> preview_;
-    GenerationRun run_{*this};
 
     WindowChrome chrome_;             // the bars and the designed client area between them
     QLabel* packetStatus_ = nullptr;  // what is attached

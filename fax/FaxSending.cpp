@@ -4,6 +4,7 @@
 #include "HylaFaxFiles.h"
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
+#include "shell/Job.h"
 #include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 
@@ -100,11 +101,23 @@ QString SubmitFax(const QString& tiff, const FaxCall& call, std::chrono::millise
     if (!sendfax.waitForStarted(left()))
         throw Failure(QStringLiteral("Faxes cannot be sent: %1 could not be started: %2")
                           .arg(program, sendfax.errorString()));
-    if (!sendfax.waitForFinished(left())) {
+    // Waited on a tenth of a second at a time: a job given up kills sendfax and its session at
+    // once, before it hands the fax over if it has not yet.
+    const auto killAll = [&] {
         const qint64 pid = sendfax.processId();
         if (pid > 0) ::kill(-pid_t(pid), SIGKILL);
         sendfax.kill();
         sendfax.waitForFinished(5000);
+    };
+    while (sendfax.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        if (JobCancelled()) {
+            killAll();
+            throw JobGivenUp();
+        }
+        sendfax.waitForFinished(std::min(left(), 100));
+    }
+    if (sendfax.state() != QProcess::NotRunning) {
+        killAll();
         throw Failure(QStringLiteral("The fax server \"%1\" did not answer within %2 seconds, "
                                      "so the fax was not sent.")
                           .arg(serverName)

@@ -3,6 +3,7 @@
 #include "shell/AtomicFile.h"
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
+#include "shell/Job.h"
 
 #include <tiffio.h>
 #include <QFile>
@@ -181,6 +182,7 @@ int WriteFaxTiff(const QString& pdf, const QString& target, FaxResolution resolu
         if (!tiff) throw cannotWrite();
         PagesAhead pages(pdf, count, resolution);
         for (int i = 0; i < count; ++i) {
+            ThrowIfJobCancelled();
             const QImage page = pages.take(i);
             if (page.width() != kFaxDotsAcross || page.format() != QImage::Format_Mono)
                 throw Failure(QStringLiteral("Page %1 of '%2' could not be drawn for the fax.")

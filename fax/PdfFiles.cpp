@@ -2,6 +2,7 @@
 
 #include "shell/AtomicFile.h"
 #include "shell/Failure.h"
+#include "shell/Job.h"
 
 #include <QFile>
 #include <memory>
@@ -39,6 +40,12 @@ std::unique_ptr<QPDF> OpenPdf(const QString& path) {
     return pdf;
 }
 
+// Asked by qpdf as it writes: throws when the job was given up.
+class StopWhenGivenUp : public QPDFWriter::ProgressReporter {
+public:
+    void reportProgress(int) override { ThrowIfJobCancelled(); }
+};
+
 }  // namespace
 
 int PdfPageCount(const QString& path) {
@@ -59,6 +66,7 @@ int JoinPdfs(const QStringList& inputs, const QString& target) {
     QPDFPageDocumentHelper pages(joined);
     int count = 0;
     for (const QString& input : inputs) {
+        ThrowIfJobCancelled();
         opened.push_back(OpenPdf(input));
         try {
             for (auto& page : QPDFPageDocumentHelper(*opened.back()).getAllPages()) {
@@ -72,7 +80,11 @@ int JoinPdfs(const QStringList& inputs, const QString& target) {
     AtomicFile file(target);
     try {
         QPDFWriter writer(joined, QFile::encodeName(file.path()).constData());
+        // A job given up stops the write as it goes; the new file goes with it.
+        writer.registerProgressReporter(std::make_shared<StopWhenGivenUp>());
         writer.write();
+    } catch (const JobGivenUp&) {
+        throw;
     } catch (const std::exception& error) {
         throw Failure(QStringLiteral("Cannot write '%1': %2").arg(target, error.what()));
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fax/Packet.h"
+#include "fax/FaxPacket.h"
 
 #include <QObject>
 #include <QString>
@@ -11,11 +11,10 @@ class QWidget;
 
 namespace velmora {
 
-// The documents attached behind the cover sheet for the rest of the program's run, shared by
-// the editor and the preview, and the work of attaching more. A document is made ready (read,
-// checked, its pages written as PDF; an office document converted by the office) on the office
-// worker; the windows keep painting meanwhile, and every document that fails is told in one
-// message when the work has ended.
+// The windows' side of the documents attached behind the cover (the packet holds them and
+// makes them ready): the desktop's dialog for choosing them, which opens where it was last
+// used, and the one message that tells which of a command's documents could not be attached.
+// One for the program's run, shared by the editor and the preview.
 class AttachedDocuments : public QObject {
     Q_OBJECT
 public:
@@ -23,21 +22,14 @@ public:
     // cancelled.
     using OpenDialog = std::function<QStringList(QWidget* parent, const QString& folder)>;
 
-    AttachedDocuments();
+    explicit AttachedDocuments(FaxPacket& packet);
     ~AttachedDocuments() override;
 
-    const Packet& packet() const { return packet_; }
-    int count() const { return int(packet_.attachments().size()); }
-    int attachedPages() const { return packet_.attachedPages(); }
-    // Whether documents are being made ready now.
-    bool attaching() const { return attaching_; }
+    FaxPacket& packet() const { return packet_; }
 
-    // "Attach Documents…": the desktop's file dialog, several files at once, then attach().
+    // "Attach Documents…": the desktop's file dialog, several files at once, then the
+    // packet attaches them.
     void chooseAndAttach(QWidget* window);
-    // Attaches `files` behind those attached already, in their order.
-    void attach(const QStringList& files);
-    void remove(int index);
-    void move(int from, int to);
 
     // Replaces the file dialog, so that tests can choose files or cancel.
     void setOpenDialog(OpenDialog dialog) { openDialog_ = std::move(dialog); }
@@ -45,18 +37,10 @@ public:
     // What the files a dialog or a drop may attach are called, for the dialog's filter.
     static QString FileFilter();
 
-signals:
-    // The list changed: a document attached, removed or moved.
-    void changed();
-    void attachingChanged(bool attaching);
-
 private:
-    void setAttaching(bool attaching);
-
-    Packet packet_;
+    FaxPacket& packet_;
     OpenDialog openDialog_;
     QString lastFolder_;  // where the dialog opens next
-    bool attaching_ = false;
 };
 
 // "3 pages", "1 page".

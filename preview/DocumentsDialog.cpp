@@ -61,16 +61,16 @@ DocumentsDialog::DocumentsDialog(AttachedDocuments& documents, QWidget* parent)
     connect(up_, &QPushButton::clicked, this, [this] { moveSelected(-1); });
     connect(down_, &QPushButton::clicked, this, [this] { moveSelected(1); });
     connect(remove_, &QPushButton::clicked, this,
-            [this] { documents_.remove(list_->currentRow()); });
+            [this] { documents_.packet().remove(list_->currentRow()); });
     connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Up), this), &QShortcut::activated, this,
             [this] { moveSelected(-1); });
     connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Down), this), &QShortcut::activated, this,
             [this] { moveSelected(1); });
     connect(new QShortcut(QKeySequence::Delete, list_), &QShortcut::activated, this,
-            [this] { documents_.remove(list_->currentRow()); });
+            [this] { documents_.packet().remove(list_->currentRow()); });
     connect(list_, &QListWidget::currentRowChanged, this, &DocumentsDialog::updateButtons);
-    connect(&documents_, &AttachedDocuments::changed, this, &DocumentsDialog::fill);
-    connect(&documents_, &AttachedDocuments::attachingChanged, this,
+    connect(&documents_.packet(), &FaxPacket::documentsChanged, this, &DocumentsDialog::fill);
+    connect(&documents_.packet(), &FaxPacket::attachingChanged, this,
             &DocumentsDialog::updateButtons);
     fill();
 }
@@ -78,7 +78,7 @@ DocumentsDialog::DocumentsDialog(AttachedDocuments& documents, QWidget* parent)
 void DocumentsDialog::fill() {
     const int keep = list_->currentRow();
     list_->clear();
-    const auto& attachments = documents_.packet().attachments();
+    const auto& attachments = documents_.packet().documents().attachments();
     for (const Attachment& attachment : attachments) {
         auto* item = new QListWidgetItem(
             QStringLiteral("%1 \u2014 %2")
@@ -89,14 +89,14 @@ void DocumentsDialog::fill() {
     total_->setText(attachments.empty()
                         ? QStringLiteral("No documents attached: the cover sheet goes alone.")
                         : QStringLiteral("%1 attached behind the cover sheet.")
-                              .arg(PagesText(documents_.attachedPages())));
+                              .arg(PagesText(documents_.packet().attachedPages())));
     if (list_->count() > 0) list_->setCurrentRow(std::clamp(keep, 0, list_->count() - 1));
     updateButtons();
 }
 
 void DocumentsDialog::updateButtons() {
     const int row = list_->currentRow();
-    const bool idle = !documents_.attaching();
+    const bool idle = !documents_.packet().attaching();
     attach_->setEnabled(idle);
     up_->setEnabled(idle && row > 0);
     down_->setEnabled(idle && row >= 0 && row + 1 < list_->count());
@@ -107,7 +107,7 @@ void DocumentsDialog::moveSelected(int by) {
     const int row = list_->currentRow();
     const int to = row + by;
     if (row < 0 || to < 0 || to >= list_->count()) return;
-    documents_.move(row, to);
+    documents_.packet().move(row, to);
     list_->setCurrentRow(to);
 }
 

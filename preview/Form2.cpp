@@ -5,23 +5,20 @@
 #include "PageImage.h"
 #include "PageView.h"
 #include "PictureBox.h"
+#include "PrintJob.h"
 #include "SendFaxDialog.h"
-#include "coversheet/GenerationRun.h"
 #include "coversheet/OfficeJobs.h"
 #include "coversheet/PageSnapshot.h"
 #include "coversheet/office/PictureText.h"
 #include "coversheet/office/SnapshotResolution.h"
-#include "fax/FaxSending.h"
-#include "fax/FaxTiff.h"
 #include "fax/PageRender.h"
-#include "fax/PdfFiles.h"
+#include "fax/SendJob.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
 #include "shell/Failure.h"
-#include "shell/FileProcedures.h"
+#include "shell/Job.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
-#include "shell/TempFolder.h"
 #include "shell/ui/FileDrops.h"
 #include "shell/ui/MessageBox.h"
 #include "shell/ui/ShortcutToolTip.h"
@@ -34,7 +31,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -48,68 +44,24 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStandardPaths>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
-#include <optional>
 #include <utility>
 
 namespace velmora {
 namespace {
 
-// The save dialog's filters in Qt's form, one per format.
-QStringList saveFilters() {
-    return QtNameFilter(SaveFormatFilter()).split(QStringLiteral(";;"));
-}
-
-// Where the save dialog opens when nothing was saved yet in this run: the user's documents
-// folder, or the home folder where there is none (never the working folder).
-QString documentsFolder() {
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
-}
-
-// The PDF of the pages to print, in the print command's folder.
-QString pages(const QTemporaryDir& folder) {
-    return folder.filePath(QStringLiteral("pages.pdf"));
-}
-
-// Whether `name` is one of the run's own files in the temporary folder, which the program
-// removes (the document shown, its page picture, the template, the packet's PDFs): a save
-// there would be lost.
-bool IsWorkingFile(const QString& name, QStringList working) {
-    const QString chosen = QFileInfo(name).canonicalFilePath();
-    if (chosen.isEmpty()) return false;  // not there yet
-    working << SnapshotPath() << GenerationRun::TemplatePath();
-    for (const QString& file : working)
-        if (!file.isEmpty() && QFileInfo(file).canonicalFilePath() == chosen) return true;
-    return false;
-}
-
-// The failure of a job the window posted, told in a box of its own.
-void ShowFailure(std::exception_ptr failure) {
+// The reason a job failed, in words.
+QString Reason(std::exception_ptr failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const std::exception& error) {
-        ShowMessage(
-            {.title = {}, .text = QString::fromUtf8(error.what()), .icon = MessageIcon::Warning});
+        return QString::fromUtf8(error.what());
     }
-}
-
-// Calls `use` with one PDF of the packet's pages: the only one there is, or the pages joined
-// into a working PDF that goes when `use` returns. On the worker.
-void WithPacketPdf(const QStringList& pages, const std::function<void(const QString&)>& use) {
-    if (pages.size() == 1) return use(pages.front());
-    const TempPdf joined(QStringLiteral("velmora-packet"));
-    JoinPdfs(pages, joined.path());
-    use(joined.path());
 }
 
 // How long the status bar tells what a command did.
@@ -128,22 +80,27 @@ void mirrorBar(QScrollBar& widget, const ScrollBarState& state) {
 
 }  // namespace
 
-Form2::Form2(EditorLink& editor, QWidget* parent)
+Form2::Form2(AttachedDocuments& documents, std::function<void()> backToEditor, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      editor_(editor),
+      documents_(documents),
+      packet_(documents.packet()),
+      backToEditor_(std::move(backToEditor)),
       pointer_(*this),
-      viewport_(*this),
-      documents_(editor.attachedDocuments()) {
+      viewport_(*this) {
     createControls();
     createActions();
     createMenus();
-    drops_ = new FileDrops(*this, [this](const QStringList& files) { documents_.attach(files); });
+    drops_ = new FileDrops(*this, [this](const QStringList& files) { packet_.attach(files); });
     connect(&OfficeJobs::shared(), &OfficeJobs::busyChanged, this, &Form2::updateActions);
-    connect(&documents_, &AttachedDocuments::changed, this, &Form2::packetChanged);
+    connect(&packet_, &FaxPacket::documentsChanged, this, &Form2::packetChanged);
+    connect(&packet_, &FaxPacket::coverChanged, this, [this] {
+        if (packet_.hasCover()) showCover();
+    });
     updateActions();
     Form_Load();
+    if (packet_.hasCover()) showCover();
 }
 
 Form2::~Form2() = default;
@@ -211,8 +168,9 @@ void Form2::createControls() {
     zoomOri_->setGeometry(RectFromTwips(10320, 480, 735, 375));
     zoomOri_->hide();
 
+    // Each button is the view of its command (createActions).
     const auto pushButton = [this](QWidget* parent, const char* name, const QString& caption,
-                                   QRect where, auto click) {
+                                   QRect where) {
         auto* button = new QPushButton(caption, parent);
         button->setObjectName(QLatin1String(name));
         button->setGeometry(where);
@@ -220,18 +178,17 @@ void Form2::createControls() {
         button->setMouseTracking(true);
         button->setAutoDefault(true);  // Enter presses the button that has the focus
         button->installEventFilter(this);
-        connect(button, &QPushButton::clicked, this, click);
         return button;
     };
     pushButton1_ = pushButton(frame1_, "PushButton1", QStringLiteral("Zoom In"),
-                              RectFromTwips(240, 300, 4440, 405), &Form2::PushButton1_Click);
+                              RectFromTwips(240, 300, 4440, 405));
     pushButton2_ = pushButton(frame1_, "PushButton2", QStringLiteral("Zoom Out"),
-                              RectFromTwips(4800, 300, 4560, 405), &Form2::PushButton2_Click);
+                              RectFromTwips(4800, 300, 4560, 405));
     pushButton6_ =
         pushButton(chrome_.client, "PushButton6", QStringLiteral("Save Results To Word File"),
-                   RectFromTwips(4920, 8850, 4800, 405), [this] { PushButton6_Click(); });
+                   RectFromTwips(4920, 8850, 4800, 405));
     pushButton8_ = pushButton(chrome_.client, "PushButton8", QStringLiteral("< Back"),
-                              RectFromTwips(120, 8850, 4680, 405), &Form2::PushButton8_Click);
+                              RectFromTwips(120, 8850, 4680, 405));
     pushButton8_->setAccessibleName(QStringLiteral("Back"));  // not "less than Back"
 
     picture1_->setContextMenuPolicy(Qt::PreventContextMenu);  // opened at a still release
@@ -255,65 +212,86 @@ void Form2::createControls() {
 }
 
 void Form2::createActions() {
-    zoomInAction_ =
-        AddWindowCommand(*this, QStringLiteral("Zoom In"),
-                         {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
-                          QKeySequence(QKeySequence::ZoomIn)},
-                         [this] { PushButton1_Click(); });
-    zoomOutAction_ =
-        AddWindowCommand(*this, QStringLiteral("Zoom Out"),
-                         {QKeySequence(Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::Key_Minus),
-                          QKeySequence(QKeySequence::ZoomOut)},
-                         [this] { PushButton2_Click(); });
-    backAction_ =
-        AddWindowCommand(*this, QStringLiteral("< Back"), {QKeySequence(Qt::ALT | Qt::Key_Left)},
-                         [this] { PushButton8_Click(); });
-    stopAction_ = AddWindowCommand(*this, QStringLiteral("Stop"), {QKeySequence::Cancel},
-                                   [] { OfficeJobs::shared().giveUpWork(); });
-    closeAction_ = AddWindowCommand(*this, QStringLiteral("Close"),
-                                    {QKeySequence(Qt::CTRL | Qt::Key_W)}, [this] { close(); });
+    const auto ctrl = [](auto key) { return QKeySequence(Qt::CTRL | key); };
+    const auto ctrlShift = [](auto key) { return QKeySequence(Qt::CTRL | Qt::SHIFT | key); };
+    AddWindowCommands(
+        *this,
+        {{&zoomInAction_,
+          QStringLiteral("Zoom In"),
+          {QKeySequence(Qt::Key_Plus), ctrl(Qt::Key_Equal), QKeySequence(QKeySequence::ZoomIn)},
+          [this] { PushButton1_Click(); },
+          pushButton1_},
+         {&zoomOutAction_,
+          QStringLiteral("Zoom Out"),
+          {QKeySequence(Qt::Key_Minus), ctrl(Qt::Key_Minus), QKeySequence(QKeySequence::ZoomOut)},
+          [this] { PushButton2_Click(); },
+          pushButton2_},
+         {&backAction_,
+          QStringLiteral("< Back"),
+          {QKeySequence(Qt::ALT | Qt::Key_Left)},
+          [this] { PushButton8_Click(); },
+          pushButton8_},
+         {&stopAction_, QStringLiteral("Stop"), {QKeySequence::Cancel}, [this] { stop(); }},
+         {&closeAction_, QStringLiteral("Close"), {ctrl(Qt::Key_W)}, [this] { close(); }},
+         {&saveAction_,
+          QStringLiteral("Save Results To Word File\u2026"),
+          {QKeySequence(QKeySequence::Save)},
+          [this] { PushButton6_Click(); },
+          pushButton6_},
+         {&savePdfAction_,
+          QStringLiteral("Save as PDF\u2026"),
+          {ctrlShift(Qt::Key_S)},
+          [this] { PushButton6_Click(DocumentFormat::Pdf); }},
+         {&printAction_,
+          QStringLiteral("Print\u2026"),
+          {QKeySequence(QKeySequence::Print)},
+          [this] { PrintDocument(); }},
+         {&attachAction_,
+          QStringLiteral("Attach Documents\u2026"),
+          {ctrlShift(Qt::Key_A)},
+          [this] { documents_.chooseAndAttach(this); }},
+         {&documentsAction_,
+          QStringLiteral("Documents\u2026"),
+          {ctrlShift(Qt::Key_D)},
+          [this] {
+              DocumentsDialog dialog(documents_, this);
+              dialog.exec();
+          }},
+         {&nextPageAction_,
+          QStringLiteral("Next Page"),
+          {ctrl(Qt::Key_PageDown)},
+          [this] { goToPage(pageIndex_ + 1); }},
+         {&previousPageAction_,
+          QStringLiteral("Previous Page"),
+          {ctrl(Qt::Key_PageUp)},
+          [this] { goToPage(pageIndex_ - 1); }},
+         {&firstPageAction_,
+          QStringLiteral("First Page"),
+          {ctrl(Qt::Key_Home)},
+          [this] { goToPage(0); }},
+         {&lastPageAction_,
+          QStringLiteral("Last Page"),
+          {ctrl(Qt::Key_End)},
+          [this] { goToPage(pageTotal() - 1); }},
+         {&faxViewAction_,
+          QStringLiteral("Fax View"),
+          {ctrlShift(Qt::Key_F)},
+          [this] { setFaxView(!faxView_); }},
+         {&sendFaxAction_,
+          QStringLiteral("Send Fax\u2026"),
+          {ctrlShift(Qt::Key_Return), ctrlShift(Qt::Key_Enter)},
+          [this] { SendFax(); }}});
     pushButton1_->setToolTip(ShortcutToolTip(*zoomInAction_));
     pushButton2_->setToolTip(ShortcutToolTip(*zoomOutAction_));
     pushButton8_->setToolTip(ShortcutToolTip(*backAction_));
-
-    saveAction_ =
-        AddWindowCommand(*this, QStringLiteral("Save Results To Word File\u2026"),
-                         {QKeySequence(QKeySequence::Save)}, [this] { PushButton6_Click(); });
-    savePdfAction_ = AddWindowCommand(*this, QStringLiteral("Save as PDF\u2026"),
-                                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
-                                      [this] { PushButton6_Click(DocumentFormat::Pdf); });
-    printAction_ =
-        AddWindowCommand(*this, QStringLiteral("Print\u2026"), {QKeySequence(QKeySequence::Print)},
-                         [this] { PrintDocument(); });
     pushButton6_->setToolTip(
         QStringLiteral(
             "Save as a Word document (.doc or .docx), as PDF (.pdf) or as a fax TIFF (.tif) (%1)")
             .arg(saveAction_->shortcut().toString(QKeySequence::NativeText)));
-    attachAction_ = AddWindowCommand(*this, QStringLiteral("Attach Documents\u2026"),
-                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)},
-                                     [this] { documents_.chooseAndAttach(this); });
-    documentsAction_ = AddWindowCommand(*this, QStringLiteral("Documents\u2026"),
-                                        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)}, [this] {
-                                            DocumentsDialog dialog(documents_, this);
-                                            dialog.exec();
-                                        });
-    nextPageAction_ = AddWindowCommand(*this, QStringLiteral("Next Page"),
-                                       {QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
-                                       [this] { goToPage(pageIndex_ + 1); });
-    previousPageAction_ = AddWindowCommand(*this, QStringLiteral("Previous Page"),
-                                           {QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
-                                           [this] { goToPage(pageIndex_ - 1); });
-    firstPageAction_ =
-        AddWindowCommand(*this, QStringLiteral("First Page"),
-                         {QKeySequence(Qt::CTRL | Qt::Key_Home)}, [this] { goToPage(0); });
-    lastPageAction_ =
-        AddWindowCommand(*this, QStringLiteral("Last Page"), {QKeySequence(Qt::CTRL | Qt::Key_End)},
-                         [this] { goToPage(pageTotal() - 1); });
-
-    faxViewAction_ = AddWindowCommand(*this, QStringLiteral("Fax View"),
-                                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
-                                      [this] { setFaxView(!faxView_); });
     faxViewAction_->setCheckable(true);
+    // Offered where HylaFAX's client is installed.
+    sendFaxAction_->setVisible(FaxSendingAvailable());
+
     auto* resolutions = new QActionGroup(this);
     const auto resolution = [&](const QString& text, FaxResolution value) {
         QAction* action = resolutions->addAction(text);
@@ -330,12 +308,6 @@ void Form2::createActions() {
         resolution(QStringLiteral("Fine Resolution (204 \u00d7 196)"), FaxResolution::Fine);
     standardAction_ =
         resolution(QStringLiteral("Standard Resolution (204 \u00d7 98)"), FaxResolution::Standard);
-    sendFaxAction_ = AddWindowCommand(*this, QStringLiteral("Send Fax\u2026"),
-                                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return),
-                                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Enter)},
-                                      [this] { SendFax(); });
-    // Offered where HylaFAX's client is installed.
-    sendFaxAction_->setVisible(FaxSendingAvailable());
 
     // The page's context menu: the window's commands with their keys.
     pageMenu_ = new QMenu(this);
@@ -390,17 +362,15 @@ void Form2::createMenus() {
     chrome_.menusAdded();
 }
 
-// While the office works for this window (a save, an export for printing) or for the editor,
-// the commands that would start more office work, change the packet or remove the document it
-// reads wait.
+// While work runs for this window (a save, a print, a send, a page of the cover) or for the
+// editor, the commands that would start more work, change the packet or remove the document
+// it reads wait; Stop gives it up.
 void Form2::updateActions() {
     const bool idle = !OfficeJobs::shared().busy();
     for (QAction* command :
          {saveAction_, savePdfAction_, printAction_, backAction_, attachAction_, documentsAction_,
           sendFaxAction_, faxViewAction_, fineAction_, standardAction_})
         command->setEnabled(idle);
-    pushButton6_->setEnabled(idle);
-    pushButton8_->setEnabled(idle);
     drops_->setEnabled(idle);
     stopAction_->setEnabled(!idle);
     chrome_.showBusy(!idle);
@@ -409,6 +379,24 @@ void Form2::updateActions() {
     firstPageAction_->setEnabled(idle && pageIndex_ > 0);
     nextPageAction_->setEnabled(idle && pageIndex_ + 1 < total);
     lastPageAction_->setEnabled(idle && pageIndex_ + 1 < total);
+}
+
+void Form2::startJob(Job* job) {
+    job_ = job;
+    busyPointer(true);
+}
+
+void Form2::jobEnded() {
+    busyPointer(false);
+}
+
+bool Form2::jobCancelled() const {
+    return job_ && job_->cancelled();
+}
+
+void Form2::stop() {
+    if (job_) job_->cancel();
+    packet_.stop();
 }
 
 void Form2::busyPointer(bool busy) {
@@ -449,16 +437,12 @@ void Form2::Form_Load() {
         proc.step(110, [&] { pointer_.loadCustomCursor(ProgramFolder()); });
 }
 
-void Form2::setPicture(QImage page) {
-    if (page.isNull()) throw Failure(QStringLiteral("Invalid picture"));
-    forgetCover();
+void Form2::showCover() {
     // A new cover shows as the office pictured it; fax view is asked for again.
     faxView_ = false;
     faxViewAction_->setChecked(false);
-    coverPages_ = std::max(1, page.text(QLatin1String(kPicturePagesKey)).toInt());
-    coverCounted_ = documents_.attachedPages();
-    coverPicture_ = page;
     pageIndex_ = 0;
+    QImage page = packet_.coverPicture();
     const QSizeF naturalSize = PictureSizeTwips(page);
     picture1_->setPageText(page.text(QLatin1String(kPictureTextKey)));
     picture1_->setPicture(std::move(page));
@@ -472,10 +456,6 @@ void Form2::setPicture(QImage page) {
     updateActions();
 }
 
-int Form2::pageTotal() const {
-    return coverPages_ + documents_.attachedPages();
-}
-
 void Form2::goToPage(int index) {
     index = std::clamp(index, 0, pageTotal() - 1);
     if (index == pageIndex_ || OfficeJobs::shared().busy()) return;
@@ -485,31 +465,26 @@ void Form2::goToPage(int index) {
 void Form2::showPacketPage(int index) {
     if (index == 0 && !faxView_) {
         pageIndex_ = 0;
-        picture1_->setPageText(coverPicture_.text(QLatin1String(kPictureTextKey)));
-        showPageImage(coverPicture_);
+        picture1_->setPageText(packet_.coverPicture().text(QLatin1String(kPictureTextKey)));
+        showPageImage(packet_.coverPicture());
         return;
     }
-    if (index >= coverPages_) {
-        const PdfPage page = documents_.packet().attachedPage(index - coverPages_);
+    // The cover's later pages, and every page of it in fax view, come from the cover's PDF,
+    // which the office makes first.
+    if (index >= packet_.coverPages() || packet_.coverPdfMade()) {
+        const PdfPage page = packet_.page(index);
         showPdfPage(page.pdf, page.index, index);
         return;
     }
-    // The cover's later pages, and every page of it in fax view: from the cover's PDF, which
-    // the office makes first.
-    const QString pdf = coverPdf();
-    if (coverPdfMade_) {
-        showPdfPage(pdf, index, index);
-        return;
-    }
     busyPointer(true);
-    OfficeJobs::shared().post(this, coverPdfWork(), [this, pdf, index](std::exception_ptr failure) {
+    packet_.makeCoverPdf(this, [this, index](std::exception_ptr failure) {
         busyPointer(false);
         if (failure) {
-            ShowFailure(failure);
+            ShowMessage({.title = {}, .text = Reason(failure), .icon = MessageIcon::Warning});
             return;
         }
-        coverPdfMade(pdf);
-        if (coverPdf_ && pdf == coverPdf_->path()) showPdfPage(pdf, index, index);
+        const PdfPage page = packet_.page(index);
+        if (packet_.coverPdfMade() && !page.pdf.isEmpty()) showPdfPage(page.pdf, index, index);
     });
 }
 
@@ -558,34 +533,9 @@ void Form2::showPageImage(QImage page) {
     updateActions();
 }
 
-const QString& Form2::coverPdf() {
-    if (!coverPdf_) {
-        coverPdf_ = std::make_unique<TempPdf>(QStringLiteral("velmora-cover"));
-        coverPdfMade_ = false;
-    }
-    return coverPdf_->path();
-}
-
-std::function<void()> Form2::coverPdfWork() {
-    const QString& pdf = coverPdf();
-    if (coverPdfMade_) return [] {};
-    return [document = mWordFile, pdf] { ExportDocument(document, pdf, DocumentFormat::Pdf); };
-}
-
-void Form2::coverPdfMade(const QString& pdf) {
-    if (coverPdf_ && coverPdf_->path() == pdf) coverPdfMade_ = true;
-}
-
-void Form2::forgetCover() {
-    coverPdf_.reset();
-    coverPdfMade_ = false;
-}
-
 void Form2::packetChanged() {
     if (!isVisible()) return;
     if (pageIndex_ >= pageTotal()) goToPage(pageTotal() - 1);
-    // The cover counts the packet's pages: it is made again for the new count.
-    if (documents_.attachedPages() != coverCounted_ && !mWordFile.isEmpty()) editor_.renewCover();
     mirrorViewport();
     updateActions();
 }
@@ -697,121 +647,55 @@ void Form2::PushButton2_Click() {
     mirrorViewport();
 }
 
+// "Save Results To Word File": the save dialog's questions (SaveCommand), then the save as a
+// job (fax/SaveJob). The old file is replaced only by a complete new one; the window keeps
+// painting meanwhile, and Stop gives the save up.
 void Form2::PushButton6_Click(DocumentFormat filter) {
-    Procedure proc(location::Form2_PushButton6_Click);
-    SaveDialogRequest request;
-    SaveDialogChoice chosen;
-    QString name;
-    auto answer = MessageAnswer::No;
-    proc.step(106, [&] { request.fileName.clear(); });
-    proc.step(108, [&] { request.title = QStringLiteral("Save File"); });
-    proc.step(110, [&] {
-        request.filter = QtNameFilter(SaveFormatFilter());
-        request.selectedFilter = saveFilters().value(int(filter));
-        request.folder = lastSaveFolder_.isEmpty() ? documentsFolder() : lastSaveFolder_;
-    });
-    proc.step(112, [&] { chosen = saveDialog_(this, request); });
-    // A name without an extension of a format gets the chosen filter's.
-    DocumentFormat chosenFilter = filter;
-    proc.step(114, [&] {
-        const qsizetype selected = saveFilters().indexOf(chosen.filter);
-        if (selected >= 0) chosenFilter = DocumentFormat(selected);
-        name = NameWithFormatExtension(chosen.fileName, chosenFilter);
-    });
-    if (!proc.test(
-            116, [&] { return !name.isEmpty(); }, false))
-        return;
-    QStringList working = documents_.packet().pdfs(coverPdf_ ? coverPdf_->path() : QString());
-    working << mWordFile;
-    if (IsWorkingFile(name, working)) {
-        ShowMessage(
-            {.title = {},
-             .text = QStringLiteral("%1 is the document this window shows, which is removed "
-                                    "when you go back or close. Please choose another name.")
-                         .arg(name),
-             .icon = MessageIcon::Warning});
+    const std::optional<SaveOrder> order = save_.ask(this, packet_, filter, faxResolution_);
+    if (!order) return;
+    startJob(SavePacket(packet_, *order, this, [this, order = *order](std::exception_ptr failure) {
+        saved(order, failure);
+    }));
+}
+
+void Form2::saved(const SaveOrder& order, std::exception_ptr failure) {
+    jobEnded();
+    if (jobCancelled()) {
+        chrome_.statusBar->showMessage(tr("Saving stopped: %1 was not written.").arg(order.target),
+                                       kStatusMessageTime);
         return;
     }
-    if (proc.test(
-            118, [&] { return FileExists(name); }, true)) {
-        proc.step(120, [&] {
-            answer = ShowMessage({.title = {},
-                                  .text = QStringLiteral("Are you sure you wish to overwrite ") +
-                                          name + QStringLiteral(" ?"),
-                                  .buttons = MessageButtons::YesNo});
-        });
-    } else {
-        proc.step(126, [&] { answer = MessageAnswer::Yes; });
-    }
-    if (!proc.test(
-            128, [&] { return answer == MessageAnswer::Yes; }, false))
+    Procedure done(location::Form2_PushButton6_Click);
+    if (!done.step(130, [&] {
+            if (failure) std::rethrow_exception(failure);
+        }))
         return;
-    // The format the name's extension names, else the selected filter's. The old file is
-    // replaced only by a complete new one; the office works on its worker meanwhile.
-    DocumentFormat format = filter;
-    if (!proc.step(130, [&] { format = FormatForName(name, chosenFilter); })) return;
-    // A PDF holds the whole packet: the cover's pages, then the attached documents' in their
-    // order; so does a fax TIFF, drawn from it. A Word file holds the cover alone.
-    const bool packet = (format == DocumentFormat::Pdf && documents_.count() > 0) ||
-                        format == DocumentFormat::FaxTiff;
-    QStringList pages;
-    std::function<void()> coverWork;
-    if (packet) {
-        PacketParts parts = packetParts();
-        pages = parts.pdfs;
-        coverWork = std::move(parts.coverWork);
-    }
-    busyPointer(true);
-    OfficeJobs::shared().post(
-        this,
-        [document = mWordFile, name, format, pages, coverWork, resolution = faxResolution_] {
-            if (format == DocumentFormat::FaxTiff) {
-                coverWork();
-                WithPacketPdf(pages,
-                              [&](const QString& pdf) { WriteFaxTiff(pdf, name, resolution); });
-            } else if (!pages.isEmpty()) {
-                coverWork();
-                JoinPdfs(pages, name);
-            } else if (format == DocumentFormat::Word97) {
-                CopyFileOver(document, name);
-            } else {
-                ExportDocument(document, name, format);
-            }
-        },
-        [this, name, pages, format](std::exception_ptr failure) {
-            busyPointer(false);
-            Procedure done(location::Form2_PushButton6_Click);
-            if (!done.step(130, [&] {
-                    if (failure) std::rethrow_exception(failure);
-                }))
-                return;
-            if (!pages.isEmpty()) coverPdfMade(pages.front());
-            lastSaveFolder_ = QFileInfo(name).absolutePath();
-            if (format == DocumentFormat::FaxTiff)
-                chrome_.statusBar->showMessage(
-                    QStringLiteral("Saved the packet, %1, as a fax TIFF (%2): %3")
-                        .arg(PagesText(pageTotal()),
-                             faxResolution_ == FaxResolution::Fine ? QStringLiteral("fine")
-                                                                   : QStringLiteral("standard"),
-                             name),
-                    kStatusMessageTime);
-            else if (!pages.isEmpty())
-                chrome_.statusBar->showMessage(
-                    QStringLiteral("Saved the packet, %1, as %2").arg(PagesText(pageTotal()), name),
-                    kStatusMessageTime);
-            else if (format != DocumentFormat::Pdf && documents_.count() > 0)
-                chrome_.statusBar->showMessage(
-                    QStringLiteral("The Word file holds the cover sheet alone; save as PDF for the "
-                                   "whole packet of %1.")
-                        .arg(PagesText(pageTotal())),
-                    kStatusMessageTime);
-            done.step(132, [&] { ShowMessage({.title = {}, .text = QStringLiteral("Done.")}); });
-        });
+    save_.savedIn(order.target);
+    const bool whole = SaveHoldsPacket(order.format, packet_);
+    if (order.format == DocumentFormat::FaxTiff)
+        chrome_.statusBar->showMessage(
+            QStringLiteral("Saved the packet, %1, as a fax TIFF (%2): %3")
+                .arg(PagesText(pageTotal()),
+                     order.resolution == FaxResolution::Fine ? QStringLiteral("fine")
+                                                             : QStringLiteral("standard"),
+                     order.target),
+            kStatusMessageTime);
+    else if (whole)
+        chrome_.statusBar->showMessage(
+            QStringLiteral("Saved the packet, %1, as %2").arg(PagesText(pageTotal()), order.target),
+            kStatusMessageTime);
+    else if (order.format != DocumentFormat::Pdf && packet_.count() > 0)
+        chrome_.statusBar->showMessage(
+            QStringLiteral("The Word file holds the cover sheet alone; save as PDF for the "
+                           "whole packet of %1.")
+                .arg(PagesText(pageTotal())),
+            kStatusMessageTime);
+    done.step(132, [&] { ShowMessage({.title = {}, .text = QStringLiteral("Done.")}); });
 }
 
 // Print: the desktop's print dialog, then every chosen page of the packet as the office lays
-// it out. Cancelling prints nothing. The pages are drawn for the printer on the worker, with
-// their progress in a box whose Cancel stops the job.
+// it out (PrintJob). Cancelling the dialog prints nothing. The pages are drawn for the printer
+// on the worker, with their progress in a box whose Cancel gives the job up.
 void Form2::PrintDocument() {
     Procedure proc(location::Form2_PrintDocument);
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
@@ -819,19 +703,6 @@ void Form2::PrintDocument() {
     if (!proc.test(
             102, [&] { return printDialog_(this, *printer); }, false))
         return;
-    // The document's pages, exported by the office on its worker into a folder of their own
-    // that goes with the command; behind them, the attached documents' pages, joined into one
-    // file to print.
-    QStringList attached;
-    for (const Attachment& attachment : documents_.packet().attachments())
-        attached << attachment.pdf;
-    struct Job {
-        std::optional<QTemporaryDir> folder;
-        std::exception_ptr printFailure;
-        std::atomic<bool> cancelled{false};
-        std::atomic<int> printed{0}, sheets{0};  // told by the worker
-    };
-    auto job = std::make_shared<Job>();
     auto* progress = new QProgressDialog(QStringLiteral("Preparing the pages\u2026"),
                                          QStringLiteral("Cancel"), 0, 0, this);
     progress->setObjectName(QStringLiteral("PrintProgress"));
@@ -840,128 +711,86 @@ void Form2::PrintDocument() {
     progress->setMinimumDuration(500);
     progress->setAutoReset(false);
     progress->setAutoClose(false);
-    connect(progress, &QProgressDialog::canceled, this, [job] { job->cancelled = true; });
-    // The box follows the worker's count; it goes with the box.
-    auto* poll = new QTimer(progress);
-    connect(poll, &QTimer::timeout, progress, [progress, job] {
-        const int sheets = job->sheets;
-        if (sheets == 0) return;
+    Job* job = PrintPacket(packet_, printer, this, [this, progress](std::exception_ptr failure) {
+        delete progress;  // at once: a box left until later would keep the window modal
+        jobEnded();
+        if (jobCancelled()) {
+            chrome_.statusBar->showMessage(QStringLiteral("Printing cancelled"),
+                                           kStatusMessageTime);
+            return;
+        }
+        Procedure done(location::Form2_PrintDocument);
+        done.step(104, [&] {
+            if (failure) std::rethrow_exception(failure);
+        });
+    });
+    connect(progress, &QProgressDialog::canceled, job, &Job::cancel);
+    connect(job, &Job::progress, progress, [progress](int printed, int sheets) {
         progress->setMaximum(sheets);
-        progress->setValue(std::min(int(job->printed), sheets));
+        progress->setValue(std::min(printed, sheets));
         progress->setLabelText(QStringLiteral("Printing page %1 of %2\u2026")
-                                   .arg(std::min(job->printed + 1, sheets))
+                                   .arg(std::min(printed + 1, sheets))
                                    .arg(sheets));
     });
-    poll->start(100);
-    busyPointer(true);
-    OfficeJobs::shared().post(
-        this,
-        [document = mWordFile, job, attached, printer] {
-            job->folder.emplace(TempFolder() + QStringLiteral("/velmora-print-XXXXXX"));
-            if (!job->folder->isValid())
-                throw Failure(QStringLiteral("Cannot create a folder for the pages to print: %1")
-                                  .arg(job->folder->errorString()));
-            const QString cover = job->folder->filePath(QStringLiteral("cover.pdf"));
-            ExportDocument(document, attached.isEmpty() ? pages(*job->folder) : cover,
-                           DocumentFormat::Pdf);
-            if (!attached.isEmpty()) JoinPdfs(QStringList{cover} + attached, pages(*job->folder));
-            try {
-                PagePrinter(pages(*job->folder)).print(*printer, [&](int printed, int sheets) {
-                    job->sheets = sheets;
-                    job->printed = printed;
-                    return !job->cancelled;
-                });
-            } catch (...) {
-                job->printFailure = std::current_exception();
-            }
-        },
-        [this, job, progress](std::exception_ptr failure) {
-            delete progress;  // at once: a box left until later would keep the window modal
-            Procedure done(location::Form2_PrintDocument);
-            if (done.step(104, [&] {
-                    if (failure) std::rethrow_exception(failure);
-                }))
-                done.step(106, [&] {
-                    if (job->printFailure) std::rethrow_exception(job->printFailure);
-                });
-            if (job->cancelled && !failure && !job->printFailure)
-                chrome_.statusBar->showMessage(QStringLiteral("Printing cancelled"),
-                                               kStatusMessageTime);
-            busyPointer(false);
-        });
+    startJob(job);
 }
 
-Form2::PacketParts Form2::packetParts() {
-    PacketParts parts;
-    parts.pdfs = documents_.packet().pdfs(coverPdf());
-    parts.coverWork = coverPdfWork();
-    return parts;
-}
-
-// Send Fax: the packet as a fax TIFF, handed to a HylaFAX server as one job. The server's
-// job id, or its own words when it cannot be reached or refuses; nothing is lost either way,
-// and the command can be given again.
+// Send Fax: the packet as a fax TIFF, handed to a HylaFAX server as one job (fax/SendJob). The
+// server's job id, or its own words when it cannot be reached or refuses; nothing is lost
+// either way, and the command can be given again.
 void Form2::SendFax() {
     if (!FaxSendingAvailable()) return;
-    SendFaxDialog dialog({.number = editor_.recipientFaxNumber(),
-                          .server = faxServer_,
-                          .resolution = faxResolution_},
-                         pageTotal(), this);
+    SendFaxDialog dialog(
+        {.number = packet_.recipientNumber(), .server = faxServer_, .resolution = faxResolution_},
+        pageTotal(), this);
     if (dialog.exec() != QDialog::Accepted) return;
     const FaxCall call = dialog.call();
     faxServer_ = call.server;
-    PacketParts parts = packetParts();
-    auto jobId = std::make_shared<QString>();
-    busyPointer(true);
     chrome_.statusBar->showMessage(QStringLiteral("Sending the fax to %1\u2026").arg(call.number));
-    OfficeJobs::shared().post(
-        this,
-        [pages = parts.pdfs, coverWork = parts.coverWork, call, jobId] {
-            coverWork();
-            WithPacketPdf(pages, [&](const QString& pdf) { *jobId = SendPdfAsFax(pdf, call); });
-        },
-        [this, pdf = parts.pdfs.front(), call, jobId](std::exception_ptr failure) {
-            busyPointer(false);
-            const QString server = call.server.isEmpty() ? DefaultFaxServer() : call.server;
-            if (failure) {
-                chrome_.statusBar->showMessage(QStringLiteral("The fax was not sent"),
-                                               kStatusMessageTime);
-                QString reason;
-                try {
-                    std::rethrow_exception(failure);
-                } catch (const std::exception& error) {
-                    reason = QString::fromUtf8(error.what());
-                }
-                ShowMessage({.title = {},
-                             .text = reason + QStringLiteral("\n\nNothing was lost: give Send Fax "
-                                                             "again when the server can take it."),
-                             .icon = MessageIcon::Warning});
-                return;
-            }
-            coverPdfMade(pdf);
-            const QString sent =
-                QStringLiteral("The fax to %1 is with the fax server %2 as job %3.")
-                    .arg(call.number, server, *jobId);
-            chrome_.statusBar->showMessage(sent, kStatusMessageTime);
-            ShowMessage({.title = {}, .text = sent});
-        });
+    startJob(SendPacket(packet_, call, this,
+                        [this, call](std::exception_ptr failure, const QString& jobId) {
+                            sent(call, failure, jobId);
+                        }));
+}
+
+void Form2::sent(const FaxCall& call, std::exception_ptr failure, const QString& jobId) {
+    jobEnded();
+    if (jobCancelled()) {
+        chrome_.statusBar->showMessage(
+            tr("Sending stopped: the fax to %1 was not handed over.").arg(call.number),
+            kStatusMessageTime);
+        return;
+    }
+    const QString server = call.server.isEmpty() ? DefaultFaxServer() : call.server;
+    if (failure) {
+        chrome_.statusBar->showMessage(QStringLiteral("The fax was not sent"), kStatusMessageTime);
+        ShowMessage({.title = {},
+                     .text = Reason(failure) +
+                             QStringLiteral("\n\nNothing was lost: give Send Fax again when the "
+                                            "server can take it."),
+                     .icon = MessageIcon::Warning});
+        return;
+    }
+    const QString sentText = QStringLiteral("The fax to %1 is with the fax server %2 as job %3.")
+                                 .arg(call.number, server, jobId);
+    chrome_.statusBar->showMessage(sentText, kStatusMessageTime);
+    ShowMessage({.title = {}, .text = sentText});
 }
 
 void Form2::PushButton8_Click() {
     Procedure proc(location::Form2_PushButton8_Click);
-    forgetCover();
-    proc.step(102, [&] { DeleteFileQuietly(mWordFile); });
+    proc.step(102, [&] { packet_.discardCover(); });
     proc.step(104, [&] {
         // Re-armed first: the next page is captured even if the editor fails to show.
         viewport_.rearmCapture();
-        editor_.showEditor();
+        backToEditor_();
     });
     proc.step(106, [&] { hide(); });
 }
 
 void Form2::closeEvent(QCloseEvent* event) {
-    // Office work under way for the document is ended first: its files are removed as it
-    // fails, and the document can then go.
+    // Work under way for the packet is ended first: its files are removed as it fails, and the
+    // document can then go.
     if (OfficeJobs::shared().busy()) OfficeJobs::shared().abortWork();
     Form_QueryUnload();
     event->accept();
@@ -970,8 +799,7 @@ void Form2::closeEvent(QCloseEvent* event) {
 
 void Form2::Form_QueryUnload() {
     Procedure proc(location::Form2_Form_QueryUnload);
-    forgetCover();
-    proc.step(100, [&] { DeleteFileQuietly(mWordFile); });
+    proc.step(100, [&] { packet_.discardCover(); });
     // Pending window events run; the user's input has nothing left to act on.
     proc.step(102, [&] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     proc.step(104, [&] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });

@@ -1,19 +1,21 @@
 #pragma once
 
-#include "EditorLink.h"
 #include "PagePrinter.h"
-#include "SaveDialog.h"
+#include "SaveCommand.h"
 #include "ViewportModel.h"
 #include "ViewportNavigation.h"
 #include "coversheet/DocumentExport.h"
+#include "fax/FaxPacket.h"
 #include "fax/FaxPages.h"
-#include "fax/Packet.h"
+#include "fax/FaxSending.h"
+#include "fax/SaveJob.h"
 #include "shell/Trace.h"
 #include "shell/ui/WindowChrome.h"
 #include "shell/ui/WindowPointer.h"
 
 #include <QKeySequence>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -31,28 +33,26 @@ namespace velmora {
 
 class AttachedDocuments;
 class FileDrops;
+class Job;
 class PageView;
 class PictureBox;
 
-// The preview window: the packet (the generated cover sheet, then the documents attached
-// behind it) page by page in a zoomable, scrollable, draggable view, with commands to attach
-// documents, save or print the packet, or go back to the editor.
+// The preview window: the packet (fax/FaxPacket: the generated cover sheet, then the documents
+// attached behind it) page by page in a zoomable, scrollable, draggable view, with commands to
+// attach documents, save, print or send the packet, or go back to the editor. It shows the
+// packet and commands it; the ways out run as jobs whose handles it holds (Stop cancels them).
 class Form2 : public QWidget, private PreviewCanvas {
     Q_OBJECT
 public:
-    // Creating the window runs its load steps.
-    explicit Form2(EditorLink& editor, QWidget* parent = nullptr);
+    // Creating the window runs its load steps. `documents` are the program's (their packet is
+    // the one shown); `backToEditor` shows the editor again ("< Back").
+    Form2(AttachedDocuments& documents, std::function<void()> backToEditor,
+          QWidget* parent = nullptr);
     ~Form2() override;
-
-    // Picture1 = page: the cover's first page, which the next activation captures (at once
-    // when the window is shown already: a cover made afresh). Throws Failure for a null one.
-    // The page's text and the document's page count, where the picture carries them
-    // (coversheet/office/PictureText.h), go to assistive technology with it.
-    void setPicture(QImage page);
 
     // The page shown, from 0, and how many the packet has: the cover's, then the attached.
     int pageIndex() const { return pageIndex_; }
-    int pageTotal() const;
+    int pageTotal() const { return packet_.pageTotal(); }
     // Shows page `index` of the packet (clamped to the packet), at the zoom of the page
     // shown. A later page of the cover is drawn from its PDF, which the office makes on its
     // worker the first time one is needed.
@@ -62,11 +62,13 @@ public:
     void setFaxView(bool on);
     bool faxView() const { return faxView_; }
 
-    // The generated document the window saves, and deletes on "< Back" and on close.
-    QString mWordFile;
+    // The generated document the window saves; the packet removes it on "< Back" and on close.
+    const QString& mWordFile() const { return packet_.coverDocument(); }
+    // The way out under way (a save, a print, a send), or null.
+    Job* job() const { return job_; }
 
     // Replaces the modal save dialog, so that tests can choose a name or cancel.
-    void setSaveDialog(SaveDialog dialog) { saveDialog_ = std::move(dialog); }
+    void setSaveDialog(SaveDialog dialog) { save_.setDialog(std::move(dialog)); }
     // Replaces the print dialog, so that tests can choose a printer or cancel.
     void setPrintDialog(PrintDialog dialog) { printDialog_ = std::move(dialog); }
 
@@ -88,6 +90,19 @@ private:
     void createMenus();
     // Enables the commands the window's state allows now (office work under way or not).
     void updateActions();
+    // Picture1 = the packet's cover: its first page, which the next activation captures (at
+    // once when the window is shown already: a cover made afresh). The page's text and the
+    // document's page count, where the picture carries them (coversheet/office/PictureText.h),
+    // go to assistive technology with it.
+    void showCover();
+    // A way out started: the window holds its handle until its end (`ended`) is told.
+    void startJob(Job* job);
+    void jobEnded();
+    // Stop: the way out at hand, and the packet's own work (documents being attached, a
+    // cover being made again), are given up.
+    void stop();
+    // Whether the job that just told its end was given up.
+    bool jobCancelled() const;
     // The hourglass while the office works for the window, then the pointer as it was.
     void busyPointer(bool busy);
     void turnWheel(QWheelEvent& event);
@@ -98,6 +113,7 @@ private:
     void PushButton2_Click();
     // The save command; `filter` is the format whose filter the dialog starts with.
     void PushButton6_Click(DocumentFormat filter = DocumentFormat::Word97);
+    void saved(const SaveOrder& order, std::exception_ptr failure);
     void PrintDocument();
     void PushButton8_Click();
     void pictureMouse(const QMouseEvent& event);
@@ -107,23 +123,10 @@ private:
     void showPdfPage(const QString& pdf, int index, int pageIndex);
     // Shows page `index` of the packet afresh, as the view's mode draws it.
     void showPacketPage(int index);
-    // The packet's PDFs in order (the cover's first) and the office work that makes the
-    // cover's, for a job that joins them.
-    struct PacketParts {
-        QStringList pdfs;
-        std::function<void()> coverWork;
-    };
-    PacketParts packetParts();
     void SendFax();
-    // The attached documents changed: a cover shown counts the packet's pages afresh.
+    void sent(const FaxCall& call, std::exception_ptr failure, const QString& jobId);
+    // The attached documents changed: the page shown stays within the packet.
     void packetChanged();
-    // The working PDF of the cover's pages (an empty file until the office has written it),
-    // and the office work that writes it when it is not written yet, for a job that needs it.
-    const QString& coverPdf();
-    std::function<void()> coverPdfWork();
-    // A job that had the cover's PDF made has ended well: later jobs take it as it is.
-    void coverPdfMade(const QString& pdf);
-    void forgetCover();
 
     // PreviewCanvas
     void prepareView() override;
@@ -132,31 +135,27 @@ private:
     void paintPage(QSize imageSize, QSize sourceSize) override;
     void defaultPointer() override;
 
-    EditorLink& editor_;
+    AttachedDocuments& documents_;
+    FaxPacket& packet_;
+    std::function<void()> backToEditor_;
+    QPointer<Job> job_;  // the way out under way
     WindowPointer pointer_;
     ViewportModel viewport_;
     ViewportNavigation navigation_{viewport_};
-    SaveDialog saveDialog_ = RunSaveDialog;
+    SaveCommand save_;
     PrintDialog printDialog_ = RunPrintDialog;
     bool centred_ = false;
     WindowPointer::Pointer pointerBeforeWork_ = WindowPointer::Default;
-    QString lastSaveFolder_;  // where this run last saved; the save dialog opens there
     // A right-button press on the page opens the context menu at its release, unless the
     // mouse moved in between (a drag that pans the page).
     bool rightPressed_ = false;
     bool rightMoved_ = false;
     QPointF rightPressAt_;
     std::optional<TraceScope> firstPaintTrace_;  // from showing a new page to its first paint
-    AttachedDocuments& documents_;
-    QImage coverPicture_;   // the cover's first page, as the office pictured it
-    int coverPages_ = 1;    // the cover's own pages
-    int coverCounted_ = 0;  // the attached pages the cover's page count includes
-    int pageIndex_ = 0;     // of the packet, from 0
+    int pageIndex_ = 0;                          // of the packet, from 0
     bool faxView_ = false;
     FaxResolution faxResolution_ = FaxResolution::Fine;
-    QString faxServer_;                  // as last chosen in Send Fax; empty: sendfax's own choice
-    std::unique_ptr<TempPdf> coverPdf_;  // the cover's pages, once asked for
-    bool coverPdfMade_ = false;          // the office has written them
+    QString faxServer_;  // as last chosen in Send Fax; empty: sendfax's own choice
 
     // Owned by the window through their parents.
     WindowChrome chrome_;  // the bars and the designed client area between them

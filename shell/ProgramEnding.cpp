@@ -1,12 +1,13 @@
 #include "ProgramEnding.h"
 
+#include "Job.h"
+
 #include <atomic>
 
 namespace velmora {
 namespace {
 
 std::atomic<bool> ending{false};
-std::atomic<bool> givenUp{false};
 
 }  // namespace
 
@@ -18,12 +19,8 @@ bool ProgramEnding() {
     return ending;
 }
 
-void SetWorkGivenUp(bool value) {
-    givenUp = value;
-}
-
 bool WorkGivenUp() {
-    return givenUp;
+    return JobCancelled();
 }
 
 }  // namespace velmora

@@ -8,10 +8,9 @@ namespace velmora {
 void SetProgramEnding();
 bool ProgramEnding();
 
-// The user gave up the office work under way (its office hung): its remaining steps stop
-// quietly, as when the program ends, but the program goes on. Cleared once the work's outcome
-// is handed back. Safe from any thread.
-void SetWorkGivenUp(bool givenUp);
+// Whether the user gave up the work the current thread does (its job's handle was cancelled:
+// shell/Job.h): its remaining steps stop quietly, as when the program ends, but the program
+// goes on. False off a worker.
 bool WorkGivenUp();
 
 }  // namespace velmora

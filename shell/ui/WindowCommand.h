@@ -6,6 +6,7 @@
 #include <functional>
 
 class QAction;
+class QPushButton;
 class QWidget;
 
 namespace velmora {
@@ -15,5 +16,23 @@ namespace velmora {
 // would be ambiguous and do nothing.
 QAction* AddWindowCommand(QWidget& window, const QString& text, const QList<QKeySequence>& keys,
                           std::function<void()> run);
+
+// One row of a window's table of commands: where the window keeps it, its text (empty for a
+// command that only keys reach), its keys, what it does, and the button that shows it, if any.
+struct WindowCommandRow {
+    QAction** command = nullptr;
+    QString text;
+    QList<QKeySequence> keys;
+    std::function<void()> run;
+    QPushButton* button = nullptr;
+};
+
+// Makes the window's commands from its table (AddWindowCommand), each button the view of its
+// command (ShowCommandOnButton).
+void AddWindowCommands(QWidget& window, const QList<WindowCommandRow>& table);
+
+// `button` is a view of `command`: a click triggers the command, and the button is enabled
+// while the command is, so that a window enables its commands alone.
+void ShowCommandOnButton(QPushButton& button, QAction& command);
 
 }  // namespace velmora

@@ -11,8 +11,9 @@
 
 namespace velmora::test {
 
-// The window side of a run: field values by name, and a log of what the run did to it.
-class FakeHost : public GenerationHost {
+// The window side of a run and the packet it hands its cover to: field values by name, and a
+// log of what the run did to them.
+class FakeHost : public GenerationHost, public CoverReceiver {
 public:
     int tab = coversheet::Professional;
     QMap<QString, QString> texts;
@@ -32,12 +33,12 @@ public:
     }
     void setBusyPointer(bool busy) override { events << (busy ? "hourglass" : "arrow"); }
     QImage picture;  // the page the run handed over
-    void setPreviewPicture(const QImage& page) override {
+    void setCoverPicture(const QImage& page) override {
         if (page.isNull()) throw Failure(QStringLiteral("Invalid picture"));
         picture = page;
         events << QStringLiteral("picture %1x%2").arg(page.width()).arg(page.height());
     }
-    void setPreviewWordFile(const QString& path) override { events << "wordFile " + path; }
+    void setCoverDocument(const QString& path) override { events << "wordFile " + path; }
     void showPreview() override { events << "show preview"; }
     void hideEditor() override { events << "hide editor"; }
 };
@@ -74,8 +75,8 @@ inline bool RunToEnd(GenerationRun& run,
     run.run();
     return !run.busy() || finished.wait(int(bound.count()));
 }
-inline bool RunToEnd(GenerationHost& host) {
-    GenerationRun run(host);
+inline bool RunToEnd(FakeHost& host) {
+    GenerationRun run(host, host);
     return RunToEnd(run);
 }
 

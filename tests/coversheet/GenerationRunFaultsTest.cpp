@@ -67,7 +67,7 @@ TEST_P(GenerationRunLongMessage, KeepsTheWindowAliveAndReachesTheDocumentAndItsP
     test::FakeHost host;
     host.tab = param.tab;
     host.texts = {{"txtFor", "Martin Hale"}, {"txtMsg", message}};
-    GenerationRun run(host);
+    GenerationRun run(host, host);
     QWidget window;  // the editor, on screen while the run works
     window.show();
 

@@ -7,6 +7,7 @@
 #include "coversheet/PageSnapshot.h"
 #include "shell/Clipboard.h"
 #include "shell/FileProcedures.h"
+#include "shell/Job.h"
 #include "shell/Locations.h"
 #include "shell/TempFolder.h"
 
@@ -167,7 +168,7 @@ TEST_F(GenerationRunTest, AFailedStepIsReportedWithItsLineAndTheRunCarriesOn) {
     log_.onCall = [](const QString& call) {
         if (call.startsWith("set bkSubj")) throw WordError("Bookmark 'bkSubj' does not exist");
     };
-    GenerationRun run(host_);
+    GenerationRun run(host_, host_);
     ASSERT_TRUE(test::RunToEnd(run));
     const auto reports = boxes_.errorReports();
     ASSERT_EQ(reports.size(), 1u);
@@ -196,7 +197,7 @@ TEST_F(GenerationRunTest, WithoutAnEngineEveryEngineStepIsReportedAndThePreviewS
         throw WordError("The office engine could not be started.");
     });
     host_.tab = coversheet::Standard;
-    GenerationRun run(host_);
+    GenerationRun run(host_, host_);
     ASSERT_TRUE(test::RunToEnd(run));
 
     std::vector<int> runSteps, snapshotSteps;
@@ -224,7 +225,7 @@ TEST_F(GenerationRunTest, WhileTheOfficeWorksAClickStartsNothingAndChangesMissTh
         opened.release();
         goOn.acquire();
     };
-    GenerationRun run(host_);
+    GenerationRun run(host_, host_);
     QSignalSpy finished(&run, &GenerationRun::finished);
     run.run();
     ASSERT_TRUE(run.busy());
@@ -254,7 +255,7 @@ TEST_F(GenerationRunTest, WhileTheOfficeWorksAClickStartsNothingAndChangesMissTh
 TEST_F(GenerationRunTest, ANameInUseIsDrawnAgainCompletely) {
     int drawn = 0;
     // Eight ones, then eight twos.
-    GenerationRun run(host_, [&] { return drawn++ < 8 ? 1 : 2; });
+    GenerationRun run(host_, host_, [&] { return drawn++ < 8 ? 1 : 2; });
     WriteNewFile(TempPath("quillon11111111.doc"), "someone's earlier document");
     ASSERT_TRUE(test::RunToEnd(run));
     EXPECT_TRUE(log_.calls.contains("saveAs " + TempPath("quillon22222222.doc")));
@@ -282,7 +283,7 @@ TEST_F(GenerationRunTest, TheTemplateIsAFileOfTheRunsOwnAndNothingPlantedIsOpene
 // A template that cannot be written stops the run there: one report, the editor stays.
 TEST_F(GenerationRunTest, ATemplateThatCannotBeWrittenStopsTheRunWithOneReport) {
     const test::ScopedVariable nowhere("TEMP", QFile::encodeName(test::TestFolder() + "/none"));
-    GenerationRun run(host_);
+    GenerationRun run(host_, host_);
     ASSERT_TRUE(test::RunToEnd(run));
     const auto reports = boxes_.errorReports();
     ASSERT_EQ(reports.size(), 1u) << reports.back().step;
@@ -299,11 +300,11 @@ TEST_F(GenerationRunTest, ATemplateThatCannotBeWrittenStopsTheRunWithOneReport) 
 TEST_F(GenerationRunTest, AGivenUpRunEndsQuietlyAndTheNextRunsAsUsual) {
     log_.onCall = [](const QString& call) {
         if (call.startsWith("fieldsUpdate")) {
-            OfficeJobs::shared().giveUpWork();
+            Job::current()->cancel();  // Stop, through the run's handle
             throw WordError(QStringLiteral("The office was ended."));
         }
     };
-    GenerationRun run(host_);
+    GenerationRun run(host_, host_);
     ASSERT_TRUE(test::RunToEnd(run));
     EXPECT_TRUE(boxes_.all().empty()) << boxes_.all().front().text;
     EXPECT_EQ(host_.events, (QStringList{"hourglass", "arrow"}));

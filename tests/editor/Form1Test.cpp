@@ -269,12 +269,12 @@ TEST_F(EditorWindowTest, GenerationReadsTheHighestMember) {
     EXPECT_EQ(editor.selectedTab(), 3);
 
     EXPECT_EQ(editor.previewWindow(), nullptr);
-    editor.setPreviewWordFile(QStringLiteral("/tmp/quillon12345678.doc"));
+    editor.packet().setCoverDocument(QStringLiteral("/tmp/quillon12345678.doc"));
+    editor.packet().setCoverDocument(QStringLiteral("/tmp/quillon87654321.doc"));
+    editor.showPreview();
     Form2* preview = editor.previewWindow();
     ASSERT_NE(preview, nullptr);
-    editor.setPreviewWordFile(QStringLiteral("/tmp/quillon87654321.doc"));
-    EXPECT_EQ(editor.previewWindow(), preview);
-    EXPECT_EQ(preview->mWordFile, QStringLiteral("/tmp/quillon87654321.doc"));
+    EXPECT_EQ(preview->mWordFile(), QStringLiteral("/tmp/quillon87654321.doc"));
 
     editor.hideEditor();
     EXPECT_FALSE(editor.isVisible());
@@ -308,7 +308,7 @@ TEST_F(EditorWindowTest, FilesDroppedAnywhereAreAttached) {
     ASSERT_TRUE(QTest::qWaitFor([] { return !OfficeJobs::shared().busy(); }, 30'000));
 
     EXPECT_EQ(field->text(), QStringLiteral("Ann"));
-    EXPECT_EQ(editor.attachedDocuments().count(), 1);
+    EXPECT_EQ(editor.packet().count(), 1);
     EXPECT_TRUE(control(QStringLiteral("PushButton6"))->isEnabled());
     EXPECT_EQ(control<QLabel>(QStringLiteral("PacketStatus"))->text(),
               QStringLiteral("1 document attached behind the cover (1 page)"));

@@ -99,7 +99,7 @@ TEST_F(OfficeBusyTest, TheDocumentGetsTheValuesOfTheClickAndThePreviewWaitsForIt
     EXPECT_TRUE(messages_.all().empty()) << messages_.all().front().text;
 
     Form2& preview = *editor.previewWindow();
-    const QString document = preview.mWordFile;
+    const QString document = preview.mWordFile();
     const QString text = documentText(document);
     for (const char* sample : {"Martin Hale", "555-014-2278", "Nora Quist", "555-016-3391",
                                "What's up man", "Did you eat that cheeseburger yet?"})

@@ -43,20 +43,15 @@ using test::SampleDocument;
 using test::WriteBytes;
 
 // Shows a window of its own, as the editor does, so that the preview loses activation.
-class FakeEditor : public EditorLink {
-public:
-    void showEditor() override {
+struct FakeEditor {
+    void showEditor() {
         ++shown;
         window.show();
         window.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
     }
-    AttachedDocuments& attachedDocuments() override { return documents; }
-    void renewCover() override { ++renewed; }
     int shown = 0;
-    int renewed = 0;
     QWidget window;
-    AttachedDocuments documents;
 };
 
 class PreviewWindow : public ::testing::Test {
@@ -65,8 +60,8 @@ protected:
         ASSERT_TRUE(folder.isValid());
         pagePicture = folder.filePath(QStringLiteral("temp.bmp"));
         test::WritePagePicture(pagePicture);
-        form.mWordFile = folder.filePath(QStringLiteral("velmora.doc"));
-        WriteBytes(form.mWordFile, document);
+        WriteBytes(folder.filePath(QStringLiteral("velmora.doc")), document);
+        packet.setCoverDocument(folder.filePath(QStringLiteral("velmora.doc")));
         form.setSaveDialog([this](QWidget*, const SaveDialogRequest& request) {
             dialogRequests.push_back(request);
             return SaveDialogChoice{chosenName, chosenFilter};
@@ -74,7 +69,7 @@ protected:
     }
 
     void showPage(const QString& picture) {
-        form.setPicture(QImage(picture));
+        packet.setCoverPicture(QImage(picture));
         form.show();
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -105,7 +100,9 @@ protected:
     std::vector<SaveDialogRequest> dialogRequests;
     test::MessageRecorder messages;
     FakeEditor editor;
-    Form2 form{editor};
+    FaxPacket packet;
+    AttachedDocuments documents{packet};
+    Form2 form{documents, [this] { editor.showEditor(); }};
 };
 
 TEST_F(PreviewWindow, ShowsThePageAtItsOwnSizeAndZoomsWithTheButtons) {
@@ -156,7 +153,7 @@ TEST_F(PreviewWindow, AnyMouseButtonDragsThePage) {
 }
 
 TEST_F(PreviewWindow, AnUnreadablePictureIsRefused) {
-    EXPECT_THROW(form.setPicture(QImage(path("missing.bmp"))), Failure);
+    EXPECT_THROW(packet.setCoverPicture(QImage(path("missing.bmp"))), Failure);
 }
 
 TEST_F(PreviewWindow, SavesToANewNameWithItsFormatsExtensionAndNothingWhenCancelled) {
@@ -194,14 +191,14 @@ TEST_F(PreviewWindow, SavesToANewNameWithItsFormatsExtensionAndNothingWhenCancel
 // The document shown is removed on "< Back": a save onto it would be lost with it.
 TEST_F(PreviewWindow, RefusesToSaveOntoTheDocumentItShows) {
     for (const QString& name :
-         {form.mWordFile, path("./") + QFileInfo(form.mWordFile).fileName()}) {
+         {form.mWordFile(), path("./") + QFileInfo(form.mWordFile()).fileName()}) {
         messages.clear();
         chosenName = name;
         click("PushButton6");
         ASSERT_EQ(messages.all().size(), 1u);
         EXPECT_TRUE(messages.all()[0].text.contains(QLatin1String("Please choose another name")))
             << messages.all()[0].text;
-        EXPECT_EQ(ReadBytes(form.mWordFile), document);
+        EXPECT_EQ(ReadBytes(form.mWordFile()), document);
     }
 }
 
@@ -266,7 +263,8 @@ TEST_F(PreviewWindow, AFailedCopyIsReportedAtItsStepKeepsTheOldFileAndLeavesNoPa
     // A document that is empty, or missing, was never saved completely: nothing is copied.
     for (const QByteArray& source : {QByteArray(""), QByteArray()}) {
         messages.clear();
-        source.isNull() ? void(QFile::remove(form.mWordFile)) : WriteBytes(form.mWordFile, source);
+        source.isNull() ? void(QFile::remove(form.mWordFile()))
+                        : WriteBytes(form.mWordFile(), source);
         click("PushButton6");
         ASSERT_EQ(messages.errorReports().size(), 1u);
         EXPECT_EQ(messages.errorReports()[0].step, 130);
@@ -279,8 +277,10 @@ TEST_F(PreviewWindow, BackDeletesTheDocumentAndTheNextPageStartsAfresh) {
     showPage(pagePicture);
     click("PushButton1");
     click("PushButton1");
+    const QString shown = form.mWordFile();
     click("PushButton8");
-    EXPECT_FALSE(QFile::exists(form.mWordFile));
+    EXPECT_FALSE(QFile::exists(shown));
+    EXPECT_TRUE(form.mWordFile().isEmpty());
     EXPECT_EQ(editor.shown, 1);
     EXPECT_FALSE(form.isVisible());
 
@@ -288,8 +288,8 @@ TEST_F(PreviewWindow, BackDeletesTheDocumentAndTheNextPageStartsAfresh) {
     const QString secondPicture = path("second.bmp");
     test::WritePagePicture(secondPicture, {700, 600}, 96, QStringLiteral("SECOND"));
     const QByteArray secondDocument = SampleDocument('B');
-    form.mWordFile = path("second.doc");
-    WriteBytes(form.mWordFile, secondDocument);
+    WriteBytes(path("second.doc"), secondDocument);
+    packet.setCoverDocument(path("second.doc"));
     showPage(secondPicture);
 
     EXPECT_FLOAT_EQ(form.viewport().zoom(), 1.0f);
@@ -309,8 +309,9 @@ TEST_F(PreviewWindow, BackDeletesTheDocumentAndTheNextPageStartsAfresh) {
 
 TEST_F(PreviewWindow, ClosingDeletesTheDocument) {
     showPage(pagePicture);
+    const QString shown = form.mWordFile();
     EXPECT_TRUE(form.close());
-    EXPECT_FALSE(QFile::exists(form.mWordFile));
+    EXPECT_FALSE(QFile::exists(shown));
     EXPECT_TRUE(messages.all().empty());
 }
 
@@ -408,16 +409,18 @@ TEST_F(PreviewKeysAndWheel, KeysScrollAndZoomWhereverTheFocusIs) {
     control<QWidget>("PushButton6")->setFocus(Qt::TabFocusReason);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // the save dialog, cancelled
     EXPECT_EQ(dialogRequests.size(), 1u);
+    const QString shown = form.mWordFile();
     QTest::keyClick(&form, Qt::Key_Left, Qt::AltModifier);  // "< Back"
     EXPECT_EQ(editor.shown, 1);
     EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(QFile::exists(form.mWordFile));
+    EXPECT_FALSE(QFile::exists(shown));
 
-    WriteBytes(form.mWordFile, document);
+    WriteBytes(shown, document);
+    packet.setCoverDocument(shown);
     showPage(pagePicture);
     QTest::keyClick(&form, Qt::Key_W, Qt::ControlModifier);  // closes, as the close box does
     EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(QFile::exists(form.mWordFile));
+    EXPECT_FALSE(QFile::exists(shown));
 }
 
 TEST_F(PreviewKeysAndWheel, TheWheelScrollsShiftedSidewaysAndWithCtrlZoomsOneStepANotch) {
@@ -461,7 +464,7 @@ TEST_F(PreviewWindow, ScreenReadersHearThePageItsTextAndItsZoomAndTooltipsNameTh
     QImage page(pagePicture);
     page.setText(QLatin1String(kPictureTextKey), QStringLiteral("FAX\nFor: Ann\nComments: hi"));
     page.setText(QLatin1String(kPicturePagesKey), QStringLiteral("3"));
-    form.setPicture(page);
+    packet.setCoverPicture(page);
     QAccessibleInterface* view =
         QAccessible::queryAccessibleInterface(control<QWidget>("Picture1"));
     ASSERT_NE(view, nullptr);
@@ -474,7 +477,7 @@ TEST_F(PreviewWindow, ScreenReadersHearThePageItsTextAndItsZoomAndTooltipsNameTh
     click("PushButton1");
     EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("Page 1 of 3, 125%"));
 
-    form.setPicture(QImage(pagePicture));
+    packet.setCoverPicture(QImage(pagePicture));
     EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("Page 1 of 1, 125%"));
     EXPECT_EQ(view->textInterface()->characterCount(), 0);
 
@@ -497,15 +500,13 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
     photo.fill(Qt::darkGreen);
     ASSERT_TRUE(photo.save(path("photo.jpg")));
     ASSERT_TRUE(photo.save(path("photo.png")));
-    AttachedDocuments& documents = editor.documents;
-    documents.attach(
-        {path("contract.pdf"), path("photo.png"), path("form.pdf"), path("photo.jpg")});
+    packet.attach({path("contract.pdf"), path("photo.png"), path("form.pdf"), path("photo.jpg")});
     settle();
-    ASSERT_EQ(documents.attachedPages(), 6);
+    ASSERT_EQ(packet.attachedPages(), 6);
 
     QImage cover(pagePicture);
     cover.setText(QLatin1String(kPicturePagesKey), QStringLiteral("1"));
-    form.setPicture(cover);
+    packet.setCoverPicture(cover);
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -533,13 +534,13 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
     chosenName = path("packet.pdf");
     chosenFilter = QStringLiteral("PDF Files (*.pdf)");
     click("PushButton6");
-    const QString packet = path("packet.pdf");
-    ASSERT_EQ(test::PdfPages(packet), 7);
+    const QString joined = path("packet.pdf");
+    ASSERT_EQ(test::PdfPages(joined), 7);
     const char* pages[] = {
         "Fake page", "Contract one", "Contract two", "Contract three", "", "Form on A4", ""};
     for (int page = 1; page <= 7; ++page)
-        EXPECT_EQ(test::PdfPageText(packet, page), QLatin1String(pages[page - 1])) << page;
-    EXPECT_EQ(test::PdfPageSize(packet, 6), QStringLiteral("595 x 842"));
+        EXPECT_EQ(test::PdfPageText(joined, page), QLatin1String(pages[page - 1])) << page;
+    EXPECT_EQ(test::PdfPageSize(joined, 6), QStringLiteral("595 x 842"));
 
     // Fax view draws the page as the fax prints it and says so; a fax TIFF holds every page.
     QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
@@ -561,8 +562,7 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
     EXPECT_EQ(ReadBytes(path("cover.doc")), document);
     EXPECT_TRUE(control<QStatusBar>("StatusBar")->currentMessage().contains("cover sheet alone"));
 
-    documents.remove(0);
-    EXPECT_EQ(editor.renewed, 1);
+    packet.remove(0);
     EXPECT_EQ(status(), QStringLiteral("Page 4 of 4")) << "still on the last page there is";
 }
 
@@ -625,12 +625,12 @@ TEST_F(PreviewWindow, SavesInTheFormatOfTheExtensionElseOfTheFilter) {
             continue;
         }
         ASSERT_EQ(log.calls.size(), 5) << log.calls.join(", ");
-        EXPECT_EQ(log.calls[1], QStringLiteral("open ") + form.mWordFile + QStringLiteral(" ro"));
+        EXPECT_EQ(log.calls[1], QStringLiteral("open ") + form.mWordFile() + QStringLiteral(" ro"));
         EXPECT_TRUE(log.calls[2].startsWith(c.startsWith == "%PDF" ? "exportAsPdf " + path(".")
                                                                    : "saveAsDocx " + path(".")));
         EXPECT_EQ(log.calls.mid(3), QStringList({"closeWithoutSaving", "quit"}));
     }
-    EXPECT_EQ(ReadBytes(form.mWordFile), document);
+    EXPECT_EQ(ReadBytes(form.mWordFile()), document);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 10)
         << "the eight files, the picture and the document";
 }
@@ -674,7 +674,7 @@ TEST_F(PreviewWindow, AFailedExportKeepsTheOldFileAndSaysNoDone) {
     // An empty generated document is refused, not exported as a blank page.
     messages.clear();
     log.calls.clear();
-    WriteBytes(form.mWordFile, "");
+    WriteBytes(form.mWordFile(), "");
     click("PushButton6");
     ASSERT_EQ(messages.errorReports().size(), 1u);
     EXPECT_EQ(messages.errorReports()[0].step, 130);
@@ -727,8 +727,10 @@ TEST_F(PreviewWindow, PrintsThePagesToThePrinterAndReportsAFailure) {
     EXPECT_TRUE(QDir(TempFolder()).entryList({"velmora-print-*"}, QDir::AllEntries).isEmpty())
         << "the pages' folder is gone";
 
-    // The office fails: reported at its own location, nothing printed.
+    // The office fails (on a cover made afresh, whose PDF is not made yet): reported at its own
+    // location, nothing printed.
     QFile::remove(printed);
+    packet.setCoverDocument(form.mWordFile());
     log.onCall = [](const QString& call) {
         if (call.startsWith("exportAsPdf")) throw WordError(QStringLiteral("The office is gone."));
     };
@@ -741,7 +743,7 @@ TEST_F(PreviewWindow, PrintsThePagesToThePrinterAndReportsAFailure) {
               QStringLiteral("in Velmora2021/08/31.Form2.PrintDocument "));
     EXPECT_EQ(messages.errorReports()[0].description, QStringLiteral("The office is gone."));
     EXPECT_FALSE(QFile::exists(printed));
-    EXPECT_EQ(ReadBytes(form.mWordFile), document);
+    EXPECT_EQ(ReadBytes(form.mWordFile()), document);
 }
 
 TEST_F(PreviewWindow, AStillRightClickOpensThePageMenuAndADragDoesNot) {

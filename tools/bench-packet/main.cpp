@@ -117,7 +117,7 @@ private:
     }
 
     double attach(const QString& file) {
-        velmora::AttachedDocuments& documents = editor_->attachedDocuments();
+        velmora::FaxPacket& documents = editor_->packet();
         const int before = documents.count();
         QElapsedTimer clock;
         clock.start();

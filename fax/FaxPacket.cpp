@@ -1,0 +1,187 @@
+#include "FaxPacket.h"
+
+#include "PdfFiles.h"
+#include "coversheet/DocumentExport.h"
+#include "coversheet/office/PictureText.h"
+#include "shell/Failure.h"
+#include "shell/FileProcedures.h"
+#include "shell/Job.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+// The documents of one attach command as the worker made them ready. Those never handed to
+// the packet (the program ended first, or the command was stopped) go with the batch.
+struct Batch {
+    QStringList files;
+    std::vector<Attachment> ready;
+    QStringList failures;
+
+    Batch() = default;
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+    ~Batch() {
+        for (const Attachment& attachment : ready) RemoveFileQuietly(attachment.pdf);
+    }
+};
+
+}  // namespace
+
+void WithPacketPdf(const QStringList& pdfs, const std::function<void(const QString&)>& use) {
+    if (pdfs.size() == 1) return use(pdfs.front());
+    const TempPdf joined(QStringLiteral("velmora-packet"));
+    JoinPdfs(pdfs, joined.path());
+    use(joined.path());
+}
+
+FaxPacket::FaxPacket(GenerationHost* host, QObject* parent) : QObject(parent) {
+    if (host) run_ = std::make_unique<GenerationRun>(*host, *this);
+}
+
+FaxPacket::~FaxPacket() = default;
+
+void FaxPacket::setCoverPicture(const QImage& page) {
+    if (page.isNull()) throw Failure(QStringLiteral("Invalid picture"));
+    forgetCoverPdf();
+    coverPages_ = std::max(1, page.text(QLatin1String(kPicturePagesKey)).toInt());
+    coverCounted_ = attachedPages();
+    coverPicture_ = page;
+    emit coverChanged();
+}
+
+void FaxPacket::setCoverDocument(const QString& documentPath) {
+    // A cover made afresh replaces the one before it.
+    if (!coverDocument_.isEmpty() && coverDocument_ != documentPath)
+        RemoveFileQuietly(coverDocument_);
+    coverDocument_ = documentPath;
+    forgetCoverPdf();
+}
+
+void FaxPacket::discardCover() {
+    forgetCoverPdf();
+    RemoveFileQuietly(coverDocument_);
+    coverDocument_.clear();
+    coverPicture_ = QImage();
+    coverPages_ = 1;
+    coverCounted_ = 0;
+}
+
+QString FaxPacket::recipientNumber() const {
+    const RunValues* values = run_ ? run_->lastValues() : nullptr;
+    if (!values) return {};
+    try {
+        return values->text("txtFaxFor");
+    } catch (...) {
+        return {};  // not read at the click: no number to offer
+    }
+}
+
+Job* FaxPacket::attach(const QStringList& files) {
+    if (files.isEmpty()) return nullptr;
+    auto batch = std::make_shared<Batch>();
+    batch->files = files;
+    const bool wasAttaching = attaching();
+    Job* job = OfficeJobs::shared().post(
+        this,
+        [batch] {
+            for (const QString& file : batch->files) {
+                ThrowIfJobCancelled();
+                try {
+                    batch->ready.push_back(PrepareAttachment(file, OfficeDocumentToPdf));
+                } catch (const std::exception& failure) {
+                    if (JobCancelled()) throw JobGivenUp();
+                    batch->failures << QString::fromUtf8(failure.what());
+                }
+            }
+        },
+        {});
+    attachJob_ = job;
+    connect(job, &Job::finished, this, [this, job, batch](std::exception_ptr) {
+        if (attachJob_ == job) attachJob_.clear();
+        if (job->cancelled()) {
+            emit attachingChanged(attaching());
+            return;  // stopped: nothing of the batch is attached, and nothing is told
+        }
+        for (Attachment& attachment : batch->ready) documents_.add(std::move(attachment));
+        const bool added = !batch->ready.empty();
+        batch->ready.clear();
+        emit attachingChanged(attaching());
+        if (added) documentsChangedUnderCover();
+        if (!batch->failures.isEmpty()) emit attachFailed(batch->failures);
+    });
+    if (!wasAttaching) emit attachingChanged(true);
+    return job;
+}
+
+void FaxPacket::remove(int index) {
+    if (index < 0 || index >= count()) return;
+    documents_.remove(index);
+    documentsChangedUnderCover();
+}
+
+void FaxPacket::move(int from, int to) {
+    if (from < 0 || from >= count() || to < 0 || to >= count() || from == to) return;
+    documents_.move(from, to);
+    documentsChangedUnderCover();
+}
+
+void FaxPacket::stop() {
+    if (attachJob_) attachJob_->cancel();
+    if (run_) run_->cancel();
+}
+
+void FaxPacket::documentsChangedUnderCover() {
+    emit documentsChanged();
+    // The cover counts the packet's pages: it is made again for the new count.
+    if (hasCover() && attachedPages() != coverCounted_ && !coverDocument_.isEmpty() && run_)
+        run_->renew();
+}
+
+PdfPage FaxPacket::page(int index) const {
+    if (index >= coverPages_) return documents_.attachedPage(index - coverPages_);
+    if (index < 0 || !coverPdf_) return {};
+    return {coverPdf_->path(), index};
+}
+
+FaxPacket::Parts FaxPacket::parts() {
+    if (!coverPdf_) {
+        coverPdf_ = std::make_unique<TempPdf>(QStringLiteral("velmora-cover"));
+        coverPdfMade_ = false;
+    }
+    Parts parts;
+    parts.pdfs = documents_.pdfs(coverPdf_->path());
+    parts.coverDocument = coverDocument_;
+    if (coverPdfMade_)
+        parts.coverWork = [] {};
+    else
+        parts.coverWork = [document = coverDocument_, pdf = coverPdf_->path()] {
+            ExportDocument(document, pdf, DocumentFormat::Pdf);
+        };
+    return parts;
+}
+
+void FaxPacket::partsUsed(const Parts& parts) {
+    if (coverPdf_ && !parts.pdfs.isEmpty() && coverPdf_->path() == parts.pdfs.front())
+        coverPdfMade_ = true;
+}
+
+Job* FaxPacket::makeCoverPdf(QObject* receiver, OfficeJobs::Done done) {
+    const Parts made = parts();
+    return OfficeJobs::shared().post(
+        receiver, made.coverWork,
+        [this, made, done = std::move(done),
+         guard = QPointer<FaxPacket>(this)](std::exception_ptr failure) {
+            if (guard && !failure) partsUsed(made);
+            done(failure);
+        });
+}
+
+void FaxPacket::forgetCoverPdf() {
+    coverPdf_.reset();
+    coverPdfMade_ = false;
+}
+
+}  // namespace velmora

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "Packet.h"
+#include "coversheet/GenerationRun.h"
+#include "coversheet/OfficeJobs.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace velmora {
+
+class Job;
+
+// One fax as it goes out: the cover sheet a run made (its document, its first page as the
+// office pictured it, its own pages, the PDF of them once asked for), then the documents
+// attached behind it, in their order. The windows show it and send it commands; the ways out
+// (save, print, send) take its parts to their jobs.
+//
+// The cover counts the pages of the whole packet. When the documents change under a cover,
+// the packet has the cover made again from the values of the click that made it (its run).
+// No widgets: what goes wrong is told by signal, for a window to show.
+class FaxPacket : public QObject, public CoverReceiver {
+    Q_OBJECT
+public:
+    // With a host the packet makes its covers itself (GenerationRun, "Start Creating
+    // Template"); without one it takes covers given to it (tests).
+    explicit FaxPacket(GenerationHost* host = nullptr, QObject* parent = nullptr);
+    ~FaxPacket() override;
+
+    // The run that makes the cover; null without a host.
+    GenerationRun* coverRun() const { return run_.get(); }
+
+    // The cover.
+    bool hasCover() const { return !coverPicture_.isNull(); }
+    const QImage& coverPicture() const { return coverPicture_; }
+    // The cover's document in the temporary folder; empty when there is none.
+    const QString& coverDocument() const { return coverDocument_; }
+    int coverPages() const { return coverPages_; }
+    // The cover goes: its document and PDF are removed ("< Back", closing the preview).
+    void discardCover();
+    // The recipient's fax number on the sheet; empty before a cover was made.
+    QString recipientNumber() const;
+
+    // CoverReceiver: the run hands the cover over.
+    int attachedPages() const override { return documents_.attachedPages(); }
+    void setCoverPicture(const QImage& page) override;
+    void setCoverDocument(const QString& documentPath) override;
+
+    // The documents behind the cover.
+    const Packet& documents() const { return documents_; }
+    int count() const { return int(documents_.attachments().size()); }
+    // Whether documents are being made ready now.
+    bool attaching() const { return bool(attachJob_); }
+    // Attaches `files` behind those attached already, in their order: each is made ready on
+    // the worker (read, checked, its pages written as PDF; an office document converted by the
+    // office). Those that fail are told together by attachFailed. Returns the job's handle;
+    // cancelling it stops the batch and attaches none of it.
+    Job* attach(const QStringList& files);
+    void remove(int index);
+    void move(int from, int to);
+
+    // Stop: the packet's own work under way (documents being attached, the cover being made
+    // again) is given up.
+    void stop();
+
+    // Pages of the whole packet: the cover's, then the attached.
+    int pageTotal() const { return coverPages_ + attachedPages(); }
+    // Page `index` of the packet, from 0, as a page of a PDF: an attached page, or a page of
+    // the cover's PDF (coverPdfMade() tells whether it is written yet).
+    PdfPage page(int index) const;
+
+    // The PDF of the cover's pages, made by the office the first time a job needs it.
+    bool coverPdfMade() const { return coverPdfMade_; }
+    // What a job needs to put the whole packet out: the PDFs in order (the cover's first),
+    // the cover's document, and the office work that writes the cover's PDF when it is not
+    // written yet (run it on the worker first).
+    struct Parts {
+        QStringList pdfs;
+        QString coverDocument;
+        std::function<void()> coverWork;
+    };
+    Parts parts();
+    // A job that ran `parts.coverWork` has ended well: later jobs take the cover's PDF as it is.
+    void partsUsed(const Parts& parts);
+    // Writes the cover's PDF on the worker; `done` on `receiver`'s thread.
+    Job* makeCoverPdf(QObject* receiver, OfficeJobs::Done done);
+
+signals:
+    // A new cover was handed over (or the cover went).
+    void coverChanged();
+    // A document was attached, removed or moved.
+    void documentsChanged();
+    void attachingChanged(bool attaching);
+    // The documents of an attach command that could not be attached, each with its reason.
+    void attachFailed(const QStringList& reasons);
+
+private:
+    void forgetCoverPdf();
+    void documentsChangedUnderCover();
+
+    std::unique_ptr<GenerationRun> run_;
+    Packet documents_;
+    QPointer<Job> attachJob_;
+    QImage coverPicture_;
+    QString coverDocument_;
+    int coverPages_ = 1;    // the cover's own pages
+    int coverCounted_ = 0;  // the attached pages the cover's page count includes
+    std::unique_ptr<TempPdf> coverPdf_;
+    bool coverPdfMade_ = false;
+};
+
+// Calls `use` with one PDF of the packet's pages `pdfs`: the only one there is, or the pages
+// joined into a working PDF that goes when `use` returns. On the worker.
+void WithPacketPdf(const QStringList& pdfs, const std::function<void(const QString&)>& use);
+
+}  // namespace velmora

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "FaxPages.h"
+#include "coversheet/DocumentExport.h"
+#include "coversheet/OfficeJobs.h"
+
+#include <QString>
+
+namespace velmora {
+
+class FaxPacket;
+class Job;
+
+// What a save writes: where, in which format, and for a fax TIFF how finely.
+struct SaveOrder {
+    QString target;
+    DocumentFormat format = DocumentFormat::Word97;
+    FaxResolution resolution = FaxResolution::Fine;
+};
+
+// Whether a save in `format` holds the whole packet (the cover, then the attached documents):
+// a PDF does when documents are attached, and a fax TIFF always does; a Word file holds the
+// cover alone.
+bool SaveHoldsPacket(DocumentFormat format, const FaxPacket& packet);
+
+// Saves on the worker: the cover's document copied as it is (.doc), exported by the office
+// (.docx, a PDF of the cover alone), or the whole packet joined as one PDF or drawn as a fax
+// TIFF. The target is replaced only by a complete new file; a job given up leaves it as it was
+// and nothing beside it. `done` comes on `receiver`'s thread. Returns the job's handle.
+Job* SavePacket(FaxPacket& packet, const SaveOrder& order, QObject* receiver,
+                OfficeJobs::Done done);
+
+}  // namespace velmora
