@@ -1,7 +1,8 @@
 #pragma once
 
+#include "PacketCommands.h"
 #include "PagePrinter.h"
-#include "SaveCommand.h"
+#include "PreviewLayout.h"
 #include "ViewportModel.h"
 #include "ViewportNavigation.h"
 #include "coversheet/DocumentExport.h"
@@ -34,6 +35,7 @@ namespace velmora {
 class AttachedDocuments;
 class FileDrops;
 class Job;
+class PageInput;
 class PageView;
 class PictureBox;
 
@@ -65,21 +67,19 @@ public:
     // The generated document the window saves; the packet removes it on "< Back" and on close.
     const QString& mWordFile() const { return packet_.coverDocument(); }
     // The way out under way (a save, a print, a send), or null.
-    Job* job() const { return job_; }
+    Job* job() const { return commands_.job(); }
 
     // Replaces the modal save dialog, so that tests can choose a name or cancel.
-    void setSaveDialog(SaveDialog dialog) { save_.setDialog(std::move(dialog)); }
+    void setSaveDialog(SaveDialog dialog) { commands_.setSaveDialog(std::move(dialog)); }
     // Replaces the print dialog, so that tests can choose a printer or cancel.
-    void setPrintDialog(PrintDialog dialog) { printDialog_ = std::move(dialog); }
+    void setPrintDialog(PrintDialog dialog) { commands_.setPrintDialog(std::move(dialog)); }
 
     const ViewportModel& viewport() const { return viewport_; }
 
 protected:
     bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -95,17 +95,11 @@ private:
     // document's page count, where the picture carries them (coversheet/office/PictureText.h),
     // go to assistive technology with it.
     void showCover();
-    // A way out started: the window holds its handle until its end (`ended`) is told.
-    void startJob(Job* job);
-    void jobEnded();
     // Stop: the way out at hand, and the packet's own work (documents being attached, a
     // cover being made again), are given up.
     void stop();
-    // Whether the job that just told its end was given up.
-    bool jobCancelled() const;
     // The hourglass while the office works for the window, then the pointer as it was.
     void busyPointer(bool busy);
-    void turnWheel(QWheelEvent& event);
     void Form_Load();
     void Form_Activate();
     void Form_QueryUnload();
@@ -113,18 +107,13 @@ private:
     void PushButton2_Click();
     // The save command; `filter` is the format whose filter the dialog starts with.
     void PushButton6_Click(DocumentFormat filter = DocumentFormat::Word97);
-    void saved(const SaveOrder& order, std::exception_ptr failure);
-    void PrintDocument();
     void PushButton8_Click();
-    void pictureMouse(const QMouseEvent& event);
     void mirrorViewport();
     // The view shows `page` in place of the page it showed, keeping the zoom.
     void showPageImage(QImage page);
     void showPdfPage(const QString& pdf, int index, int pageIndex);
     // Shows page `index` of the packet afresh, as the view's mode draws it.
     void showPacketPage(int index);
-    void SendFax();
-    void sent(const FaxCall& call, std::exception_ptr failure, const QString& jobId);
     // The attached documents changed: the page shown stays within the packet.
     void packetChanged();
 
@@ -138,41 +127,20 @@ private:
     AttachedDocuments& documents_;
     FaxPacket& packet_;
     std::function<void()> backToEditor_;
-    QPointer<Job> job_;  // the way out under way
+    PacketCommands commands_{packet_, *this};  // the ways out and their jobs
     WindowPointer pointer_;
     ViewportModel viewport_;
     ViewportNavigation navigation_{viewport_};
-    SaveCommand save_;
-    PrintDialog printDialog_ = RunPrintDialog;
     bool centred_ = false;
     WindowPointer::Pointer pointerBeforeWork_ = WindowPointer::Default;
-    // A right-button press on the page opens the context menu at its release, unless the
-    // mouse moved in between (a drag that pans the page).
-    bool rightPressed_ = false;
-    bool rightMoved_ = false;
-    QPointF rightPressAt_;
     std::optional<TraceScope> firstPaintTrace_;  // from showing a new page to its first paint
     int pageIndex_ = 0;                          // of the packet, from 0
     bool faxView_ = false;
     FaxResolution faxResolution_ = FaxResolution::Fine;
-    QString faxServer_;  // as last chosen in Send Fax; empty: sendfax's own choice
 
-    // Owned by the window through their parents.
-    WindowChrome chrome_;  // the bars and the designed client area between them
-    QLabel* pageStatus_ = nullptr;
-    QLabel* zoomStatus_ = nullptr;
-    QLabel* viewStatus_ = nullptr;
+    PreviewControls ui_;  // owned by the window through their parents
     FileDrops* drops_ = nullptr;
-    QScrollBar* hScroll1_ = nullptr;
-    QScrollBar* vScroll1_ = nullptr;
-    QWidget* picture2_ = nullptr;
-    PageView* picture1_ = nullptr;
-    QGroupBox* frame1_ = nullptr;
-    PictureBox* zoomOri_ = nullptr;
-    QPushButton* pushButton1_ = nullptr;
-    QPushButton* pushButton2_ = nullptr;
-    QPushButton* pushButton6_ = nullptr;
-    QPushButton* pushButton8_ = nullptr;
+    PageInput* input_ = nullptr;  // the mouse over the page and the controls
 
     QAction* zoomInAction_ = nullptr;   // PushButton1
     QAction* zoomOutAction_ = nullptr;  // PushButton2

@@ -1,5 +1,9 @@
 #include "PageImage.h"
 
+#include <cmath>
+#include "coversheet/office/SnapshotResolution.h"
+#include "fax/PageRender.h"
+
 #include <QPainter>
 #include <cmath>
 
@@ -53,6 +57,16 @@ QPixmap RenderPage(const QImage& page, QSizeF sourceTwips, QSizeF targetTwips,
     QPainter painter(&target);
     painter.drawImage(QPointF(0, 0), scaled);
     return target;
+}
+
+QImage FaxViewPicture(const QString& pdf, int index, FaxResolution resolution, QString* text) {
+    const QImage fax = FaxPage(pdf, index, resolution);
+    QImage page = fax.convertToFormat(QImage::Format_RGB32);
+    constexpr double kScale = double(kSnapshotPictureDpi) / kSnapshotRenderDpi;
+    page.setDotsPerMeterX(int(std::lround(fax.dotsPerMeterX() * kScale)));
+    page.setDotsPerMeterY(int(std::lround(fax.dotsPerMeterY() * kScale)));
+    if (text) *text = PageTextOf(pdf, index);
+    return page;
 }
 
 }  // namespace velmora

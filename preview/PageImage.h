@@ -1,11 +1,13 @@
 #pragma once
 
+#include "fax/FaxPages.h"
 #include "shell/Twips.h"
 
 #include <QImage>
 #include <QPixmap>
 #include <QPointF>
 #include <QSizeF>
+#include <QString>
 
 namespace velmora {
 
@@ -22,5 +24,10 @@ QSizeF PictureSizeTwips(const QImage& picture);
 // its detail.
 QPixmap RenderPage(const QImage& page, QSizeF sourceTwips, QSizeF targetTwips,
                    qreal devicePixelRatio);
+
+// Page `index` of `pdf` as the fax prints it (FaxPage), on the scale of the office's pictures:
+// its dots drawn as many to the inch as the fax's, times the pictures' own ratio. Its text goes
+// to `text`. Throws Failure.
+QImage FaxViewPicture(const QString& pdf, int index, FaxResolution resolution, QString* text);
 
 }  // namespace velmora

@@ -68,4 +68,18 @@ int ViewportNavigation::wheel(QPoint angleDelta, bool control, bool shift, int l
     return 0;
 }
 
+QList<ViewportNavigation::Key> ViewportNavigation::Keys() {
+    using To = ViewportNavigation;
+    return {
+        {QKeySequence(Qt::Key_Up), [](To& to) { to.scrollLines(Axis::Vertical, -1); }},
+        {QKeySequence(Qt::Key_Down), [](To& to) { to.scrollLines(Axis::Vertical, 1); }},
+        {QKeySequence(Qt::Key_Left), [](To& to) { to.scrollLines(Axis::Horizontal, -1); }},
+        {QKeySequence(Qt::Key_Right), [](To& to) { to.scrollLines(Axis::Horizontal, 1); }},
+        {QKeySequence(Qt::Key_PageUp), [](To& to) { to.scrollPages(Axis::Vertical, -1); }},
+        {QKeySequence(Qt::Key_PageDown), [](To& to) { to.scrollPages(Axis::Vertical, 1); }},
+        {QKeySequence(Qt::Key_Home), [](To& to) { to.scrollToStart(Axis::Vertical); }},
+        {QKeySequence(Qt::Key_End), [](To& to) { to.scrollToEnd(Axis::Vertical); }},
+    };
+}
+
 }  // namespace velmora

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QKeySequence>
+#include <QList>
 #include <QPoint>
 #include <cstdint>
+#include <functional>
 
 namespace velmora {
 
@@ -19,6 +22,13 @@ public:
     static constexpr int kNotch = 120;        // a wheel's notch, in eighths of a degree
 
     explicit ViewportNavigation(ViewportModel& viewport) : viewport_(viewport) {}
+
+    // The keys that move the page wherever the focus is in the window, each with its move.
+    struct Key {
+        QKeySequence keys;
+        std::function<void(ViewportNavigation&)> move;
+    };
+    static QList<Key> Keys();
 
     // Arrow keys and the wheel: whole lines, down or right for positive counts.
     void scrollLines(Axis axis, int lines);

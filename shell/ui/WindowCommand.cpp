@@ -1,6 +1,10 @@
 #include "WindowCommand.h"
 
+#include "ShortcutToolTip.h"
+
 #include <QAction>
+#include <QActionGroup>
+#include <QMenu>
 #include <QPushButton>
 #include <QWidget>
 
@@ -23,7 +27,9 @@ void AddWindowCommands(QWidget& window, const QList<WindowCommandRow>& table) {
     for (const WindowCommandRow& row : table) {
         QAction* command = AddWindowCommand(window, row.text, row.keys, row.run);
         if (row.command) *row.command = command;
-        if (row.button) ShowCommandOnButton(*row.button, *command);
+        if (!row.button) continue;
+        ShowCommandOnButton(*row.button, *command);
+        row.button->setToolTip(ShortcutToolTip(*command));
     }
 }
 
@@ -32,6 +38,31 @@ void ShowCommandOnButton(QPushButton& button, QAction& command) {
     const auto follow = [&button, &command] { button.setEnabled(command.isEnabled()); };
     QObject::connect(&command, &QAction::changed, &button, follow);
     follow();
+}
+
+}  // namespace velmora
+
+namespace velmora {
+
+QList<QAction*> AddChoiceCommands(QWidget& window, const QStringList& texts, int checked,
+                                  std::function<void(int)> chosen) {
+    auto* group = new QActionGroup(&window);
+    QList<QAction*> commands;
+    for (int i = 0; i < texts.size(); ++i) {
+        QAction* command = group->addAction(texts[i]);
+        command->setCheckable(true);
+        command->setChecked(i == checked);
+        QObject::connect(command, &QAction::triggered, &window, [chosen, i] { chosen(i); });
+        commands << command;
+    }
+    return commands;
+}
+
+void AddCommandGroups(QMenu& menu, const QList<QList<QAction*>>& groups) {
+    for (const QList<QAction*>& group : groups) {
+        if (&group != &groups.front()) menu.addSeparator();
+        menu.addActions(group);
+    }
 }
 
 }  // namespace velmora

@@ -3,9 +3,11 @@
 #include <QKeySequence>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QAction;
+class QMenu;
 class QPushButton;
 class QWidget;
 
@@ -28,8 +30,16 @@ struct WindowCommandRow {
 };
 
 // Makes the window's commands from its table (AddWindowCommand), each button the view of its
-// command (ShowCommandOnButton).
+// command (ShowCommandOnButton), its tooltip naming the command's keys.
 void AddWindowCommands(QWidget& window, const QList<WindowCommandRow>& table);
+
+// Commands of which one is chosen at a time, checked as chosen; `chosen` is told the index of
+// the one the user chooses. Returns them in the order of `texts`.
+QList<QAction*> AddChoiceCommands(QWidget& window, const QStringList& texts, int checked,
+                                  std::function<void(int)> chosen);
+
+// Adds `groups` of commands to `menu`, a separator between one group and the next.
+void AddCommandGroups(QMenu& menu, const QList<QList<QAction*>>& groups);
 
 // `button` is a view of `command`: a click triggers the command, and the button is enabled
 // while the command is, so that a window enables its commands alone.

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScreen>
 #include <QWidget>
 
 namespace velmora {
@@ -41,6 +42,15 @@ void SetButtonFaceColors(QWidget* window) {
             qobject_cast<QLabel*>(child) || isFrame(child))
             PaintButtonFace(child);
     }
+}
+
+bool CentreOnScreen(QWidget& window) {
+    const QScreen* onScreen = window.screen();
+    if (!onScreen) return false;
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(onScreen->availableGeometry().center());
+    window.move(frame.topLeft());
+    return true;
 }
 
 }  // namespace velmora

@@ -18,4 +18,7 @@ void SetButtonFaceColors(QWidget* window);
 // that goes with it.
 void PaintButtonFace(QWidget* widget);
 
+// Moves `window` to the middle of its screen's available area; false where it has no screen.
+bool CentreOnScreen(QWidget& window);
+
 }  // namespace velmora

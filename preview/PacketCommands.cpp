@@ -1,0 +1,169 @@
+#include "PacketCommands.h"
+
+#include "AttachedDocuments.h"
+#include "PrintJob.h"
+#include "SendFaxDialog.h"
+#include "fax/FaxPacket.h"
+#include "fax/SendJob.h"
+#include "shell/AppTitle.h"
+#include "shell/Job.h"
+#include "shell/Locations.h"
+#include "shell/Procedure.h"
+#include "shell/ui/MessageBox.h"
+
+#include <QPrinter>
+#include <QProgressDialog>
+#include <algorithm>
+#include <memory>
+
+namespace velmora {
+namespace {
+
+// How long the status bar tells what a command did.
+constexpr int kStatusMessageTime = 30'000;
+
+}  // namespace
+
+PacketCommands::PacketCommands(FaxPacket& packet, QWidget& window)
+    : packet_(packet), window_(window) {}
+
+void PacketCommands::startJob(Job* job) {
+    job_ = job;
+    emit busyChanged(true);
+}
+
+bool PacketCommands::jobCancelled() const {
+    return job_ && job_->cancelled();
+}
+
+void PacketCommands::stop() {
+    if (job_) job_->cancel();
+}
+
+// "Save Results To Word File": the save dialog's questions (SaveCommand), then the save as a
+// job (fax/SaveJob). The old file is replaced only by a complete new one; the window keeps
+// painting meanwhile, and Stop gives the save up.
+void PacketCommands::save(DocumentFormat filter, FaxResolution resolution) {
+    const std::optional<SaveOrder> order = save_.ask(&window_, packet_, filter, resolution);
+    if (!order) return;
+    startJob(SavePacket(packet_, *order, this, [this, order = *order](std::exception_ptr failure) {
+        saved(order, failure);
+    }));
+}
+
+void PacketCommands::saved(const SaveOrder& order, std::exception_ptr failure) {
+    emit busyChanged(false);
+    if (jobCancelled()) {
+        emit status(tr("Saving stopped: %1 was not written.").arg(order.target),
+                    kStatusMessageTime);
+        return;
+    }
+    Procedure done(location::Form2_PushButton6_Click);
+    if (!done.step(130, [&] {
+            if (failure) std::rethrow_exception(failure);
+        }))
+        return;
+    save_.savedIn(order.target);
+    const bool whole = SaveHoldsPacket(order.format, packet_);
+    if (order.format == DocumentFormat::FaxTiff)
+        emit status(QStringLiteral("Saved the packet, %1, as a fax TIFF (%2): %3")
+                        .arg(PagesText(packet_.pageTotal()),
+                             order.resolution == FaxResolution::Fine ? QStringLiteral("fine")
+                                                                     : QStringLiteral("standard"),
+                             order.target),
+                    kStatusMessageTime);
+    else if (whole)
+        emit status(QStringLiteral("Saved the packet, %1, as %2")
+                        .arg(PagesText(packet_.pageTotal()), order.target),
+                    kStatusMessageTime);
+    else if (order.format != DocumentFormat::Pdf && packet_.count() > 0)
+        emit status(QStringLiteral("The Word file holds the cover sheet alone; save as PDF for the "
+                                   "whole packet of %1.")
+                        .arg(PagesText(packet_.pageTotal())),
+                    kStatusMessageTime);
+    done.step(132, [&] { ShowMessage({.title = {}, .text = QStringLiteral("Done.")}); });
+}
+
+// Print: the desktop's print dialog, then every chosen page of the packet as the office lays
+// it out (PrintJob). Cancelling the dialog prints nothing. The pages are drawn for the printer
+// on the worker, with their progress in a box whose Cancel gives the job up.
+void PacketCommands::print() {
+    Procedure proc(location::Form2_PrintDocument);
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    proc.step(100, [&] { printer->setDocName(QLatin1String(kProductName)); });
+    if (!proc.test(
+            102, [&] { return printDialog_(&window_, *printer); }, false))
+        return;
+    auto* progress = new QProgressDialog(QStringLiteral("Preparing the pages\u2026"),
+                                         QStringLiteral("Cancel"), 0, 0, &window_);
+    progress->setObjectName(QStringLiteral("PrintProgress"));
+    progress->setWindowTitle(QStringLiteral("Print"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(500);
+    progress->setAutoReset(false);
+    progress->setAutoClose(false);
+    Job* job = PrintPacket(packet_, printer, this, [this, progress](std::exception_ptr failure) {
+        delete progress;  // at once: a box left until later would keep the window modal
+        emit busyChanged(false);
+        if (jobCancelled()) {
+            emit status(QStringLiteral("Printing cancelled"), kStatusMessageTime);
+            return;
+        }
+        Procedure done(location::Form2_PrintDocument);
+        done.step(104, [&] {
+            if (failure) std::rethrow_exception(failure);
+        });
+    });
+    connect(progress, &QProgressDialog::canceled, job, &Job::cancel);
+    connect(job, &Job::progress, progress, [progress](int printed, int sheets) {
+        progress->setMaximum(sheets);
+        progress->setValue(std::min(printed, sheets));
+        progress->setLabelText(QStringLiteral("Printing page %1 of %2\u2026")
+                                   .arg(std::min(printed + 1, sheets))
+                                   .arg(sheets));
+    });
+    startJob(job);
+}
+
+// Send Fax: the packet as a fax TIFF, handed to a HylaFAX server as one job (fax/SendJob). The
+// server's job id, or its own words when it cannot be reached or refuses; nothing is lost
+// either way, and the command can be given again.
+void PacketCommands::send(FaxResolution resolution) {
+    if (!FaxSendingAvailable()) return;
+    SendFaxDialog dialog(
+        {.number = packet_.recipientNumber(), .server = faxServer_, .resolution = resolution},
+        packet_.pageTotal(), &window_);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const FaxCall call = dialog.call();
+    faxServer_ = call.server;
+    emit status(QStringLiteral("Sending the fax to %1\u2026").arg(call.number), 0);
+    startJob(SendPacket(packet_, call, this,
+                        [this, call](std::exception_ptr failure, const QString& jobId) {
+                            sent(call, failure, jobId);
+                        }));
+}
+
+void PacketCommands::sent(const FaxCall& call, std::exception_ptr failure, const QString& jobId) {
+    emit busyChanged(false);
+    if (jobCancelled()) {
+        emit status(tr("Sending stopped: the fax to %1 was not handed over.").arg(call.number),
+                    kStatusMessageTime);
+        return;
+    }
+    const QString server = call.server.isEmpty() ? DefaultFaxServer() : call.server;
+    if (failure) {
+        emit status(QStringLiteral("The fax was not sent"), kStatusMessageTime);
+        ShowMessage({.title = {},
+                     .text = DescribeFailure(failure) +
+                             QStringLiteral("\n\nNothing was lost: give Send Fax again when the "
+                                            "server can take it."),
+                     .icon = MessageIcon::Warning});
+        return;
+    }
+    const QString sentText = QStringLiteral("The fax to %1 is with the fax server %2 as job %3.")
+                                 .arg(call.number, server, jobId);
+    emit status(sentText, kStatusMessageTime);
+    ShowMessage({.title = {}, .text = sentText});
+}
+
+}  // namespace velmora
