@@ -271,9 +271,9 @@ void GenerationRun::handOver(Steps& run) {
     proc.step(218, [&] { host_.setBusyPointer(false); });
     if (run.givenUp) {
         // Given up: whatever the run made goes, and the editor stays as it is.
-        if (run.saved) DeleteFileQuietly(run.documentPath);
-        DeleteFileQuietly(SnapshotPath());
-        DeleteFileQuietly(TemplatePath());
+        if (run.saved) RemoveFileQuietly(run.documentPath);
+        RemoveFileQuietly(SnapshotPath());
+        RemoveFileQuietly(TemplatePath());
         run.stopped = true;
     }
     if (run.stopped) {
@@ -286,8 +286,8 @@ void GenerationRun::handOver(Steps& run) {
     proc.step(222, [&] { host_.setPreviewWordFile(run.saved ? run.documentPath : QString()); });
     proc.step(224, [&] { host_.showPreview(); });
     proc.step(226, [&] { host_.hideEditor(); });
-    proc.step(228, [&] { DeleteFileQuietly(SnapshotPath()); });
-    proc.step(230, [&] { DeleteFileQuietly(TemplatePath()); });
+    proc.step(228, [&] { RemoveFileQuietly(SnapshotPath()); });
+    proc.step(230, [&] { RemoveFileQuietly(TemplatePath()); });
     proc.step(232, [&] { setBusy(false); });
     emit finished();
 }

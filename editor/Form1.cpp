@@ -530,7 +530,7 @@ void Form1::setPreviewWordFile(const QString& documentPath) {
     // A cover made afresh under the preview replaces the one it showed.
     QString& shown = preview().mWordFile;
     if (!shown.isEmpty() && shown != documentPath && preview().isVisible())
-        DeleteFileQuietly(shown);
+        RemoveFileQuietly(shown);
     shown = documentPath;
 }
 

@@ -950,7 +950,7 @@ void Form2::SendFax() {
 void Form2::PushButton8_Click() {
     Procedure proc(location::Form2_PushButton8_Click);
     forgetCover();
-    proc.step(102, [&] { DeleteFileQuietly(mWordFile); });
+    proc.step(102, [&] { RemoveFileQuietly(mWordFile); });
     proc.step(104, [&] {
         // Re-armed first: the next page is captured even if the editor fails to show.
         viewport_.rearmCapture();
@@ -971,7 +971,7 @@ void Form2::closeEvent(QCloseEvent* event) {
 void Form2::Form_QueryUnload() {
     Procedure proc(location::Form2_Form_QueryUnload);
     forgetCover();
-    proc.step(100, [&] { DeleteFileQuietly(mWordFile); });
+    proc.step(100, [&] { RemoveFileQuietly(mWordFile); });
     // Pending window events run; the user's input has nothing left to act on.
     proc.step(102, [&] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     proc.step(104, [&] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });

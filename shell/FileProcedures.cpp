@@ -3,8 +3,6 @@
 #include "Failure.h"
 #include "RunRecord.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -59,12 +57,6 @@ void ForceDeleteFile(const QString& path) {
         throw Failure(QStringLiteral("Cannot delete '%1': not a file of this user's").arg(path));
     if (::unlink(native.constData()) != 0) throw Failure(systemError("Cannot delete", path));
     NoteRemovedFile(path);
-}
-
-void DeleteFileQuietly(const QString& path) {
-    // Pending window events (painting, moving) run; the user's input waits for its turn.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    RemoveFileQuietly(path);
 }
 
 void RemoveFileQuietly(const QString& path) {

@@ -12,10 +12,8 @@ bool FileExists(const QString& path);
 // or a link to nothing. False, silently, for anything else.
 bool FileListed(const QString& path);
 
-// Lets pending events run once, then deletes the file, falling back to ForceDeleteFile.
-// Never reports anything; a file that cannot be deleted stays.
-void DeleteFileQuietly(const QString& path);
-// The same without letting events run, for work off the windows' thread.
+// Deletes the file, falling back to ForceDeleteFile, and lets no events run meanwhile (from
+// any thread, inside any step). Never reports anything; a file that cannot be deleted stays.
 void RemoveFileQuietly(const QString& path);
 
 // "the disk that holds "<folder>" is full" when the file system that holds `path` (or the

@@ -51,15 +51,15 @@ TEST_F(FileProcedures, FileExistsForFilesAndFoldersOnly) {
     EXPECT_TRUE(boxes_.all().empty());
 }
 
-TEST_F(FileProcedures, DeleteFileQuietlyDeletesAlsoReadOnlyFilesAndNeverReports) {
+TEST_F(FileProcedures, RemoveFileQuietlyDeletesAlsoReadOnlyFilesAndNeverReports) {
     write(QStringLiteral("plain"), "x");
     write(QStringLiteral("readonly"), "x");
     ::chmod(QFile::encodeName(path(QStringLiteral("readonly"))).constData(), S_IRUSR);
 
-    DeleteFileQuietly(path(QStringLiteral("plain")));
-    DeleteFileQuietly(path(QStringLiteral("readonly")));
-    DeleteFileQuietly(path(QStringLiteral("missing")));
-    DeleteFileQuietly(path(QStringLiteral("no/such/folder/x")));
+    RemoveFileQuietly(path(QStringLiteral("plain")));
+    RemoveFileQuietly(path(QStringLiteral("readonly")));
+    RemoveFileQuietly(path(QStringLiteral("missing")));
+    RemoveFileQuietly(path(QStringLiteral("no/such/folder/x")));
 
     EXPECT_FALSE(FileExists(path(QStringLiteral("plain"))));
     EXPECT_FALSE(FileExists(path(QStringLiteral("readonly"))));
