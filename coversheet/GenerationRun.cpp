@@ -4,6 +4,7 @@
 #include "OfficeJobs.h"
 #include "PageSnapshot.h"
 #include "WordConnection.h"
+#include "shell/AtomicFile.h"
 #include "shell/FileProcedures.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
@@ -159,8 +160,8 @@ void GenerationRun::officeSteps(Steps& run) {
     // in the temporary folder (a file of an interrupted run, another user's file or link) is
     // never opened. Without it the run has nothing to fill, and stops here.
     const bool written = proc.step(124, [&] {
-        const QString path = WriteFileOfItsOwn(TempFolder(), QStringLiteral("template"),
-                                               QStringLiteral(".dot"), templateBytes);
+        const QString path = NewFile::WriteOfItsOwn(TempFolder(), QStringLiteral("template"),
+                                                    QStringLiteral(".dot"), templateBytes);
         const std::lock_guard lock(templateMutex);
         runTemplate() = path;
     });

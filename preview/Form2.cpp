@@ -17,6 +17,7 @@
 #include "fax/PdfFiles.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
+#include "shell/AtomicFile.h"
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
 #include "shell/Locations.h"
@@ -773,7 +774,7 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
                 coverWork();
                 JoinPdfs(pages, name);
             } else if (format == DocumentFormat::Word97) {
-                CopyFileOver(document, name);
+                AtomicFile::Copy(document, name);
             } else {
                 ExportDocument(document, name, format);
             }
