@@ -4,6 +4,7 @@
 #include "OfficeJobs.h"
 #include "PageSnapshot.h"
 #include "WordConnection.h"
+#include "shell/AtomicFile.h"
 #include "shell/FileProcedures.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
@@ -163,8 +164,8 @@ void GenerationRun::officeSteps(Steps& run) {
     // in the temporary folder (a file of an interrupted run, another user's file or link) is
     // never opened. Without it the run has nothing to fill, and stops here.
     const bool written = proc.step(124, [&] {
-        const QString path = WriteFileOfItsOwn(TempFolder(), QStringLiteral("template"),
-                                               QStringLiteral(".dot"), templateBytes);
+        const QString path = NewFile::WriteOfItsOwn(TempFolder(), QStringLiteral("template"),
+                                                    QStringLiteral(".dot"), templateBytes);
         const std::lock_guard lock(templateMutex);
         runTemplate() = path;
     });
@@ -275,9 +276,9 @@ void GenerationRun::handOver(Steps& run) {
     proc.step(218, [&] { host_.setBusyPointer(false); });
     if (run.givenUp) {
         // Given up: whatever the run made goes, and the editor stays as it is.
-        if (run.saved) DeleteFileQuietly(run.documentPath);
-        DeleteFileQuietly(SnapshotPath());
-        DeleteFileQuietly(TemplatePath());
+        if (run.saved) RemoveFileQuietly(run.documentPath);
+        RemoveFileQuietly(SnapshotPath());
+        RemoveFileQuietly(TemplatePath());
         run.stopped = true;
     }
     if (run.stopped) {
@@ -290,8 +291,8 @@ void GenerationRun::handOver(Steps& run) {
     proc.step(222, [&] { receiver_.setCoverDocument(run.saved ? run.documentPath : QString()); });
     proc.step(224, [&] { host_.showPreview(); });
     proc.step(226, [&] { host_.hideEditor(); });
-    proc.step(228, [&] { DeleteFileQuietly(SnapshotPath()); });
-    proc.step(230, [&] { DeleteFileQuietly(TemplatePath()); });
+    proc.step(228, [&] { RemoveFileQuietly(SnapshotPath()); });
+    proc.step(230, [&] { RemoveFileQuietly(TemplatePath()); });
     proc.step(232, [&] { setBusy(false); });
     emit finished();
 }

@@ -1,7 +1,7 @@
 #include "PageSnapshot.h"
 
 #include "WordConnection.h"
-#include "shell/FileProcedures.h"
+#include "shell/AtomicFile.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
 #include "shell/TempFolder.h"
@@ -95,7 +95,7 @@ QImage SaveDocAsJPG(const QString& inFile) {
     proc.step(122, [&] {
         if (picture.isNull())
             throw Failure(QStringLiteral("The office made no picture of the page."));
-        WriteNewFile(SnapshotPath(), windowsBitmap(picture));
+        NewFile::Write(SnapshotPath(), windowsBitmap(picture));
     });
     proc.step(124, [&] { Use(word).closeWithoutSaving(); });
     proc.step(126, [&] { Use(word).quit(); });

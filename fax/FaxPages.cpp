@@ -1,8 +1,8 @@
 #include "FaxPages.h"
 
+#include "pdf/PdfDocument.h"
 #include "shell/Failure.h"
 
-#include <poppler-qt6.h>
 #include <QSysInfo>
 #include <QtEndian>
 #include <algorithm>
@@ -111,11 +111,7 @@ QImage BlankMono(int width, int height) {
 
 }  // namespace
 
-FaxPages::FaxPages(const QString& pdf) : pdf_(pdf), document_(Poppler::Document::load(pdf)) {
-    if (!document_)
-        throw Failure(QStringLiteral("'%1' is not a PDF file that can be read.").arg(pdf));
-    if (document_->isLocked())
-        throw Failure(QStringLiteral("'%1' is protected by a password.").arg(pdf));
+FaxPages::FaxPages(const QString& pdf) : pdf_(pdf), document_(LoadPdf(pdf)) {
     // Poppler's own rasteriser, without smoothing: every dot is black or the paper's colour
     // where a fax machine would put it, and a line thinner than a dot is drawn one dot wide.
     document_->setRenderBackend(Poppler::Document::SplashBackend);

@@ -2,10 +2,9 @@
 
 #include "FaxTiff.h"
 #include "HylaFaxFiles.h"
+#include "shell/AtomicFile.h"
 #include "shell/Failure.h"
-#include "shell/FileProcedures.h"
 #include "shell/Job.h"
-#include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 
 #include <QDeadlineTimer>
@@ -13,7 +12,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <climits>
@@ -152,24 +150,12 @@ QString SubmitFax(const QString& tiff, const FaxCall& call, std::chrono::millise
 QString SendPdfAsFax(const QString& pdf, const FaxCall& call, std::chrono::milliseconds bound) {
     CheckNumber(call.number);
     if (!FaxSendingAvailable()) throw NotInstalled();
-    QString path;
-    {
-        QTemporaryFile file(TempFolder() + QStringLiteral("/velmora-fax-XXXXXX.tif"));
-        file.setAutoRemove(false);
-        if (!file.open())
-            throw Failure(QStringLiteral("Cannot make a file in the temporary folder: %1")
-                              .arg(file.errorString()));
-        path = file.fileName();
-    }
     // Noted whatever it holds (the TIFF replaces it whole), so that a run that ends while the
-    // fax is on its way leaves nothing after the next start.
-    NoteFileInTheMaking(path);
-    struct Removed {
-        const QString& path;
-        ~Removed() { RemoveFileQuietly(path); }
-    } removed{path};
-    WriteFaxTiff(pdf, path, call.resolution);
-    return SubmitFax(path, call, bound);
+    // fax is on its way leaves nothing after the next start; removed once the fax is handed on.
+    NewFile tiff(TempFolder(), QStringLiteral("velmora-fax"), QStringLiteral(".tif"));
+    tiff.close();
+    WriteFaxTiff(pdf, tiff.path(), call.resolution);
+    return SubmitFax(tiff.path(), call, bound);
 }
 
 }  // namespace velmora

@@ -3,14 +3,13 @@
 #include "ImagePages.h"
 #include "PdfFiles.h"
 #include "coversheet/DocumentExport.h"
+#include "shell/AtomicFile.h"
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
-#include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <algorithm>
 
 namespace velmora {
@@ -35,13 +34,9 @@ bool LooksLike(const QString& extension, const QByteArray& head) {
 }  // namespace
 
 TempPdf::TempPdf(const QString& prefix) {
-    QTemporaryFile file(TempFolder() + QLatin1Char('/') + prefix + QStringLiteral("-XXXXXX.pdf"));
-    file.setAutoRemove(false);
-    if (!file.open())
-        throw Failure(QStringLiteral("Cannot make a file in the temporary folder: %1")
-                          .arg(file.errorString()));
-    path_ = file.fileName();
-    NoteCreatedFile(path_);
+    // Noted whatever it comes to hold: the PDF written at its name replaces it whole.
+    NewFile file(TempFolder(), prefix, QStringLiteral(".pdf"));
+    path_ = file.keep();
 }
 
 TempPdf::~TempPdf() {

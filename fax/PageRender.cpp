@@ -1,8 +1,8 @@
 #include "PageRender.h"
 
+#include "pdf/PdfDocument.h"
 #include "shell/Failure.h"
 
-#include <poppler-qt6.h>
 #include <memory>
 
 namespace velmora {
@@ -12,8 +12,7 @@ QImage RenderPdfPage(const QString& pdf, int index, int dpi, int pictureDpi, QSt
         return Failure(
             QStringLiteral("Page %1 of '%2' could not be drawn.").arg(index + 1).arg(pdf));
     };
-    const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(pdf);
-    if (!document || document->isLocked()) throw failed();
+    const std::unique_ptr<Poppler::Document> document = LoadPdf(pdf);
     document->setRenderHint(Poppler::Document::Antialiasing);
     document->setRenderHint(Poppler::Document::TextAntialiasing);
     document->setPaperColor(Qt::white);
@@ -35,8 +34,12 @@ QImage RenderPdfPage(const QString& pdf, int index, int dpi, int pictureDpi, QSt
 }
 
 QString PageTextOf(const QString& pdf, int index) {
-    const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(pdf);
-    if (!document || document->isLocked()) return {};
+    std::unique_ptr<Poppler::Document> document;
+    try {
+        document = LoadPdf(pdf);
+    } catch (const Failure&) {
+        return {};
+    }
     const std::unique_ptr<Poppler::Page> page = document->page(index);
     return page ? page->text(QRectF()) : QString();
 }

@@ -4,36 +4,10 @@
 #include "FaxTiff.h"
 #include "PdfFiles.h"
 #include "shell/AtomicFile.h"
-#include "shell/Failure.h"
-
-#include <QFile>
 
 #include <QPointer>
 
 namespace velmora {
-namespace {
-
-// Copies `source` byte for byte over `target`, written whole.
-void CopyWhole(const QString& source, const QString& target) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot read '%1': %2").arg(source, in.errorString()));
-    // A document is never empty: an empty file is one that was not saved completely.
-    if (in.size() <= 0)
-        throw Failure(QStringLiteral("Cannot copy '%1': the document is empty.").arg(source));
-    AtomicFile out(target);
-    for (;;) {
-        const QByteArray chunk = in.read(64 * 1024);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
-            throw Failure(QStringLiteral("Cannot read '%1': %2").arg(source, in.errorString()));
-        if (chunk.isEmpty()) break;
-        out.write(chunk);
-    }
-    out.commit();
-}
-
-}  // namespace
-
 bool SaveHoldsPacket(DocumentFormat format, const FaxPacket& packet) {
     return (format == DocumentFormat::Pdf && packet.count() > 0) ||
            format == DocumentFormat::FaxTiff;
@@ -46,7 +20,7 @@ Job* SavePacket(FaxPacket& packet, const SaveOrder& order, QObject* receiver,
             receiver,
             [document = packet.coverDocument(), order] {
                 if (order.format == DocumentFormat::Word97)
-                    CopyWhole(document, order.target);
+                    AtomicFile::Copy(document, order.target);
                 else
                     ExportDocument(document, order.target, order.format);
             },

@@ -14,6 +14,7 @@
 #include "fax/PageRender.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
+#include "shell/AtomicFile.h"
 #include "shell/Failure.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"

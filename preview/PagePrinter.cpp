@@ -1,9 +1,9 @@
 #include "PagePrinter.h"
 
+#include "pdf/PdfDocument.h"
 #include "shell/Failure.h"
 #include "shell/ProgramEnding.h"
 
-#include <poppler-qt6.h>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -40,9 +40,8 @@ void layInvisibleText(QPainter& painter, const Poppler::Page& page, double pixel
 
 }  // namespace
 
-PagePrinter::PagePrinter(const QString& pdfFile)
-    : document_(Poppler::Document::load(pdfFile)), pdfFile_(pdfFile) {
-    if (!document_ || document_->isLocked() || document_->numPages() < 1)
+PagePrinter::PagePrinter(const QString& pdfFile) : document_(LoadPdf(pdfFile)), pdfFile_(pdfFile) {
+    if (document_->numPages() < 1)
         throw Failure(
             QStringLiteral("The pages to print could not be read from '%1'.").arg(pdfFile));
     document_->setRenderHint(Poppler::Document::Antialiasing);

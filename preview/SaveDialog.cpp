@@ -1,9 +1,5 @@
 #include "SaveDialog.h"
 
-#include "shell/AtomicFile.h"
-#include "shell/Failure.h"
-
-#include <QFile>
 #include <QFileDialog>
 #include <QStringList>
 
@@ -32,26 +28,6 @@ QString QtNameFilter(const QString& pairedFilter) {
                         : description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
     }
     return filters.join(QStringLiteral(";;"));
-}
-
-void CopyFileOver(const QString& source, const QString& target) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot read '%1': %2").arg(source, in.errorString()));
-    // A document is never empty: an empty file is one that was not saved completely.
-    if (in.size() <= 0)
-        throw Failure(QStringLiteral("Cannot copy '%1': the document is empty.").arg(source));
-
-    AtomicFile out(target);
-    constexpr qint64 kChunk = 64 * 1024;
-    for (;;) {
-        const QByteArray chunk = in.read(kChunk);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
-            throw Failure(QStringLiteral("Cannot read '%1': %2").arg(source, in.errorString()));
-        if (chunk.isEmpty()) break;
-        out.write(chunk);
-    }
-    out.commit();
 }
 
 }  // namespace velmora

@@ -36,9 +36,4 @@ SaveDialogChoice RunSaveDialog(QWidget* parent, const SaveDialogRequest& request
 // pattern; a description that does not show its pattern gets it added in parentheses.
 QString QtNameFilter(const QString& pairedFilter);
 
-// Copies `source` byte for byte to `target`, written whole (AtomicFile): an existing target
-// survives any failure, and a failed copy leaves no new file behind. Throws Failure with the
-// reason.
-void CopyFileOver(const QString& source, const QString& target);
-
 }  // namespace velmora

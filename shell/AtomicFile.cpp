@@ -19,8 +19,18 @@
 namespace velmora {
 namespace {
 
-QString systemReason(int error) {
+// The system's reason for `error`, or a full disk named as such when the disk that holds
+// `path` is full.
+QString reasonFor(int error, const QString& path) {
+    if (error == ENOSPC || error == EDQUOT) {
+        const QString full = FullDiskReason(path);
+        if (!full.isEmpty()) return full + QLatin1Char('.');
+    }
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+[[noreturn]] void failWriting(const QString& name, const QString& reason) {
+    throw Failure(QStringLiteral("Cannot write '%1': %2").arg(name, reason));
 }
 
 // What a new file gets: everything the umask allows of rw-rw-rw-.
@@ -40,140 +50,233 @@ mode_t newFileMode() {
 // As many links as the system follows in one path.
 constexpr int kMostLinks = 40;
 
-bool writeAll(int fd, const char* bytes, qint64 size, int& error) {
-    for (qint64 done = 0; done < size;) {
-        const ssize_t n = ::write(fd, bytes + done, size_t(size - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n == 0 ? ENOSPC : errno;
-            return false;
-        }
-        done += n;
-    }
-    return true;
+QString randomLettersAndDigits(int count) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QString letters;
+    for (int i = 0; i < count; ++i)
+        letters += QLatin1Char(kLetters[QRandomGenerator::system()->bounded(36)]);
+    return letters;
+}
+
+// Flushes the folder that holds `path` to the disk, and with it a rename into it. File
+// systems that cannot flush a folder have nothing to flush.
+int syncFolderOf(const QString& path) {
+    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int error = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+    ::close(fd);
+    return error;
 }
 
 }  // namespace
 
-AtomicFile::AtomicFile(const QString& target, Flush flush, Access access)
-    : name_(target), target_(target), flush_(flush) {
+NewFile::NewFile(const std::function<QString(int attempt)>& nameFor, const QString& shown)
+    : shown_(shown) {
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name = nameFor(attempt);
+        if (name.isEmpty()) break;
+        path_ = name;  // what a failure names
+        const int fd = ::open(QFile::encodeName(name).constData(),
+                              O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            error = errno;
+            if (error == EEXIST) continue;  // someone else's: another name, if there is one
+            break;
+        }
+        NoteFileInTheMaking(name);
+        // 0600 also where the umask would take some of it away.
+        if (::fchmod(fd, 0600) == 0) {
+            fd_ = fd;
+            return;
+        }
+        error = errno;
+        ::close(fd);
+        RemoveFileQuietly(name);
+        break;
+    }
+    fail(true, error);
+}
+
+NewFile::NewFile(const QString& path)
+    : NewFile([&](int attempt) { return attempt == 0 ? path : QString(); }, QString()) {}
+
+NewFile::NewFile(const QString& folder, const QString& stem, const QString& suffix)
+    : NewFile(
+          [&](int) {
+              return folder + QLatin1Char('/') + stem + QLatin1Char('-') +
+                     randomLettersAndDigits(8) + suffix;
+          },
+          QString()) {}
+
+NewFile::~NewFile() {
+    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+    if (!path_.isEmpty()) RemoveFileQuietly(path_);
+}
+
+void NewFile::fail(bool creating, int error) const {
+    const QString reason = reasonFor(error, path_);
+    if (!shown_.isEmpty()) failWriting(shown_, reason);
+    throw Failure(
+        QStringLiteral("Cannot %1 '%2': %3")
+            .arg(creating ? QStringLiteral("create") : QStringLiteral("write"), path_, reason));
+}
+
+void NewFile::write(const QByteArray& bytes) {
+    if (fd_ < 0) fail(false, EBADF);
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) fail(false, n == 0 ? ENOSPC : errno);
+        done += n;
+    }
+}
+
+void NewFile::close() {
+    if (fd_ < 0) return;
+    if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR) fail(false, errno);
+}
+
+QString NewFile::keep() {
+    close();
+    return std::exchange(path_, QString());
+}
+
+void NewFile::Write(const QString& path, const QByteArray& bytes) {
+    if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
+        throw Failure(QStringLiteral("Cannot replace '%1': %2")
+                          .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    NewFile file(path);
+    file.write(bytes);
+    // Complete: from now on the record removes this very file, not one put at its name later.
+    NoteCreatedFile(file.keep());
+}
+
+QString NewFile::WriteOfItsOwn(const QString& folder, const QString& stem, const QString& suffix,
+                               const QByteArray& bytes) {
+    NewFile file(folder, stem, suffix);
+    file.write(bytes);
+    const QString path = file.keep();
+    NoteCreatedFile(path);
+    return path;
+}
+
+AtomicFile::Target AtomicFile::Resolve(const QString& name, Access access) {
+    QString target = name;
+    const auto fail = [&](const QString& reason) { failWriting(name, reason); };
     // The file the target finally names.
     struct stat info {};
     bool exists = false;
     for (int links = 0;; ++links) {
-        const QByteArray native = QFile::encodeName(target_);
+        const QByteArray native = QFile::encodeName(target);
         if (::lstat(native.constData(), &info) != 0) {
-            if (errno != ENOENT) fail(because(errno));
+            if (errno != ENOENT) fail(reasonFor(errno, target));
             break;
         }
         if (!S_ISLNK(info.st_mode)) {
             exists = true;
             break;
         }
-        if (links == kMostLinks) fail(because(ELOOP));
+        if (links == kMostLinks) fail(reasonFor(ELOOP, target));
         // A link another user put in a shared folder does not choose which file is replaced.
         if (info.st_uid != ::geteuid() && info.st_uid != 0)
             fail(QStringLiteral("it is a link of another user's."));
         QByteArray to(PATH_MAX, 0);
         const ssize_t length = ::readlink(native.constData(), to.data(), size_t(to.size()));
-        if (length < 0 || length == to.size()) fail(because(length < 0 ? errno : ENAMETOOLONG));
+        if (length < 0 || length == to.size())
+            fail(reasonFor(length < 0 ? errno : ENAMETOOLONG, target));
         to.truncate(length);
         const QString next = QFile::decodeName(to);
-        target_ = QFileInfo(next).isAbsolute()
-                      ? next
-                      : QFileInfo(target_).absolutePath() + QLatin1Char('/') + next;
+        target = QFileInfo(next).isAbsolute()
+                     ? next
+                     : QFileInfo(target).absolutePath() + QLatin1Char('/') + next;
     }
     if (exists) {
         if (!S_ISREG(info.st_mode)) fail(QStringLiteral("it is not a file."));
         // Whatever its format, a file made read-only stays as it is.
-        if (IsReadOnlyFile(target_)) fail(QStringLiteral("the file is read-only."));
-        if (::faccessat(AT_FDCWD, QFile::encodeName(target_).constData(), W_OK, AT_EACCESS) != 0)
-            fail(because(errno));
+        if (IsReadOnlyFile(target)) fail(QStringLiteral("the file is read-only."));
+        if (::faccessat(AT_FDCWD, QFile::encodeName(target).constData(), W_OK, AT_EACCESS) != 0)
+            fail(reasonFor(errno, target));
     }
-    mode_ = access == Access::OwnerOnly ? 0600u
-            : exists                    ? unsigned(info.st_mode & 07777)
-                                        : unsigned(newFileMode());
-
-    const QFileInfo file(target_);
-    // Short enough for any file system, whatever the target's name.
-    const QString stem = file.absolutePath() + QStringLiteral("/.") + file.fileName().left(200) +
-                         QStringLiteral(".new-");
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString candidate =
-            stem + QString::number(QRandomGenerator::system()->bounded(100000000u, 999999999u));
-        const int fd = ::open(QFile::encodeName(candidate).constData(),
-                              O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            fail(because(errno));
-        }
-        fd_ = fd;
-        path_ = candidate;
-        NoteFileInTheMaking(path_);
-        return;
-    }
-    fail(because(EEXIST));
+    const unsigned mode = access == Access::OwnerOnly ? 0600u
+                          : exists                    ? unsigned(info.st_mode & 07777)
+                                                      : unsigned(newFileMode());
+    return {target, mode};
 }
 
-AtomicFile::~AtomicFile() {
-    discard();
-}
+AtomicFile::AtomicFile(const QString& target, Flush flush, Access access)
+    : AtomicFile(target, flush, Resolve(target, access)) {}
 
-QString AtomicFile::because(int error) const {
-    if (error == ENOSPC || error == EDQUOT) {
-        const QString full = FullDiskReason(target_);
-        if (!full.isEmpty()) return full + QLatin1Char('.');
-    }
-    return systemReason(error);
-}
+AtomicFile::AtomicFile(const QString& name, Flush flush, Target target)
+    : name_(name),
+      target_(std::move(target.path)),
+      flush_(flush),
+      mode_(target.mode),
+      file_(
+          [this](int) {
+              const QFileInfo file(target_);
+              // Short enough for any file system, whatever the target's name.
+              return file.absolutePath() + QStringLiteral("/.") + file.fileName().left(200) +
+                     QStringLiteral(".new-") +
+                     QString::number(QRandomGenerator::system()->bounded(100000000u, 999999999u));
+          },
+          name_) {}
+
+AtomicFile::~AtomicFile() = default;
 
 void AtomicFile::fail(const QString& reason) const {
-    throw Failure(QStringLiteral("Cannot write '%1': %2").arg(name_, reason));
+    failWriting(name_, reason);
 }
 
 void AtomicFile::write(const QByteArray& bytes) {
-    int error = 0;
-    if (fd_ < 0) fail(because(EBADF));
-    if (!writeAll(fd_, bytes.constData(), bytes.size(), error)) fail(because(error));
+    file_.write(bytes);
+}
+
+void AtomicFile::copyFrom(const QString& source) {
+    const auto cannotRead = [&](int error) {
+        return Failure(QStringLiteral("Cannot read '%1': %2")
+                           .arg(source, QString::fromLocal8Bit(std::strerror(error))));
+    };
+    const int fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw cannotRead(errno);
+    struct Closed {
+        int fd;
+        ~Closed() { ::close(fd); }
+    } closed{fd};
+    constexpr qsizetype kChunk = 256 * 1024;
+    QByteArray chunk;
+    for (;;) {
+        chunk.resize(kChunk);
+        const ssize_t n = ::read(fd, chunk.data(), size_t(kChunk));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw cannotRead(errno);
+        if (n == 0) break;
+        chunk.resize(n);
+        file_.write(chunk);
+    }
 }
 
 void AtomicFile::moveIn(const QString& file) {
-    if (fd_ < 0) fail(because(EBADF));
+    if (file_.fd_ < 0) fail(reasonFor(EBADF, target_));
     const QByteArray from = QFile::encodeName(file);
-    if (::rename(from.constData(), QFile::encodeName(path_).constData()) == 0) {
-        closeWriter();
+    if (::rename(from.constData(), QFile::encodeName(file_.path()).constData()) == 0) {
+        file_.close();
         return;
     }
-    if (errno != EXDEV) fail(because(errno));
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) fail(in.errorString());
-    constexpr qint64 kChunk = 256 * 1024;
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(kChunk);
-        if (chunk.isEmpty()) {
-            if (in.error() != QFileDevice::NoError) fail(in.errorString());
-            break;
-        }
-        write(chunk);
-    }
-    in.close();
+    if (errno != EXDEV) fail(reasonFor(errno, target_));
+    copyFrom(file);
     ::unlink(from.constData());
 }
 
-void AtomicFile::closeWriter() {
-    if (fd_ < 0) return;
-    const int result = ::close(std::exchange(fd_, -1));
-    if (result != 0 && errno != EINTR) fail(because(errno));
-}
-
 void AtomicFile::commit() {
-    if (path_.isEmpty()) fail(because(EBADF));
-    closeWriter();
+    if (file_.path().isEmpty()) fail(reasonFor(EBADF, target_));
+    file_.close();
     // Whatever now stands at the new file's name (another program may have written it anew):
     // it goes in place only as a regular file that holds something, and once on the disk.
-    const QByteArray native = QFile::encodeName(path_);
+    const QByteArray native = QFile::encodeName(file_.path());
     const int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) fail(because(errno));
+    if (fd < 0) fail(reasonFor(errno, target_));
     struct stat info {};
     int error = 0;
     if (::fstat(fd, &info) != 0)
@@ -190,19 +293,23 @@ void AtomicFile::commit() {
         const QString full = FullDiskReason(target_);
         fail(full.isEmpty() ? QStringLiteral("nothing was written.") : full + QLatin1Char('.'));
     }
-    if (error != 0) fail(because(error));
+    if (error != 0) fail(reasonFor(error, target_));
     if (::rename(native.constData(), QFile::encodeName(target_).constData()) != 0)
-        fail(because(errno));
-    NoteRemovedFile(path_);
-    path_.clear();
+        fail(reasonFor(errno, target_));
+    NoteRemovedFile(file_.keep());
+    if (flush_ == Flush::ToDisk) {
+        if (const int folderError = syncFolderOf(target_)) fail(reasonFor(folderError, target_));
+    }
 }
 
-void AtomicFile::discard() noexcept {
-    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
-    if (path_.isEmpty()) return;
-    ::unlink(QFile::encodeName(path_).constData());
-    NoteRemovedFile(path_);
-    path_.clear();
+void AtomicFile::Copy(const QString& source, const QString& target) {
+    // An empty file is one that was not saved completely: it never replaces anything.
+    const QFileInfo from(source);
+    if (from.isFile() && from.size() == 0)
+        throw Failure(QStringLiteral("Cannot copy '%1': the file is empty.").arg(source));
+    AtomicFile file(target);
+    file.copyFrom(source);
+    file.commit();
 }
 
 }  // namespace velmora

@@ -3,11 +3,8 @@
 #include "Failure.h"
 #include "RunRecord.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,12 +58,6 @@ void ForceDeleteFile(const QString& path) {
     NoteRemovedFile(path);
 }
 
-void DeleteFileQuietly(const QString& path) {
-    // Pending window events (painting, moving) run; the user's input waits for its turn.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    RemoveFileQuietly(path);
-}
-
 void RemoveFileQuietly(const QString& path) {
     if (path.isEmpty()) return;
     if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT) {
@@ -88,78 +79,6 @@ QString FullDiskReason(const QString& path) {
     if (::statvfs(QFile::encodeName(folder).constData(), &disk) != 0) return {};
     if (quint64(disk.f_bavail) * disk.f_frsize >= 1024 * 1024) return {};
     return QStringLiteral("the disk that holds \"%1\" is full").arg(folder);
-}
-
-namespace {
-
-// Fills `fd`, the new file at `path`, and closes it; on failure removes the file.
-void FillNewFile(int fd, const QString& path, const QByteArray& bytes) {
-    const QByteArray native = QFile::encodeName(path);
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const QString reason = systemError("Cannot write", path);
-            ::close(fd);
-            ::unlink(native.constData());  // no half-written file stays behind
-            NoteRemovedFile(path);
-            throw Failure(reason);
-        }
-        written += n;
-    }
-    if (::close(fd) != 0) {
-        const QString reason = systemError("Cannot write", path);
-        ::unlink(native.constData());
-        NoteRemovedFile(path);
-        throw Failure(reason);
-    }
-    NoteCreatedFile(path);
-}
-
-int CreateExclusively(const QString& path) {
-    return ::open(QFile::encodeName(path).constData(),
-                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-}
-
-}  // namespace
-
-void WriteNewFile(const QString& path, const QByteArray& bytes) {
-    const QByteArray native = QFile::encodeName(path);
-    if (::unlink(native.constData()) != 0 && errno != ENOENT)
-        throw Failure(systemError("Cannot replace", path));
-    // Noted before it exists: a run that ends while the file is written leaves it to the next
-    // start's tidying, whatever it then holds.
-    NoteFileInTheMaking(path);
-    const int fd = CreateExclusively(path);
-    if (fd < 0) {
-        const QString reason = systemError("Cannot create", path);
-        NoteRemovedFile(path);
-        throw Failure(reason);
-    }
-    FillNewFile(fd, path, bytes);
-}
-
-QString WriteFileOfItsOwn(const QString& folder, const QString& stem, const QString& suffix,
-                          const QByteArray& bytes) {
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        QString name = stem + QLatin1Char('-');
-        for (int i = 0; i < 8; ++i)
-            name += QLatin1Char(kLetters[QRandomGenerator::system()->bounded(36)]);
-        const QString path = folder + QLatin1Char('/') + name + suffix;
-        const int fd = CreateExclusively(path);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;  // someone else's: another name
-            throw Failure(systemError("Cannot create", path));
-        }
-        // Noted once it is ours, before it is filled.
-        NoteFileInTheMaking(path);
-        FillNewFile(fd, path, bytes);
-        return path;
-    }
-    errno = EEXIST;
-    throw Failure(systemError("Cannot create", folder + QLatin1Char('/') + stem + suffix));
 }
 
 }  // namespace velmora

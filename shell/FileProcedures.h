@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 
 namespace velmora {
@@ -12,10 +11,8 @@ bool FileExists(const QString& path);
 // or a link to nothing. False, silently, for anything else.
 bool FileListed(const QString& path);
 
-// Lets pending events run once, then deletes the file, falling back to ForceDeleteFile.
-// Never reports anything; a file that cannot be deleted stays.
-void DeleteFileQuietly(const QString& path);
-// The same without letting events run, for work off the windows' thread.
+// Deletes the file, falling back to ForceDeleteFile, and lets no events run meanwhile (from
+// any thread, inside any step). Never reports anything; a file that cannot be deleted stays.
 void RemoveFileQuietly(const QString& path);
 
 // "the disk that holds "<folder>" is full" when the file system that holds `path` (or the
@@ -31,18 +28,5 @@ bool IsReadOnlyFile(const QString& path);
 // Deletes a regular file of this user's, also one without write permission, looking at the
 // name itself and never through a link; changes nothing else. Throws Failure when it cannot.
 void ForceDeleteFile(const QString& path);
-
-// Writes `bytes` to a file created afresh at `path`: whatever entry stood there before is
-// removed first and the new file is never opened through a symbolic link, so a planted
-// link cannot redirect the write. The file is noted in the run's record (RunRecord). Throws
-// Failure with the reason, and leaves no half-written file.
-void WriteNewFile(const QString& path, const QByteArray& bytes);
-
-// Writes `bytes` to a file of a name of its own, "<stem>-<8 random letters and
-// digits><suffix>" in `folder`, created exclusively (never an entry that stood there, never
-// through a link), readable by the user alone, and noted in the run's record. Returns its
-// path. Throws Failure with the reason, and leaves no half-written file.
-QString WriteFileOfItsOwn(const QString& folder, const QString& stem, const QString& suffix,
-                          const QByteArray& bytes);
 
 }  // namespace velmora

@@ -142,6 +142,10 @@ RunRecord::~RunRecord() {
     current() = previous_;
 }
 
+// Rewritten in place, not through AtomicFile: the lock that tells other starts this run lives
+// is held on this very file, and a new file renamed over it would stand unlocked at the name
+// (taken for a dead run's record and tidied away); AtomicFile also notes its new file in this
+// record, which would then note itself. A record cut short by a crash only spares files.
 void RunRecord::write() {
     QByteArray text;
     for (const auto& [path, id] : files_)

@@ -2,8 +2,7 @@
 
 #include "coversheet/office/SnapshotResolution.h"
 #include "coversheet/office/WordConnection.h"
-
-#include <poppler-qt6.h>
+#include "pdf/PdfDocument.h"
 
 namespace velmora::office {
 namespace {
@@ -13,8 +12,13 @@ WordError NotRendered(const QString& pdfFile) {
 }
 
 std::unique_ptr<Poppler::Document> OpenPdf(const QString& pdfFile) {
-    std::unique_ptr<Poppler::Document> document = Poppler::Document::load(pdfFile);
-    if (!document || document->isLocked() || document->numPages() < 1)
+    std::unique_ptr<Poppler::Document> document;
+    try {
+        document = LoadPdf(pdfFile);
+    } catch (const Failure& failure) {
+        throw WordError(QString::fromUtf8(failure.what()));
+    }
+    if (document->numPages() < 1)
         throw WordError(
             QStringLiteral("The page picture could not be read from '%1'.").arg(pdfFile));
     document->setRenderHint(Poppler::Document::Antialiasing);

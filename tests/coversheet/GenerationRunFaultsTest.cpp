@@ -8,7 +8,7 @@
 #include "coversheet/GenerationRun.h"
 #include "coversheet/WordApplicationPool.h"
 #include "coversheet/WordEngine.h"
-#include "preview/SaveDialog.h"
+#include "shell/AtomicFile.h"
 #include "shell/Failure.h"
 #include "shell/SettingsStore.h"
 #include "shell/TempFolder.h"
@@ -221,7 +221,7 @@ TEST(SaveFaults, LinksAreFollowedAndReadOnlyFilesRefusedAlikeInEveryFormat) {
     const QString settings = SettingsFile();
     QDir().mkpath(QFileInfo(settings).path());
     const std::pair<QString, std::function<void(const QString&)>> writers[] = {
-        {QStringLiteral("doc"), [&](const QString& to) { CopyFileOver(sheet, to); }},
+        {QStringLiteral("doc"), [&](const QString& to) { AtomicFile::Copy(sheet, to); }},
         {QStringLiteral("pdf"),
          [&](const QString& to) { ExportDocument(sheet, to, DocumentFormat::Pdf); }},
         {QStringLiteral("docx"),

@@ -5,6 +5,7 @@
 #include "coversheet/GenerationRun.h"
 #include "coversheet/OfficeJobs.h"
 #include "coversheet/PageSnapshot.h"
+#include "shell/AtomicFile.h"
 #include "shell/Clipboard.h"
 #include "shell/FileProcedures.h"
 #include "shell/Job.h"
@@ -256,7 +257,7 @@ TEST_F(GenerationRunTest, ANameInUseIsDrawnAgainCompletely) {
     int drawn = 0;
     // Eight ones, then eight twos.
     GenerationRun run(host_, host_, [&] { return drawn++ < 8 ? 1 : 2; });
-    WriteNewFile(TempPath("quillon11111111.doc"), "someone's earlier document");
+    NewFile::Write(TempPath("quillon11111111.doc"), "someone's earlier document");
     ASSERT_TRUE(test::RunToEnd(run));
     EXPECT_TRUE(log_.calls.contains("saveAs " + TempPath("quillon22222222.doc")));
     EXPECT_EQ(drawn, 16);
@@ -266,8 +267,8 @@ TEST_F(GenerationRunTest, ANameInUseIsDrawnAgainCompletely) {
 // interrupted run holding another style, someone's link) is neither opened nor followed.
 TEST_F(GenerationRunTest, TheTemplateIsAFileOfTheRunsOwnAndNothingPlantedIsOpenedOrFollowed) {
     const QString victim = test::TestFolder() + "/victim.txt";
-    WriteNewFile(victim, "precious");
-    WriteNewFile(TempPath("template.dot"), "template of another style");
+    NewFile::Write(victim, "precious");
+    NewFile::Write(TempPath("template.dot"), "template of another style");
     ASSERT_TRUE(QFile::link(victim, TempPath("template-00000000.dot")));
     ASSERT_TRUE(QFile::link(victim, SnapshotPath()));
     host_.tab = coversheet::Casual;

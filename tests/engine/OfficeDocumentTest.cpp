@@ -3,6 +3,7 @@
 #include "EngineTestSupport.h"
 #include "TestSupport.h"
 #include "coversheet/office/PictureText.h"
+#include "shell/AtomicFile.h"
 #include "shell/FileProcedures.h"
 
 #include <gtest/gtest.h>
@@ -224,7 +225,7 @@ TEST_F(OfficeDocumentTest, FailuresNameWhatFailed) {
 
     word_->documentsOpen(SampleTemplate(folder_), true);
     // A file stands where the folder would be.
-    WriteNewFile(folder_ + QStringLiteral("/plain"), "text");
+    NewFile::Write(folder_ + QStringLiteral("/plain"), "text");
     const QString unwritable = folder_ + QStringLiteral("/plain/sheet.doc");
     try {
         word_->saveAs(unwritable);

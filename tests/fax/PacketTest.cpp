@@ -1,6 +1,7 @@
 // The packet behind the cover: documents of every accepted kind turned into PDF pages and
 // joined behind the cover, judged by Poppler's own command-line readers; bad files refused with
 // a reason and nothing left behind.
+#include "fax/FaxPages.h"
 #include "fax/Packet.h"
 #include "fax/PdfFiles.h"
 #include "shell/Failure.h"
@@ -146,6 +147,21 @@ TEST_F(PacketTest, ABadFileIsRefusedWithItsReasonAndLeavesNothing) {
         }
     }
     EXPECT_TRUE(AttachmentsInTemp().isEmpty()) << AttachmentsInTemp().join(", ");
+
+    // The pages of a PDF are read through one loader, which tells the same reasons.
+    const auto refusal = [&](const char* name) {
+        try {
+            FaxPages{path(name)};
+        } catch (const Failure& failure) {
+            return QString::fromStdString(failure.what());
+        }
+        return QStringLiteral("read");
+    };
+    for (const auto& c : {cases[0], cases[2], cases[4]}) {
+        const QString message = refusal(c.name);
+        EXPECT_TRUE(message.contains(QLatin1String(c.reason)) && message.contains(path(c.name)))
+            << message;
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "shell/AtomicFile.h"
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
 #include "shell/ui/WindowLook.h"
@@ -51,15 +52,15 @@ TEST_F(FileProcedures, FileExistsForFilesAndFoldersOnly) {
     EXPECT_TRUE(boxes_.all().empty());
 }
 
-TEST_F(FileProcedures, DeleteFileQuietlyDeletesAlsoReadOnlyFilesAndNeverReports) {
+TEST_F(FileProcedures, RemoveFileQuietlyDeletesAlsoReadOnlyFilesAndNeverReports) {
     write(QStringLiteral("plain"), "x");
     write(QStringLiteral("readonly"), "x");
     ::chmod(QFile::encodeName(path(QStringLiteral("readonly"))).constData(), S_IRUSR);
 
-    DeleteFileQuietly(path(QStringLiteral("plain")));
-    DeleteFileQuietly(path(QStringLiteral("readonly")));
-    DeleteFileQuietly(path(QStringLiteral("missing")));
-    DeleteFileQuietly(path(QStringLiteral("no/such/folder/x")));
+    RemoveFileQuietly(path(QStringLiteral("plain")));
+    RemoveFileQuietly(path(QStringLiteral("readonly")));
+    RemoveFileQuietly(path(QStringLiteral("missing")));
+    RemoveFileQuietly(path(QStringLiteral("no/such/folder/x")));
 
     EXPECT_FALSE(FileExists(path(QStringLiteral("plain"))));
     EXPECT_FALSE(FileExists(path(QStringLiteral("readonly"))));
@@ -74,19 +75,48 @@ TEST_F(FileProcedures, ForceDeleteRemovesAFileWithoutWritePermission) {
     EXPECT_THROW(ForceDeleteFile(path(QStringLiteral("locked"))), Failure);
 }
 
-TEST_F(FileProcedures, WriteNewFileReplacesAnOldFileAndNeverFollowsALink) {
+TEST_F(FileProcedures, NewFileWriteReplacesAnOldFileAndNeverFollowsALink) {
     write(QStringLiteral("template.dot"), "stale template of another style");
-    WriteNewFile(path(QStringLiteral("template.dot")), "fresh");
+    NewFile::Write(path(QStringLiteral("template.dot")), "fresh");
     EXPECT_EQ(read(QStringLiteral("template.dot")), QByteArray("fresh"));
 
     write(QStringLiteral("victim"), "someone else's file");
     ASSERT_TRUE(QFile::link(path(QStringLiteral("victim")), path(QStringLiteral("temp.bmp"))));
-    WriteNewFile(path(QStringLiteral("temp.bmp")), "picture");
+    NewFile::Write(path(QStringLiteral("temp.bmp")), "picture");
     EXPECT_EQ(read(QStringLiteral("victim")), QByteArray("someone else's file"));
     EXPECT_EQ(read(QStringLiteral("temp.bmp")), QByteArray("picture"));
     EXPECT_FALSE(QFileInfo(path(QStringLiteral("temp.bmp"))).isSymLink());
 
-    EXPECT_THROW(WriteNewFile(path(QStringLiteral("no/such/folder/x")), "x"), Failure);
+    EXPECT_THROW(NewFile::Write(path(QStringLiteral("no/such/folder/x")), "x"), Failure);
+}
+
+// A file of the program's own is its owner's alone whatever the umask (one the umask made
+// read-only could not be replaced whole afterwards), goes with its object unless kept, and is
+// never made where anything already stands: neither a file nor a link planted at its name is
+// opened, and nothing is made where the link points.
+TEST_F(FileProcedures, ANewFileIsTheOwnersAloneAndNeverMadeWhereSomethingStands) {
+    for (const mode_t mask : {mode_t(0), mode_t(0277)}) {
+        SCOPED_TRACE(mask);
+        const mode_t before = ::umask(mask);
+        {
+            NewFile file(path(QStringLiteral("picture")));
+            struct stat info {};
+            ::umask(before);
+            ASSERT_EQ(::stat(QFile::encodeName(file.path()).constData(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, 0600u);
+            file.write("x");
+        }
+        EXPECT_FALSE(FileExists(path(QStringLiteral("picture"))));
+    }
+
+    write(QStringLiteral("taken"), "someone's file");
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("victim")), path(QStringLiteral("planted"))));
+    EXPECT_THROW(NewFile{path(QStringLiteral("taken"))}, Failure);
+    EXPECT_THROW(NewFile{path(QStringLiteral("planted"))}, Failure);
+    EXPECT_EQ(read(QStringLiteral("taken")), QByteArray("someone's file"));
+    EXPECT_FALSE(FileExists(path(QStringLiteral("victim"))));
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList({"planted", "taken"}));
 }
 
 TEST_F(FileProcedures, ForcedDeleteNeverChangesOrFollowsAnythingButARegularFileOfOurs) {

@@ -115,7 +115,7 @@ pid_t RunInChild(const QString& folder, const QStringList& names, bool staysAliv
     if (pid != 0) return pid;
     new RunRecord(folder);  // never destroyed: no tidying at the end
     for (const QString& name : names) {
-        WriteNewFile(folder + QLatin1Char('/') + name, "made by the run");
+        NewFile::Write(folder + QLatin1Char('/') + name, "made by the run");
         if (!name.endsWith(QLatin1String(".doc"))) continue;
         QFile lock(office::LockFileOf(folder + QLatin1Char('/') + name));
         lock.open(QIODevice::WriteOnly);
@@ -144,7 +144,7 @@ TEST(RunRecord, TheNextStartTidiesAfterEndedRunsAndNeverAfterLivingOnes) {
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     ::waitpid(crashed, nullptr, 0);
     // A file made at the same name since (by another run) is not the crashed run's.
-    WriteNewFile(folder.path() + QStringLiteral("/temp.bmp"), "another run's picture");
+    NewFile::Write(folder.path() + QStringLiteral("/temp.bmp"), "another run's picture");
 
     EXPECT_EQ(RunRecord::TidyAfterEndedRuns(folder.path()), 1);
     EXPECT_EQ(FilesIn(folder.path()),
@@ -159,7 +159,7 @@ TEST(RunRecord, TheNextStartTidiesAfterEndedRunsAndNeverAfterLivingOnes) {
         const RunRecord record(folder.path());
         EXPECT_EQ(FilesIn(folder.path()),
                   (QStringList{QFileInfo(record.file()).fileName(), QStringLiteral("temp.bmp")}));
-        WriteNewFile(folder.path() + QStringLiteral("/template.dot"), "ours");
+        NewFile::Write(folder.path() + QStringLiteral("/template.dot"), "ours");
     }
     EXPECT_EQ(FilesIn(folder.path()), QStringList{QStringLiteral("temp.bmp")});
     ::close(ready[0]);
@@ -173,7 +173,7 @@ TEST(RunRecord, AFileLeftHalfWrittenBesideTheUsersIsRemovedAtTheNextStart) {
     const QTemporaryDir temp(test::TestFolder() + QStringLiteral("/record-XXXXXX"));
     const QTemporaryDir users(test::TestFolder() + QStringLiteral("/documents-XXXXXX"));
     const QString target = users.path() + QStringLiteral("/fax.pdf");
-    WriteNewFile(target, "the user's fax");
+    NewFile::Write(target, "the user's fax");
     const pid_t run = ::fork();
     if (run == 0) {
         new RunRecord(temp.path());  // never destroyed: the run dies
@@ -192,6 +192,30 @@ TEST(RunRecord, AFileLeftHalfWrittenBesideTheUsersIsRemovedAtTheNextStart) {
     EXPECT_EQ(kept.readAll(), "the user's fax");
 }
 
+// A temporary file is noted from the moment it exists, whatever it comes to hold: one that was
+// replaced whole at its name (the packet's PDF written into it) still goes at the next start
+// after a run that died, as does one it never closed.
+TEST(RunRecord, ATemporaryFileReplacedWholeIsStillRemovedAtTheNextStart) {
+    const QTemporaryDir temp(test::TestFolder() + QStringLiteral("/record-XXXXXX"));
+    const pid_t run = ::fork();
+    if (run == 0) {
+        new RunRecord(temp.path());  // never destroyed: the run dies
+        const QString packet =
+            NewFile(temp.path(), QStringLiteral("velmora-packet"), QStringLiteral(".pdf")).keep();
+        AtomicFile joined(packet);
+        joined.write("%PDF-1.7 the packet");
+        joined.commit();
+        new NewFile(temp.path(), QStringLiteral("velmora-fax"), QStringLiteral(".tif"));
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(run, &status, 0), run);
+    ASSERT_EQ(FilesIn(temp.path()).size(), 3);  // the record and the two files
+
+    EXPECT_EQ(RunRecord::TidyAfterEndedRuns(temp.path()), 1);
+    EXPECT_EQ(FilesIn(temp.path()), QStringList());
+}
+
 // Saved over a link of the user's, a file replaces the file the link names, as QSaveFile does,
 // and keeps that file's permissions; the link stays. Another user's link in a shared folder is
 // not followed.
@@ -199,7 +223,7 @@ TEST(AtomicFile, ReplacesTheFileALinkOfTheUsersNamesAndKeepsItsPermissions) {
     const QTemporaryDir folder(test::TestFolder() + QStringLiteral("/atomic-XXXXXX"));
     const QString fax = folder.path() + QStringLiteral("/fax.pdf");
     const QString link = folder.path() + QStringLiteral("/latest.pdf");
-    WriteNewFile(fax, "the old fax");
+    NewFile::Write(fax, "the old fax");
     ::chmod(QFile::encodeName(fax).constData(), 0640);
     ASSERT_TRUE(QFile::link(QStringLiteral("fax.pdf"), link));
     {

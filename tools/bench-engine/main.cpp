@@ -2,7 +2,7 @@
 #include "coversheet/CoverSheet.h"
 #include "coversheet/PageSnapshot.h"
 #include "coversheet/WordEngine.h"
-#include "shell/FileProcedures.h"
+#include "shell/AtomicFile.h"
 #include "shell/TempFolder.h"
 
 #include <QCommandLineParser>
@@ -122,7 +122,7 @@ int main(int argc, char* argv[]) {
     std::map<QString, std::vector<double>> times;
     Stopwatch watch(times);
     try {
-        WriteNewFile(templatePath, LoadResData(StyleOfTab(tab).resourceId));
+        NewFile::Write(templatePath, LoadResData(StyleOfTab(tab).resourceId));
         const auto writes = TwentyWrites(
             tab, parser.isSet(messageOption) ? LongMessage(parser.value(messageOption).toLongLong(),
                                                            parser.isSet(paragraphOption))
