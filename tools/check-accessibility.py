@@ -24,17 +24,8 @@ import uuid
 
 MESSAGE = "Please check page text 4711 before it goes"
 TABS = ["Casual", "Contemporary", "Professional", "Standard"]
-MARK = "VELMORA_ACCESSIBILITY_CHECK"  # set in this script's own D-Bus session
 PROGRAM_MARK = "VELMORA_ACCESSIBILITY_PROGRAM"  # carried by the program and what it starts
-
-
-def in_session():
-    """Runs this script again inside a D-Bus session of its own, unless it already is in one."""
-    if os.environ.get(MARK):
-        return
-    os.environ[MARK] = "1"
-    os.environ.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable] + sys.argv)
+BUS_MARK = "VELMORA_ACCESSIBILITY_BUS"  # carried by the session's bus and what it starts
 
 
 def poll(what, probe, bound):
@@ -50,45 +41,88 @@ def poll(what, probe, bound):
 
 
 class Session:
-    """Xvfb, the folders and the program, ended (and only what was started here) on exit."""
+    """Xvfb, the session's bus, the folders and the program, ended (and only what was started
+    here) on exit."""
 
-    def __init__(self, program, display):
+    def __init__(self, display):
         self.folder = tempfile.mkdtemp(prefix="velmora-a11y-")
         for sub in ("home", "config", "cache", "runtime", "temp", "tmp"):
             os.makedirs(os.path.join(self.folder, sub), mode=0o700)
         self.started = []
-        self.xvfb = self.start_x(display)
-        env = dict(os.environ)
-        for name in ("QT_QPA_PLATFORM", "SESSION_MANAGER", "XAUTHORITY", "WAYLAND_DISPLAY"):
-            env.pop(name, None)
+        self.program = self.bus = self.mark = self.bus_mark = None
+        try:
+            self.xvfb = self.start_x(display)
+            env = dict(os.environ)
+            for name in ("QT_QPA_PLATFORM", "SESSION_MANAGER", "XAUTHORITY", "WAYLAND_DISPLAY",
+                         "DBUS_SESSION_BUS_ADDRESS", "DBUS_STARTER_ADDRESS",
+                         "DBUS_STARTER_BUS_TYPE", "AT_SPI_BUS_ADDRESS"):
+                env.pop(name, None)
+            env.update({
+                "DISPLAY": self.display,
+                "HOME": self.path("home"),
+                "XDG_CONFIG_HOME": self.path("config"),
+                "XDG_CACHE_HOME": self.path("cache"),
+                "XDG_RUNTIME_DIR": self.path("runtime"),
+                "TEMP": self.path("temp"),
+                "TMPDIR": self.path("tmp"),
+            })
+            env["DBUS_SESSION_BUS_ADDRESS"] = self.start_bus(env)
+        except BaseException:
+            self.close()
+            raise
+        self.env = env
+        # pyatspi finds the accessibility bus through the display and the session bus; this
+        # process is its client.
+        os.environ.update({k: env[k] for k in ("DISPLAY", "XDG_RUNTIME_DIR",
+                                               "DBUS_SESSION_BUS_ADDRESS")})
+        os.environ.pop("AT_SPI_BUS_ADDRESS", None)
+
+    def start(self, program):
+        """Starts the program in the session."""
+        env = dict(self.env)
         env.update({
-            "DISPLAY": self.display,
-            "HOME": self.path("home"),
-            "XDG_CONFIG_HOME": self.path("config"),
-            "XDG_CACHE_HOME": self.path("cache"),
-            "XDG_RUNTIME_DIR": self.path("runtime"),
-            "TEMP": self.path("temp"),
-            "TMPDIR": self.path("tmp"),
             "QT_QPA_PLATFORM": "xcb",
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
             "QT_ACCESSIBILITY": "1",
             PROGRAM_MARK: uuid.uuid4().hex,
         })
         self.mark = f"{PROGRAM_MARK}={env[PROGRAM_MARK]}".encode()
-        # The accessibility bus and pyatspi find each other through the display and the
-        # session bus; this process is their client.
-        os.environ.update({k: env[k] for k in ("DISPLAY", "XDG_RUNTIME_DIR")})
         self.program = subprocess.Popen([program], env=env, stdin=subprocess.DEVNULL,
                                         stderr=open(self.path("stderr.txt"), "wb"))
         self.started.append(self.program)
+
+    def start_bus(self, env):
+        """A D-Bus session bus of the session's own, as a desktop has one, with the session's
+        display and folders: the accessibility bus and registry it starts for pyatspi and the
+        program live there, not in the user's own. Its process group (a session of its own) and
+        its mark hold what it starts, ended with it. Returns its address."""
+        bus_id = uuid.uuid4().hex
+        self.bus_mark = f"{BUS_MARK}={bus_id}".encode()
+        read, write = os.pipe()
+        self.bus = subprocess.Popen(
+            ["dbus-daemon", "--session", "--nofork", "--nopidfile", f"--print-address={write}",
+             "--address=unix:path=" + self.path("runtime/bus")],
+            env=dict(env, **{BUS_MARK: bus_id}),
+            pass_fds=(write,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            start_new_session=True)
+        os.close(write)
+        with os.fdopen(read, "rb") as pipe:
+            address = pipe.readline().decode().strip()
+        if not address:
+            raise RuntimeError("dbus-daemon did not start")
+        return address
 
     def path(self, sub):
         return os.path.join(self.folder, sub)
 
     def start_x(self, display):
         read, write = os.pipe()
+        # -noreset: by default the server resets when its last client leaves (the accessibility
+        # bus launcher, which only sets the bus's address on the root window), and drops a client
+        # that is connecting at that moment (the program).
         args = ["Xvfb"] + ([display] if display else []) + [
-            "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-displayfd", str(write)]
+            "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset", "-displayfd",
+            str(write)]
         xvfb = subprocess.Popen(args, pass_fds=(write,), stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
         os.close(write)
@@ -114,28 +148,39 @@ class Session:
         subprocess.run(["xdotool", "windowfocus", "--sync", found[0]], env=env, check=True)
 
     def close(self):
-        if self.program.poll() is None:
+        if self.program is not None and self.program.poll() is None:
             self.program.send_signal(signal.SIGTERM)
             try:
                 self.program.wait(30)
             except subprocess.TimeoutExpired:
                 self.program.kill()
+        if self.bus is not None:
+            try:
+                os.killpg(self.bus.pid, signal.SIGKILL)  # the bus and the services it started
+            except ProcessLookupError:
+                pass
+            self.bus.wait()
         for process in reversed(self.started):
             if process.poll() is None:
                 process.kill()
                 process.wait()
-        self.left_offices()
+        # The offices the program started, should any have outlived it, and whatever of the
+        # bus's left its group.
+        for mark in (self.mark, self.bus_mark):
+            if mark:
+                end_marked(mark)
         shutil.rmtree(self.folder, ignore_errors=True)
 
-    def left_offices(self):
-        """Ends the offices the program started, should any have outlived it."""
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                with open(f"/proc/{pid}/environ", "rb") as environ:
-                    if self.mark in environ.read().split(b"\0"):
-                        os.kill(int(pid), signal.SIGKILL)
-            except (OSError, ValueError):
-                pass
+
+def end_marked(mark):
+    """Kills the processes whose environment holds `mark` (b"NAME=value")."""
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as environ:
+                if mark in environ.read().split(b"\0"):
+                    os.kill(int(pid), signal.SIGKILL)
+        except (OSError, ValueError):
+            pass
 
 
 def walk(node):
@@ -172,11 +217,14 @@ def main():
     parser.add_argument("--display", help="the X display to use (a free one when not given)")
     parser.add_argument("--quiet", action="store_true", help="print only what fails")
     args = parser.parse_args()
-    in_session()
 
-    import pyatspi  # after the session is there: it connects to its accessibility bus
-
-    session = Session(os.path.abspath(args.program), args.display)
+    session = Session(args.display)
+    try:
+        import pyatspi  # after the session is there: it connects to its accessibility bus
+        session.start(os.path.abspath(args.program))
+    except BaseException:
+        session.close()
+        raise
     failures = []
     report = []
 

@@ -77,6 +77,18 @@ void endAndReap(pid_t pid) {
     ::waitpid(pid, nullptr, 0);
 }
 
+// The first line a child writes to `fd` (trimmed), "" when none came within 20 s.
+QByteArray readLine(int fd) {
+    QByteArray line;
+    pollfd watched{fd, POLLIN, 0};
+    while (!line.endsWith('\n') && ::poll(&watched, 1, 20000) > 0) {
+        char c;
+        if (::read(fd, &c, 1) != 1) break;
+        line += c;
+    }
+    return line.endsWith('\n') ? line.trimmed() : QByteArray();
+}
+
 QString programFile() {
     const QString chosen = qEnvironmentVariable("VELMORA_FAULT_PROGRAM");
     return chosen.isEmpty() ? QStringLiteral(VELMORA_PROGRAM) : chosen;
@@ -96,20 +108,14 @@ XServer::XServer() {
                   QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")},
                  currentEnvironment(), -1, fds[1]);
     ::close(fds[1]);
-    QByteArray number;
-    pollfd watched{fds[0], POLLIN, 0};
     // Xvfb writes the display's number, then a newline, once it takes connections.
-    while (pid_ > 0 && !number.endsWith('\n') && ::poll(&watched, 1, 20000) > 0) {
-        char c;
-        if (::read(fds[0], &c, 1) != 1) break;
-        number += c;
-    }
+    const QByteArray number = pid_ > 0 ? readLine(fds[0]) : QByteArray();
     ::close(fds[0]);
-    if (number.trimmed().isEmpty()) {
+    if (number.isEmpty()) {
         endAndReap(std::exchange(pid_, -1));
         return;
     }
-    display_ = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
+    display_ = QLatin1Char(':') + QString::fromLatin1(number);
 }
 
 XServer::~XServer() {
@@ -126,6 +132,45 @@ QString XServer::xdotool(const QStringList& arguments) const {
     process.start(QStringLiteral("xdotool"), arguments);
     if (!process.waitForFinished(20000) || process.exitCode() != 0) return {};
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// --- SessionBus ---
+
+SessionBus::SessionBus(QProcessEnvironment environment) {
+    const QString mark = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    mark_ = "VELMORA_FAULT_BUS=" + mark.toLatin1();
+    environment.insert(QStringLiteral("VELMORA_FAULT_BUS"), mark);
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    // In the foreground (--fork would make it a session of its own, not our child), in a
+    // process group of its own (spawn), which the services it starts join. Its socket is an
+    // abstract one: the session's default is a file in /tmp, which a killed daemon leaves, and
+    // a path in the case's folder may be longer than a socket's name can be.
+    const QStringList command{QStringLiteral("dbus-daemon"),
+                              QStringLiteral("--session"),
+                              QStringLiteral("--nofork"),
+                              QStringLiteral("--nopidfile"),
+                              QStringLiteral("--print-address=3"),
+                              QStringLiteral("--address=unix:abstract=velmora-fault-bus-") + mark};
+    pid_ = spawn(command, environment.toStringList(), -1, fds[1]);
+    ::close(fds[1]);
+    // It writes its address once it takes connections.
+    const QByteArray address = pid_ > 0 ? readLine(fds[0]) : QByteArray();
+    ::close(fds[0]);
+    address_ = QString::fromUtf8(address);
+}
+
+SessionBus::~SessionBus() {
+    if (pid_ > 0) {
+        ::kill(-pid_, SIGKILL);  // the daemon's group: it and the services it started
+        ::waitpid(pid_, nullptr, 0);
+    }
+    // Anything that left the group on its way (a daemon of its own) still has the mark.
+    test::Eventually([&] {
+        const std::set<pid_t> left = test::ProcessesCarrying(mark_);
+        for (const pid_t pid : left) ::kill(pid, SIGKILL);
+        return left.empty();
+    });
 }
 
 // --- Program ---
@@ -293,8 +338,10 @@ void FaultCase::SetUp() {
     ASSERT_TRUE(x_->running()) << "no X server (Xvfb) could be started";
 
     environment_ = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "VELMORA_TEST_FOLDER", "SESSION_MANAGER",
-                             "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY", "WAYLAND_DISPLAY"})
+    for (const char* name :
+         {"QT_QPA_PLATFORM", "VELMORA_TEST_FOLDER", "SESSION_MANAGER", "DBUS_SESSION_BUS_ADDRESS",
+          "DBUS_STARTER_ADDRESS", "DBUS_STARTER_BUS_TYPE", "AT_SPI_BUS_ADDRESS", "XAUTHORITY",
+          "WAYLAND_DISPLAY"})
         environment_.remove(QLatin1String(name));
     const auto set = [&](const char* name, const QString& value) {
         environment_.insert(QLatin1String(name), value);
@@ -307,6 +354,11 @@ void FaultCase::SetUp() {
     set("XDG_RUNTIME_DIR", folder_ + QStringLiteral("/runtime"));
     set("TEMP", temp());
     set("TMPDIR", systemTemp());
+
+    // The session's bus, started before the case's mark is set: it is not the program's.
+    bus_ = std::make_unique<SessionBus>(environment_);
+    ASSERT_TRUE(bus_->running()) << "no session bus (dbus-daemon) could be started";
+    set("DBUS_SESSION_BUS_ADDRESS", bus_->address());
     set("VELMORA_FAULT_CASE", mark_);
 }
 
@@ -319,6 +371,7 @@ void FaultCase::TearDown() {
     test::Eventually([&] { return processesLeft().empty(); }, 10s);
     for (const QString& mount : mounts_)
         ::umount2(QFile::encodeName(mount).constData(), MNT_DETACH);
+    bus_.reset();
     x_.reset();
 }
 
@@ -343,17 +396,7 @@ QStringList FaultCase::filesLeft() const {
 }
 
 std::set<pid_t> FaultCase::processesLeft() const {
-    std::set<pid_t> found;
-    const QByteArray wanted = "VELMORA_FAULT_CASE=" + mark_.toLatin1();
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool numeric = false;
-        const pid_t pid = entry.toInt(&numeric);
-        if (!numeric || pid == ::getpid() || !test::ProcessRuns(pid)) continue;
-        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
-        if (!environ.open(QIODevice::ReadOnly)) continue;
-        if (environ.readAll().split('\0').contains(wanted)) found.insert(pid);
-    }
-    return found;
+    return test::ProcessesCarrying("VELMORA_FAULT_CASE=" + mark_.toLatin1());
 }
 
 bool FaultCase::mountTinyFilesystem(const QString& folder, int kilobytes) {

@@ -43,6 +43,30 @@ private:
     QString display_;
 };
 
+// A D-Bus session bus (dbus-daemon) of the case's own, for as long as the object lives, as a
+// desktop session has one. Without a bus, libdbus (through Qt) autolaunches one for a program on
+// an X display (`dbus-launch --autolaunch`, where dbus-x11 is installed), which outlives the
+// program. The daemon runs in a process group of its own with a mark of its own, not the case's:
+// neither it nor what it starts for its clients (the accessibility bus launcher and registry,
+// say) counts as left by the program, and all of it ends with the object.
+class SessionBus {
+public:
+    // `environment`: the session's (its display, home and runtime folder), which the services
+    // it starts inherit.
+    explicit SessionBus(QProcessEnvironment environment);
+    ~SessionBus();
+    SessionBus(const SessionBus&) = delete;
+    SessionBus& operator=(const SessionBus&) = delete;
+
+    bool running() const { return pid_ > 0 && !address_.isEmpty(); }
+    const QString& address() const { return address_; }  // DBUS_SESSION_BUS_ADDRESS
+
+private:
+    pid_t pid_ = -1;
+    QString address_;
+    QByteArray mark_;
+};
+
 // A top-level window of the program as the X server sees it.
 struct Window {
     QString id;
@@ -102,7 +126,8 @@ private:
 };
 
 // A case of the campaign. Each case has a folder of its own that stands in for the user's
-// home, settings, cache, runtime folder, TEMP and the system's temporary folder (TMPDIR);
+// home, settings, cache, runtime folder, TEMP and the system's temporary folder (TMPDIR), and an
+// X server and a session bus of its own;
 // every process the program starts carries the case's mark in its environment, so whatever
 // outlives the case is found and counted (and then ended).
 class FaultCase : public ::testing::Test {
@@ -147,6 +172,7 @@ private:
     QString mark_;
     QProcessEnvironment environment_;
     std::unique_ptr<XServer> x_;
+    std::unique_ptr<SessionBus> bus_;
     QStringList mounts_;
 };
 

@@ -1,5 +1,6 @@
 #include "Processes.h"
 
+#include <unistd.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -59,6 +60,19 @@ std::set<pid_t> OfficesUnder(pid_t ancestor) {
         }
     }
     return offices;
+}
+
+std::set<pid_t> ProcessesCarrying(const QByteArray& entry) {
+    std::set<pid_t> found;
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const pid_t pid = name.toInt(&numeric);
+        if (!numeric || pid == ::getpid() || !ProcessRuns(pid)) continue;
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (!environ.open(QIODevice::ReadOnly)) continue;
+        if (environ.readAll().split('\0').contains(entry)) found.insert(pid);
+    }
+    return found;
 }
 
 bool ProcessRuns(pid_t pid) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <QByteArray>
 #include <chrono>
 #include <functional>
 #include <set>
@@ -10,6 +11,10 @@ namespace velmora::test {
 
 // The office processes (soffice*) descending from `ancestor`, zombies left out.
 std::set<pid_t> OfficesUnder(pid_t ancestor);
+
+// The processes (other than this one, zombies left out) whose environment holds `entry`
+// ("NAME=value"): a mark given to a process is inherited by everything it starts.
+std::set<pid_t> ProcessesCarrying(const QByteArray& entry);
 
 // A process that runs (not a zombie).
 bool ProcessRuns(pid_t pid);
