@@ -181,8 +181,10 @@ int WriteFaxTiff(const QString& pdf, const QString& target, FaxResolution resolu
         };
         if (!tiff) throw cannotWrite();
         PagesAhead pages(pdf, count, resolution);
+        Job* const job = Job::current();
         for (int i = 0; i < count; ++i) {
             ThrowIfJobCancelled();
+            if (job) job->reportProgress(i, count);
             const QImage page = pages.take(i);
             if (page.width() != kFaxDotsAcross || page.format() != QImage::Format_Mono)
                 throw Failure(QStringLiteral("Page %1 of '%2' could not be drawn for the fax.")
