@@ -3,7 +3,7 @@
 #include "DateWording.h"
 #include "OfficeJobs.h"
 #include "PageSnapshot.h"
-#include "WordConnection.h"
+#include "WordEngine.h"
 #include "shell/FileProcedures.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"

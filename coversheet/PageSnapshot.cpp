@@ -1,6 +1,6 @@
 #include "PageSnapshot.h"
 
-#include "WordConnection.h"
+#include "WordEngine.h"
 #include "shell/FileProcedures.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
