@@ -7,8 +7,8 @@
 #include <string_view>
 
 // The cover sheet's vocabulary in one place: its fields, its four styles and the template
-// bookmarks that receive the fields. The editor, the settings store and the generation run
-// all read these tables.
+// bookmarks that receive the fields, with the generation run's steps that write them. The
+// editor, the settings store and the generation run all read these tables.
 namespace velmora::coversheet {
 
 enum class FieldKind { Text, MultiLineText, Date, Tick };
@@ -54,11 +54,24 @@ enum class Written {
     Tick,    // "V" when ticked; nothing written when unticked
 };
 
+// How the generation run finds out whether the style has a bookmark, once for the bookmarks
+// that share the step that asks (askedAt).
+enum class Asked {
+    Never,     // every style has it
+    ForGroup,  // a test whether the style has the group's first bookmark; when the test fails
+               // the group is written
+    ByTab,     // the tab is read; each bookmark is written where its own style has it, and none
+               // when the tab cannot be read
+};
+
 struct Bookmark {
     const char* name;
     const char* field;
     Written form;
     std::array<bool, kTabCount> filledOnTab;
+    int step;  // the generation run's step that writes it (and, for a tick, asks whether ticked)
+    Asked asked;
+    int askedAt;  // the step that asks whether the style has it; 0 when never asked
 };
 
 // Every bookmark the generation run fills, in the order it fills them.

@@ -1,6 +1,6 @@
 #include "DocumentExport.h"
 
-#include "WordConnection.h"
+#include "WordEngine.h"
 #include "shell/AtomicFile.h"
 
 #include <QFileInfo>

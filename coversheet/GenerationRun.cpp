@@ -3,7 +3,7 @@
 #include "DateWording.h"
 #include "OfficeJobs.h"
 #include "PageSnapshot.h"
-#include "WordConnection.h"
+#include "WordEngine.h"
 #include "shell/AtomicFile.h"
 #include "shell/FileProcedures.h"
 #include "shell/Locations.h"
@@ -183,59 +183,50 @@ void GenerationRun::officeSteps(Steps& run) {
 
     const auto text = [&](const char* field) { return values.text(field); };
     const auto date = [&] { return values.date("dtpDate"); };
-    const auto write = [&](int line, const char* bookmark, const auto& value) {
-        proc.step(line, [&] { Use(word).setBookmarkText(QLatin1String(bookmark), value()); });
-    };
 
     QString dayText, dateText, streetText;
     proc.step(130, [&] { dayText = DayText(date()); });
     proc.step(132, [&] { dateText = DateText(date()); });
     proc.step(134, [&] { streetText = QLatin1Char(' ') + text("txtLocation"); });
 
-    write(136, "bkFor", [&] { return text("txtFor"); });
-    write(138, "bkFaxFor", [&] { return text("txtFaxFor"); });
-    write(140, "bkFrom", [&] { return text("txtFrom"); });
-    write(142, "bkDate", [&] { return dateText; });
-    write(144, "bkSubj", [&] { return text("txtSubj"); });
-    write(146, "bkMsg", [&] { return text("txtMsg"); });
-
-    if (proc.test(
-            148, [&] { return styleFills(values.tab(), "bkFaxFrom"); }, true))
-        write(150, "bkFaxFrom", [&] { return text("txtFaxFrom"); });
-
-    if (proc.test(
-            152, [&] { return styleFills(values.tab(), "bkCC"); }, true)) {
-        write(154, "bkCC", [&] { return text("txtCC"); });
-        const std::pair<const char*, const char*> remarks[] = {{"CheckUrgent", "bkUrgent"},
-                                                               {"CheckReview", "bkRev"},
-                                                               {"CheckComm", "bkComm"},
-                                                               {"CheckReply", "bkReply"},
-                                                               {"CheckRecycle", "bkRecycle"}};
-        int line = 156;
-        for (const auto& [field, bookmark] : remarks) {
-            if (proc.test(
-                    line, [&] { return values.ticked(field); }, true))
-                write(line, bookmark, [] { return QStringLiteral("V"); });
-            line += 2;
+    const auto valueOf = [&](const Bookmark& bookmark) {
+        switch (bookmark.form) {
+            case Written::Date:
+                return dateText;
+            case Written::Street:
+                return streetText;
+            case Written::Tick:
+                return QStringLiteral("V");
+            case Written::Text:
+                break;
         }
-    }
-
-    if (proc.test(
-            166, [&] { return styleFills(values.tab(), "bkPhone"); }, true)) {
-        write(168, "bkPhone", [&] { return text("txtPhone"); });
-        write(170, "bkPhoneFor", [&] { return text("txtPhoneFor"); });
-    }
-
-    int addressTab = -1;
-    if (proc.step(172, [&] { addressTab = values.tab(); })) {
-        if (styleFills(addressTab, "bkAddress")) {
-            write(174, "bkAddress", [&] { return text("txtAddress"); });
-        } else if (styleFills(addressTab, "bkStreet")) {
-            write(178, "bkStreet", [&] { return streetText; });
-            write(180, "bkCity", [&] { return text("txtCity"); });
-            write(182, "bkWWW", [&] { return text("txtWWW"); });
-            write(184, "bkOrgName", [&] { return text("txtOrgName"); });
+        return text(bookmark.field);
+    };
+    // The bookmarks in the table's order, each at its own step. Those that not every style
+    // has come in groups, each asked about once, at the step before its first write.
+    int askedAt = 0;
+    bool groupWritten = true;  // Asked::ForGroup: the group's test said so, or failed
+    int askedTab = -1;         // Asked::ByTab: the tab read
+    for (const Bookmark& bookmark : Bookmarks()) {
+        if (bookmark.asked != Asked::Never && bookmark.askedAt != askedAt) {
+            askedAt = bookmark.askedAt;
+            if (bookmark.asked == Asked::ForGroup) {
+                groupWritten = proc.test(
+                    askedAt, [&] { return styleFills(values.tab(), bookmark.name); }, true);
+            } else {
+                askedTab = -1;
+                proc.step(askedAt, [&] { askedTab = values.tab(); });
+            }
         }
+        if (bookmark.asked == Asked::ForGroup && !groupWritten) continue;
+        if (bookmark.asked == Asked::ByTab && !styleFills(askedTab, bookmark.name)) continue;
+        if (bookmark.form == Written::Tick &&
+            !proc.test(
+                bookmark.step, [&] { return values.ticked(bookmark.field); }, true))
+            continue;
+        proc.step(bookmark.step, [&] {
+            Use(word).setBookmarkText(QLatin1String(bookmark.name), valueOf(bookmark));
+        });
     }
 
     proc.step(186, [&] {

@@ -1,7 +1,8 @@
 #include "PageSnapshot.h"
 
-#include "WordConnection.h"
+#include "WordEngine.h"
 #include "shell/AtomicFile.h"
+#include "shell/FileProcedures.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
 #include "shell/TempFolder.h"

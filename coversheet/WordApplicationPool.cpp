@@ -1,8 +1,7 @@
 #include "WordApplicationPool.h"
 
-#include "WordEngine.h"
-
 #include <set>
+#include <stdexcept>
 #include <utility>
 
 namespace velmora {
@@ -112,11 +111,9 @@ private:
     const bool quitInBackground_;
 };
 
-WordApplicationPool::WordApplicationPool() : WordApplicationPool(Options{}) {}
-
 WordApplicationPool::WordApplicationPool(Options options)
     : options_([&] {
-          if (!options.start) options.start = StartWordApplication;
+          if (!options.start) throw std::invalid_argument("an office pool needs a start function");
           return std::move(options);
       }()),
       shared_(std::make_shared<Shared>()),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WordConnection.h"
+#include "coversheet/office/WordConnection.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -24,7 +24,8 @@ public:
     using StartFunction = std::function<std::unique_ptr<WordConnection>()>;
 
     struct Options {
-        // Starts one instance; throws WordError when it cannot. The real office by default.
+        // Starts one instance; throws WordError when it cannot. Given by whoever makes the pool:
+        // the program gives the real office's start (StartWordApplication, WordEngine.h).
         StartFunction start;
         // How long the pool waits after the last hand-over or quit before it starts
         // replacements, so that they do not compete with the task that is running.
@@ -37,7 +38,7 @@ public:
         std::chrono::milliseconds checkInterval{5000};
     };
 
-    WordApplicationPool();
+    // Throws std::invalid_argument when the options have no start function.
     explicit WordApplicationPool(Options options);
     ~WordApplicationPool();  // waits for starts under way, then ends every idle instance
     WordApplicationPool(const WordApplicationPool&) = delete;
@@ -54,9 +55,9 @@ public:
 
     // A ready instance if there is one that still runs (dead and hung ones are ended and
     // dropped); else the one already starting, once it is up, and its error when it could
-    // not start; else a fresh start, whose failure is the caller's WordError. On the
-    // thread that takes it waits meanwhile (the program takes them on its office worker).
-    // Throws WordError once abortAll() was called.
+    // not start; else a fresh start, whose failure is the caller's WordError. The thread that
+    // takes it waits meanwhile (the program's office worker; the start-up check's, the
+    // application's thread). Throws WordError once abortAll() was called.
     std::unique_ptr<WordConnection> take();
 
     // Ends the instances in use and the idle ones at once (their calls fail) and hands out

@@ -1,6 +1,6 @@
 #include "WordCheck.h"
 
-#include "WordConnection.h"
+#include "WordEngine.h"
 #include "shell/ErrorSink.h"
 
 #include <QStringList>

@@ -4,6 +4,7 @@
 
 #include "coversheet/office/OfficeModule.h"
 #include "shell/ProgramEnding.h"
+#include "shell/RunRecord.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -44,10 +45,21 @@ QString moduleFile() {
                : QFileInfo(installed).canonicalFilePath();
 }
 
+// What the program lends the module: its notes go into this run's record, and its work is
+// no longer wanted once the program is on its way out. (Work the user gives up ends by its
+// offices being ended, EndOfficeWorkInUse; offices starting ahead of need go on.)
+office::HostServices programServices() {
+    office::HostServices services;
+    services.noteFile = NoteFile;
+    services.workGivenUp = [] { return ProgramEnding(); };
+    return services;
+}
+
 // A module stays loaded for the rest of the run: connections it made may still be alive.
 // Nothing in a module is called before its interface identifier, read from the file without
 // loading it, is found to be this contract's, so a stale or foreign module is refused with
-// the reason instead of being called through a contract it does not share.
+// the reason instead of being called through a contract it does not share. The first call is
+// the one that lends it the program's services.
 office::OfficeModule& loadModule(const QString& file) {
     static std::mutex mutex;
     static std::map<QString, office::OfficeModule*> loaded;
@@ -71,6 +83,7 @@ office::OfficeModule& loadModule(const QString& file) {
     if (!module)
         throw WordError(notStarted(
             QStringLiteral("Its module could not be loaded: %1").arg(loader.errorString())));
+    module->lend(programServices());
     loaded.emplace(file, module);
     return *module;
 }
@@ -104,9 +117,12 @@ void EndOfficeWorkInUse() {
     if (WordApplicationPool* pool = servingPool()) pool->endInUse();
 }
 
-// Safe to call from any thread, so an instance can be started ahead of need on a worker
-// thread and handed over once it is connected; a connection is used by one thread at a time,
-// and copyAsPicture only on the GUI thread (it fills the clipboard).
+// Safe to call from any thread, so an instance can be started ahead of need on a thread of
+// the pool's and handed over once it is connected. A connection is used by one thread at a
+// time: the pool's while it starts, warms up, checks or ends it, then the one that took it
+// (the office worker's jobs, coversheet/OfficeJobs.h; the start-up check on the application's
+// thread). copyAsPicture runs on the office worker like the rest: the module hands the picture
+// to the application's thread for the clipboard.
 std::unique_ptr<WordConnection> StartWordApplication() {
     const QString module = moduleFile();
     office::OfficeModule& engine = loadModule(module);
@@ -119,7 +135,6 @@ std::unique_ptr<WordConnection> StartWordApplication() {
         QFileInfo(module).absolutePath() + QStringLiteral("/velmora-fonts.conf");
     options.startBound = boundFromEnvironment("VELMORA_OFFICE_START_TIMEOUT", options.startBound);
     options.callBound = boundFromEnvironment("VELMORA_OFFICE_CALL_TIMEOUT", options.callBound);
-    options.givenUp = [] { return ProgramEnding(); };
 
     QString error;
     std::unique_ptr<WordConnection> connection = engine.connect(options, error);

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "coversheet/office/WordConnection.h"
 #include "shell/ScopedOverride.h"
-
-#include "WordConnection.h"
 
 #include <functional>
 #include <memory>
@@ -10,6 +9,11 @@
 namespace velmora {
 
 class WordApplicationPool;
+
+// CreateObject("Word.Application"): an office instance of our own, connected: from the factory
+// or the pool that stands in (below), else started now. Throws WordError when no engine can be
+// started.
+std::unique_ptr<WordConnection> CreateWordApplication();
 
 using WordApplicationFactory = std::function<std::unique_ptr<WordConnection>()>;
 
@@ -35,7 +39,8 @@ void AbortOfficeWork();
 void EndOfficeWorkInUse();
 
 // Starts a new office instance and connects to it, on any thread: what
-// CreateWordApplication() does when no pool or factory stands in. Throws WordError.
+// CreateWordApplication() does when no pool or factory stands in, and the start function the
+// program gives its pool. Throws WordError.
 std::unique_ptr<WordConnection> StartWordApplication();
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 #include "coversheet/OfficeJobs.h"
 #include "coversheet/WordApplicationPool.h"
 #include "coversheet/WordEngine.h"
+#include "coversheet/office/OfficeFiles.h"
 #include "editor/Form1.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
@@ -90,10 +91,11 @@ int RunProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
     // being built, then one for the document and one for its picture, while the user fills
     // in the fields.
     // Made before the offices, so that it outlives them: at the end it removes what this run
-    // still holds in the temporary folder, and at the start what a crashed run left there.
-    const RunRecord record(TempFolder());
+    // still holds in the temporary folder, and at the start what a crashed run left there,
+    // each document with the office's lock file beside it.
+    const RunRecord record(TempFolder(), office::LockFileOf);
 
-    WordApplicationPool offices;
+    WordApplicationPool offices({.start = StartWordApplication});
     const ScopedWordApplicationPool useTheOffices(offices);
     offices.keepReady(1, WordApplicationPool::Readiness::Started);
     // The office work of the windows; it ends before the offices do.

@@ -1,7 +1,5 @@
 #include "RunRecord.h"
 
-#include "OfficeFiles.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,6 +25,12 @@ std::mutex& notes() {
     return mutex;
 }
 
+// Where notes go instead of the record; guarded by notes().
+FileNoteSink& noteSink() {
+    static FileNoteSink elsewhere;
+    return elsewhere;
+}
+
 const QRegularExpression& recordName() {
     static const QRegularExpression name(QStringLiteral("^\\.velmora-run-\\d+$"));
     return name;
@@ -50,9 +54,10 @@ void removeIfOurs(const QString& path) {
 // Noted for a file in the making, which is whatever it has become.
 constexpr qint64 kAnyContent = -1;
 
-// The office's lock file goes with its document, or after it; it stays while another file
-// stands at the document's name.
-void removeIfSame(const QString& path, quint64 device, quint64 inode, qint64 modified) {
+// The file's companion (the office's lock file) goes with it, or after it; it stays while
+// another file stands at the noted file's name.
+void removeIfSame(const QString& path, quint64 device, quint64 inode, qint64 modified,
+                  const RunRecord::CompanionOf& companionOf) {
     const QByteArray native = QFile::encodeName(path);
     struct stat info {};
     if (::lstat(native.constData(), &info) == 0) {
@@ -62,18 +67,18 @@ void removeIfSame(const QString& path, quint64 device, quint64 inode, qint64 mod
         if (!ourRegularFile(info) || !same) return;
         ::unlink(native.constData());
     }
-    removeIfOurs(office::LockFileOf(path));
+    if (companionOf) removeIfOurs(companionOf(path));
 }
 
 // Lines of "device inode modified-ns path".
-void removeRecorded(const QByteArray& record) {
+void removeRecorded(const QByteArray& record, const RunRecord::CompanionOf& companionOf) {
     for (const QByteArray& line : record.split('\n')) {
         const QList<QByteArray> fields = line.split(' ');
         if (fields.size() < 4) continue;
         const QString path =
             QFile::decodeName(line.mid(fields[0].size() + fields[1].size() + fields[2].size() + 3));
-        removeIfSame(path, fields[0].toULongLong(), fields[1].toULongLong(),
-                     fields[2].toLongLong());
+        removeIfSame(path, fields[0].toULongLong(), fields[1].toULongLong(), fields[2].toLongLong(),
+                     companionOf);
     }
 }
 
@@ -87,7 +92,7 @@ QByteArray readAll(int fd) {
 
 }  // namespace
 
-int RunRecord::TidyAfterEndedRuns(const QString& folder) {
+int RunRecord::TidyAfterEndedRuns(const QString& folder, const CompanionOf& companionOf) {
     int tidied = 0;
     const QStringList names =
         QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -100,7 +105,7 @@ int RunRecord::TidyAfterEndedRuns(const QString& folder) {
         // A record still locked belongs to a run that lives.
         if (::fstat(fd, &info) == 0 && ourRegularFile(info) &&
             ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            removeRecorded(readAll(fd));
+            removeRecorded(readAll(fd), companionOf);
             ::unlink(path.constData());
             ++tidied;
         }
@@ -109,12 +114,13 @@ int RunRecord::TidyAfterEndedRuns(const QString& folder) {
     return tidied;
 }
 
-RunRecord::RunRecord(const QString& folder) {
+RunRecord::RunRecord(const QString& folder, CompanionOf companionOf)
+    : companionOf_(std::move(companionOf)) {
     {
         const std::lock_guard lock(notes());
         previous_ = std::exchange(current(), this);
     }
-    TidyAfterEndedRuns(folder);
+    TidyAfterEndedRuns(folder, companionOf_);
     // Locked before it takes its name, so that no other start ever sees it unlocked.
     const QString name = folder + QStringLiteral("/.velmora-run-%1").arg(::getpid());
     const QByteArray unnamed = QFile::encodeName(name + QStringLiteral(".new"));
@@ -134,7 +140,8 @@ RunRecord::RunRecord(const QString& folder) {
 
 RunRecord::~RunRecord() {
     const std::lock_guard lock(notes());
-    for (const auto& [path, id] : files_) removeIfSame(path, id.device, id.inode, id.modifiedNs);
+    for (const auto& [path, id] : files_)
+        removeIfSame(path, id.device, id.inode, id.modifiedNs, companionOf_);
     if (fd_ >= 0) {
         ::unlink(QFile::encodeName(file_).constData());
         ::close(fd_);
@@ -160,31 +167,59 @@ void RunRecord::write() {
     }
 }
 
-void NoteCreatedFile(const QString& path) {
+void RunRecord::Note(FileNote note, const QString& path) {
     const std::lock_guard lock(notes());
     RunRecord* record = current();
-    struct stat info {};
-    if (!record || record->fd_ < 0 || path.contains(QLatin1Char('\n')) ||
-        ::lstat(QFile::encodeName(path).constData(), &info) != 0 || !ourRegularFile(info))
-        return;
-    record->files_[QFileInfo(path).absoluteFilePath()] = {quint64(info.st_dev),
-                                                          quint64(info.st_ino), modifiedNs(info)};
+    if (!record || record->fd_ < 0) return;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    switch (note) {
+        case FileNote::Created: {
+            struct stat info {};
+            if (path.contains(QLatin1Char('\n')) ||
+                ::lstat(QFile::encodeName(path).constData(), &info) != 0 || !ourRegularFile(info))
+                return;
+            record->files_[absolute] = {quint64(info.st_dev), quint64(info.st_ino),
+                                        modifiedNs(info)};
+            break;
+        }
+        case FileNote::InTheMaking:
+            if (path.contains(QLatin1Char('\n'))) return;
+            record->files_[absolute] = {0, 0, kAnyContent};
+            break;
+        case FileNote::Removed:
+            if (!record->files_.erase(absolute)) return;
+            break;
+    }
     record->write();
+}
+
+void NoteFile(FileNote note, const QString& path) {
+    FileNoteSink elsewhere;
+    {
+        const std::lock_guard lock(notes());
+        elsewhere = noteSink();
+    }
+    if (elsewhere)
+        elsewhere(note, path);
+    else
+        RunRecord::Note(note, path);
+}
+
+void NoteCreatedFile(const QString& path) {
+    NoteFile(FileNote::Created, path);
 }
 
 void NoteFileInTheMaking(const QString& path) {
-    const std::lock_guard lock(notes());
-    RunRecord* record = current();
-    if (!record || record->fd_ < 0 || path.contains(QLatin1Char('\n'))) return;
-    record->files_[QFileInfo(path).absoluteFilePath()] = {0, 0, kAnyContent};
-    record->write();
+    NoteFile(FileNote::InTheMaking, path);
 }
 
 void NoteRemovedFile(const QString& path) {
+    NoteFile(FileNote::Removed, path);
+}
+
+void SendFileNotesTo(FileNoteSink sink) {
     const std::lock_guard lock(notes());
-    RunRecord* record = current();
-    if (record && record->fd_ >= 0 && record->files_.erase(QFileInfo(path).absoluteFilePath()))
-        record->write();
+    noteSink() = std::move(sink);
 }
 
 }  // namespace velmora

@@ -1,11 +1,11 @@
 #include "OfficeConnection.h"
 
 #include "PagePicture.h"
+#include "coversheet/office/OfficeFiles.h"
 #include "coversheet/office/PictureText.h"
 #include "shell/AtomicFile.h"
 #include "shell/Clipboard.h"
 #include "shell/FileProcedures.h"
-#include "shell/OfficeFiles.h"
 #include "shell/Trace.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>

@@ -1,7 +1,7 @@
 #include "OfficeConnection.h"
 
 #include "OfficeProfile.h"
-#include "shell/OfficeFiles.h"
+#include "coversheet/office/OfficeFiles.h"
 
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/connection/Connector.hpp>
@@ -80,8 +80,8 @@ QString UniquePipeName() {
 
 }  // namespace
 
-OfficeConnection::OfficeConnection(const StartOptions& options)
-    : callBound_(options.callBound), givenUp_(options.givenUp) {
+OfficeConnection::OfficeConnection(const StartOptions& options, std::function<bool()> workGivenUp)
+    : callBound_(options.callBound), givenUp_(std::move(workGivenUp)) {
     try {
         start(options);
     } catch (...) {
@@ -167,7 +167,7 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
             startOffice();
             continue;
         }
-        if (options.givenUp && options.givenUp())
+        if (givenUp_ && givenUp_())
             throw WordError(QStringLiteral("The office start was given up."));
         try {
             connection = connector->connect(address);
@@ -181,7 +181,7 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
 
     watchdog_ = std::make_unique<Watchdog>(
         [process = process_.get()] { process->kill(); },
-        [process = process_.get()] { return process->processorTime(); }, options.givenUp);
+        [process = process_.get()] { return process->processorTime(); }, givenUp_);
     const auto left = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(
                                    deadline - std::chrono::steady_clock::now()),
                                std::chrono::milliseconds(1000));
@@ -191,7 +191,7 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
                                                                           connection, nullptr);
         return bridge_->getInstance("StarOffice.ComponentContext");
     } catch (const css::uno::Exception& error) {
-        if (options.givenUp && options.givenUp())
+        if (givenUp_ && givenUp_())
             throw WordError(QStringLiteral("The office start was given up."));
         if (watchdog_->fired())
             throw WordError(

@@ -36,7 +36,9 @@ QString FromOffice(const rtl::OUString& text);
 class OfficeConnection final : public WordConnection {
 public:
     // Starts the office and connects. Throws WordError when that fails within the bound.
-    explicit OfficeConnection(const StartOptions& options);
+    // `workGivenUp` is the program's HostServices::workGivenUp (none: the work is always
+    // wanted).
+    explicit OfficeConnection(const StartOptions& options, std::function<bool()> workGivenUp = {});
     ~OfficeConnection() override;
 
     void documentsOpen(const QString& fileName, bool readOnly) override;

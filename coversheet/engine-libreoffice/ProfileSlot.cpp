@@ -1,7 +1,7 @@
 #include "ProfileSlot.h"
 
+#include "coversheet/office/OfficeFiles.h"
 #include "coversheet/office/WordConnection.h"
-#include "shell/OfficeFiles.h"
 
 #include <QDir>
 #include <QFile>

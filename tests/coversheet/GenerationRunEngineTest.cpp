@@ -5,7 +5,7 @@
 #include "coversheet/DateWording.h"
 #include "coversheet/DocumentExport.h"
 #include "coversheet/GenerationRun.h"
-#include "coversheet/WordConnection.h"
+#include "coversheet/WordEngine.h"
 #include "shell/TempFolder.h"
 
 #include <gtest/gtest.h>

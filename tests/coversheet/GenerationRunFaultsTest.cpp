@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
 // and replaced; the call bound (here two minutes) is never waited for.
 TEST(OfficePoolFaults, HungIdleOfficesAreEndedAndReplacedWithoutWaitingForTheCallBound) {
     const ScopedVariable longBound("VELMORA_OFFICE_CALL_TIMEOUT", "120");
-    WordApplicationPool pool;
+    WordApplicationPool pool({.start = StartWordApplication});
     pool.keepReady(2, WordApplicationPool::Readiness::Started);
     pool.waitUntilSettled();
     const std::set<pid_t> hung = test::OfficesUnder(::getpid());
@@ -139,7 +139,7 @@ TEST(OfficePoolFaults, ClosingWithHungIdleOfficesEndsAtOnce) {
     std::set<pid_t> hung;
     QElapsedTimer closing;
     {
-        WordApplicationPool pool;
+        WordApplicationPool pool({.start = StartWordApplication});
         pool.keepReady(2, WordApplicationPool::Readiness::Started);
         pool.waitUntilSettled();
         hung = test::OfficesUnder(::getpid());
@@ -187,7 +187,7 @@ TEST(OfficePoolFaults, AnOfficeHungAtStartIsWaitedForOnce) {
     const ScopedVariable program("VELMORA_OFFICE_PROGRAM", QFile::encodeName(fake));
     const ScopedVariable bound("VELMORA_OFFICE_START_TIMEOUT", "2");
 
-    WordApplicationPool pool;
+    WordApplicationPool pool({.start = StartWordApplication});
     pool.keepReady(1, WordApplicationPool::Readiness::Started);
     EXPECT_THROW(pool.take(), WordError);
     QFile log(fake + QStringLiteral(".log"));

@@ -214,6 +214,43 @@ TEST_F(GenerationRunTest, WithoutAnEngineEveryEngineStepIsReportedAndThePreviewS
     EXPECT_FALSE(FileExists(GenerationRun::TemplatePath()));
 }
 
+// Every bookmark write fails at its own step. A group whose test cannot read the tab is
+// written all the same; the address forms, chosen by the tab read at 172, are not.
+TEST_F(GenerationRunTest, EachBookmarkIsWrittenAtItsStepAndEachGroupAskedAtItsOwn) {
+    ScopedWordApplicationFactory noEngine([]() -> std::unique_ptr<WordConnection> {
+        throw WordError("The office engine could not be started.");
+    });
+    struct UnreadableTab : test::FakeHost {
+        int selectedTab() const override { throw Failure(QStringLiteral("No tab.")); }
+    };
+    UnreadableTab unreadable;
+    const auto bookmarkSteps = [&](test::FakeHost& host) {
+        boxes_.clear();
+        EXPECT_TRUE(test::RunToEnd(host));
+        std::vector<int> steps;
+        for (const auto& report : boxes_.errorReports())
+            if (report.step >= 136 && report.step <= 184) steps.push_back(report.step);
+        return steps;
+    };
+    host_.ticks = {{"CheckUrgent", 1},
+                   {"CheckReview", 1},
+                   {"CheckComm", 1},
+                   {"CheckReply", 1},
+                   {"CheckRecycle", 1}};
+    unreadable.ticks = host_.ticks;
+
+    host_.tab = coversheet::Contemporary;
+    EXPECT_EQ(bookmarkSteps(host_),
+              (std::vector<int>{136, 138, 140, 142, 144, 146, 154, 156, 158, 160, 162, 164, 174}));
+    host_.tab = coversheet::Professional;
+    EXPECT_EQ(bookmarkSteps(host_),
+              (std::vector<int>{136, 138, 140, 142, 144, 146, 150, 154, 156, 158, 160, 162, 164,
+                                168, 170, 178, 180, 182, 184}));
+    EXPECT_EQ(bookmarkSteps(unreadable),
+              (std::vector<int>{136, 138, 140, 142, 144, 146, 148, 150, 152, 154, 156, 158, 160,
+                                162, 164, 166, 168, 170, 172}));
+}
+
 // While the office works, the window goes on: a second click starts nothing, and whatever
 // the user changes (fields, tab) does not reach the document, which gets the values of the
 // click.

@@ -3,7 +3,8 @@
 #include "Processes.h"
 #include "TestSupport.h"
 #include "coversheet/WordApplicationPool.h"
-#include "shell/OfficeFiles.h"
+#include "coversheet/WordEngine.h"
+#include "coversheet/office/OfficeFiles.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -32,7 +33,7 @@ QString SmallDocument() {
 
 TEST(WordApplicationPoolEngineTest, AnOfficeKilledWhileIdleIsReplacedByAFreshOneThatWorks) {
     {
-        WordApplicationPool pool;
+        WordApplicationPool pool({.start = StartWordApplication});
         pool.keepReady(2);
         pool.waitUntilSettled();
         ASSERT_EQ(pool.readyCount(), 2);
@@ -62,7 +63,7 @@ TEST(WordApplicationPoolEngineTest, AnOfficeKilledWhileIdleIsReplacedByAFreshOne
 
 // Run on its own by the next test: a program with two offices ready, waiting to be killed.
 TEST(WordApplicationPoolEngineTest, DISABLED_ProgramHoldingReadyOffices) {
-    WordApplicationPool pool;
+    WordApplicationPool pool({.start = StartWordApplication});
     pool.keepReady(2);
     pool.waitUntilSettled();
     std::printf("ready %d\n", pool.readyCount());

@@ -4,7 +4,7 @@
 #include "FaultRows.h"
 #include "Processes.h"
 #include "TestSupport.h"
-#include "shell/OfficeFiles.h"
+#include "coversheet/office/OfficeFiles.h"
 
 #include <unistd.h>
 #include <QDirIterator>

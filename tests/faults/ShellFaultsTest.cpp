@@ -2,7 +2,7 @@
 // missing engine, long fields and an unwritable settings store.
 #include "FaultCampaign.h"
 #include "PdfReaders.h"
-#include "shell/OfficeFiles.h"
+#include "coversheet/office/OfficeFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
+#include "coversheet/office/OfficeFiles.h"
 #include "shell/AtomicFile.h"
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
-#include "shell/OfficeFiles.h"
 #include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 
@@ -108,12 +108,12 @@ TEST(TempFolder, TempIsUsedUnchangedWhenSetAndThePrivateFolderWhenEmpty) {
 }
 
 // A run in a process of its own that makes `names` in `folder` (with the office's lock file
-// of each document), then either waits to be killed (its record stays locked) or ends at once
-// without tidying, as a crash does.
+// of each document, which goes with it as in the program), then either waits to be killed
+// (its record stays locked) or ends at once without tidying, as a crash does.
 pid_t RunInChild(const QString& folder, const QStringList& names, bool staysAlive, int ready) {
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
-    new RunRecord(folder);  // never destroyed: no tidying at the end
+    new RunRecord(folder, office::LockFileOf);  // never destroyed: no tidying at the end
     for (const QString& name : names) {
         NewFile::Write(folder + QLatin1Char('/') + name, "made by the run");
         if (!name.endsWith(QLatin1String(".doc"))) continue;
@@ -146,7 +146,7 @@ TEST(RunRecord, TheNextStartTidiesAfterEndedRunsAndNeverAfterLivingOnes) {
     // A file made at the same name since (by another run) is not the crashed run's.
     NewFile::Write(folder.path() + QStringLiteral("/temp.bmp"), "another run's picture");
 
-    EXPECT_EQ(RunRecord::TidyAfterEndedRuns(folder.path()), 1);
+    EXPECT_EQ(RunRecord::TidyAfterEndedRuns(folder.path(), office::LockFileOf), 1);
     EXPECT_EQ(FilesIn(folder.path()),
               (QStringList{QStringLiteral(".velmora-run-%1").arg(living),
                            office::LockFileName(QStringLiteral("quillon11111111.doc")),
@@ -156,7 +156,7 @@ TEST(RunRecord, TheNextStartTidiesAfterEndedRunsAndNeverAfterLivingOnes) {
     ::waitpid(living, nullptr, 0);
     {
         // A run tidies at its start what the killed one left, and its own files at its end.
-        const RunRecord record(folder.path());
+        const RunRecord record(folder.path(), office::LockFileOf);
         EXPECT_EQ(FilesIn(folder.path()),
                   (QStringList{QFileInfo(record.file()).fileName(), QStringLiteral("temp.bmp")}));
         NewFile::Write(folder.path() + QStringLiteral("/template.dot"), "ours");

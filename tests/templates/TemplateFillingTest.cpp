@@ -6,7 +6,7 @@
 #include "TestSupport.h"
 #include "coversheet/DateWording.h"
 #include "coversheet/DocumentExport.h"
-#include "coversheet/WordConnection.h"
+#include "coversheet/WordEngine.h"
 
 #include <poppler-qt6.h>
 #include <QCoreApplication>

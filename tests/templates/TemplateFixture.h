@@ -3,7 +3,7 @@
 // What the template tests share: the four styles as test parameters, and writing an embedded
 // template out as a file the way the generation run does.
 
-#include "OfficeFiles.h"
+#include "OfficeFileReaders.h"
 #include "coversheet/CoverSheet.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The committed templates are what their sources make: tools/make-templates.sh --check rebuilds
 // all four in a scratch folder and compares bytes. Other office versions write other bytes, so
 // this only runs with the version recorded in templates/office-version.txt.
-#include "OfficeFiles.h"
+#include "OfficeFileReaders.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

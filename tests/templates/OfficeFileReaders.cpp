@@ -1,4 +1,4 @@
-#include "OfficeFiles.h"
+#include "OfficeFileReaders.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #pragma once
 
-// The names of the files the office makes for itself, known here once: the engine notes and
-// removes them, the run record tidies them after a run that ended early, and the tests look
-// for them. They live beside the run record, which the windows and the engine both build on.
+// The names of the files the office makes for itself, known here once, in the engine's
+// contract: the engine notes and removes them, the program tells its run record that a
+// document's lock file goes with it (shell/RunRecord.h), and the tests look for them.
 
 #include <QCryptographicHash>
 #include <QFileInfo>
