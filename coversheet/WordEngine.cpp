@@ -46,12 +46,14 @@ QString moduleFile() {
 }
 
 // What the program lends the module: its notes go into this run's record, and its work is
-// no longer wanted once the program is on its way out. (Work the user gives up ends by its
-// offices being ended, EndOfficeWorkInUse; offices starting ahead of need go on.)
+// no longer wanted once the program is on its way out, or once the job it is done for was given
+// up (an office the job's own thread starts is broken off; offices started ahead of need, on
+// threads of their own, go on). Work under way in an office the job gave up ends by its offices
+// being ended (the job's cancel hook, EndOfficeWorkInUse).
 office::HostServices programServices() {
     office::HostServices services;
     services.noteFile = NoteFile;
-    services.workGivenUp = [] { return ProgramEnding(); };
+    services.workGivenUp = [] { return ProgramEnding() || WorkGivenUp(); };
     return services;
 }
 
