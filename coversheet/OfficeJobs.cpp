@@ -46,6 +46,10 @@ Job* OfficeJobs::post(QObject* receiver, Work work, Done done) {
     // The handle lives on this object's thread; the outcome is counted off there, whatever
     // became of the receiver.
     auto* job = new Job(this);
+    {
+        const std::lock_guard lock(liveMutex_);
+        live_.insert(job);
+    }
     const QPointer<QObject> to(receiver);
     QMetaObject::invokeMethod(
         worker_,
@@ -61,6 +65,10 @@ Job* OfficeJobs::post(QObject* receiver, Work work, Done done) {
                     // The work is over: the outcome is taken with the worker idle (it may
                     // post more), and the windows' commands are back as it is handed over.
                     if (--pending_ == 0) emit busyChanged(false);
+                    {
+                        const std::lock_guard lock(liveMutex_);
+                        live_.erase(job);
+                    }
                     job->end(failure);
                     if (to && done) done(failure);
                     job->deleteLater();
@@ -73,6 +81,10 @@ Job* OfficeJobs::post(QObject* receiver, Work work, Done done) {
 
 void OfficeJobs::abortWork() {
     SetProgramEnding();
+    {
+        const std::lock_guard lock(liveMutex_);
+        for (Job* job : live_) job->cancel();
+    }
     AbortOfficeWork();
 }
 

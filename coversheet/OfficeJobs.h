@@ -7,6 +7,8 @@
 #include <QThread>
 #include <exception>
 #include <functional>
+#include <mutex>
+#include <set>
 
 namespace velmora {
 
@@ -46,9 +48,11 @@ public:
     // worker no longer busy).
     bool busy() const { return pending_ > 0; }
 
-    // Ends what the worker waits on: the office instances in use are ended, so that the call
-    // under way and every later call of the job fail at once, and message boxes the job would
-    // show are given up (shell/ProgramEnding.h). For a program on its way out; any thread.
+    // Ends what the worker waits on: every job posted and not ended yet is given up (a send's
+    // sendfax killed before it hands the fax over, a long write stopped), the office instances
+    // are ended, so that the call under way and every later call of the job fail at once, and
+    // message boxes the job would show are given up (shell/ProgramEnding.h). For a program on
+    // its way out; any thread.
     void abortWork();
 
     // Whether the current thread is the worker's.
@@ -63,6 +67,8 @@ private:
     QThread thread_;
     QObject* worker_;  // lives on thread_; deleted there when it ends
     int pending_ = 0;  // the posting thread's count
+    std::mutex liveMutex_;
+    std::set<Job*> live_;  // posted and not ended; abortWork gives them up from any thread
 };
 
 // Makes OfficeJobs::shared() answer `jobs` while the object lives (the program's own worker).

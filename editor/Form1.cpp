@@ -79,9 +79,6 @@ Form1::Form1(EditorEnvironment environment, QWidget* parent)
     connect(&OfficeJobs::shared(), &OfficeJobs::busyChanged, this, &Form1::updateActions);
     updateActions();
 
-    connect(PushButton6_, &QPushButton::clicked, this, &Form1::PushButton6_Click);
-    connect(PushButton2_, &QPushButton::clicked, this, &Form1::PushButton2_Click);
-    connect(PushButton3_, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(TabControl1_, &QTabWidget::currentChanged, this,
             [](int index) { SaveSetting(QStringLiteral("TabControl1"), QString::number(index)); });
     // Focus on a field of the tab that went away moves to the first field of the new one.
@@ -258,28 +255,30 @@ void Form1::focusFirstField() {
 }
 
 void Form1::createActions() {
-    // Commands the keyboard reaches from anywhere in the window.
-    startAction_ = AddWindowCommand(
-        *this, PushButton6_->text(),
-        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
-        [this] { PushButton6_Click(); });
-    PushButton6_->setToolTip(ShortcutToolTip(*startAction_));
+    // Commands the keyboard reaches from anywhere in the window; each button shows its own.
+    const auto ctrlShift = [](auto key) { return QKeySequence(Qt::CTRL | Qt::SHIFT | key); };
+    AddWindowCommands(
+        *this,
+        {{&startAction_,
+          PushButton6_->text(),
+          {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+          [this] { PushButton6_Click(); },
+          PushButton6_},
+         {&clearAction_, PushButton2_->text(), {}, [this] { PushButton2_Click(); }, PushButton2_},
+         {&sampleAction_, PushButton3_->text(), {}, [this] { PushButton3_Click(); }, PushButton3_},
+         {&attachAction_,
+          QStringLiteral("Attach Documents\u2026"),
+          {ctrlShift(Qt::Key_A)},
+          [this] { documents_.chooseAndAttach(this); }},
+         {&documentsAction_,
+          QStringLiteral("Documents\u2026"),
+          {ctrlShift(Qt::Key_D)},
+          [this] { showDocuments(); }},
+         {&stopAction_, QStringLiteral("Stop"), {QKeySequence::Cancel}, [this] { packet_.stop(); }},
+         {&closeAction_, QStringLiteral("Close"), {QKeySequence(QKeySequence::Quit)}, [this] {
+              close();
+          }}});
     connect(&run_, &GenerationRun::busyChanged, this, &Form1::updateActions);
-
-    clearAction_ =
-        AddWindowCommand(*this, PushButton2_->text(), {}, [this] { PushButton2_Click(); });
-    sampleAction_ =
-        AddWindowCommand(*this, PushButton3_->text(), {}, [this] { PushButton3_Click(); });
-    attachAction_ = AddWindowCommand(*this, QStringLiteral("Attach Documents\u2026"),
-                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)},
-                                     [this] { documents_.chooseAndAttach(this); });
-    documentsAction_ = AddWindowCommand(*this, QStringLiteral("Documents\u2026"),
-                                        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
-                                        [this] { showDocuments(); });
-    stopAction_ = AddWindowCommand(*this, QStringLiteral("Stop"), {QKeySequence::Cancel},
-                                   [this] { packet_.stop(); });
-    closeAction_ = AddWindowCommand(*this, QStringLiteral("Close"),
-                                    {QKeySequence(QKeySequence::Quit)}, [this] { close(); });
 
     const auto stepTab = [this](int by) {
         const int count = TabControl1_->count();
@@ -299,14 +298,12 @@ void Form1::createActions() {
 }
 
 void Form1::createMenus() {
-    QMenu* file = chrome_.menuBar->addMenu(QStringLiteral("&File"));
-    file->addActions({startAction_, clearAction_, sampleAction_});
-    file->addSeparator();
-    file->addActions({attachAction_, documentsAction_});
-    file->addSeparator();
-    file->addActions({stopAction_, closeAction_});
-    QMenu* view = chrome_.menuBar->addMenu(QStringLiteral("&View"));
-    view->addActions({nextStyleAction_, previousStyleAction_});
+    AddCommandGroups(*chrome_.menuBar->addMenu(QStringLiteral("&File")),
+                     {{startAction_, clearAction_, sampleAction_},
+                      {attachAction_, documentsAction_},
+                      {stopAction_, closeAction_}});
+    AddCommandGroups(*chrome_.menuBar->addMenu(QStringLiteral("&View")),
+                     {{nextStyleAction_, previousStyleAction_}});
     QMenu* help = chrome_.menuBar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&About %1").arg(QLatin1String(kProductName)), this,
                     [this] { ShowAbout(this); });
@@ -328,7 +325,6 @@ void Form1::updateActions() {
     const bool officeIdle = idle && !OfficeJobs::shared().busy();
     if (!idle && PushButton6_->hasFocus()) refocusStart_ = true;
     startAction_->setEnabled(idle && !packet_.attaching());
-    PushButton6_->setEnabled(idle && !packet_.attaching());
     attachAction_->setEnabled(officeIdle);
     stopAction_->setEnabled(OfficeJobs::shared().busy());
     chrome_.showBusy(OfficeJobs::shared().busy());

@@ -16,6 +16,7 @@
 #include "shell/AppTitle.h"
 #include "shell/AtomicFile.h"
 #include "shell/Failure.h"
+#include "shell/Job.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
 #include "shell/ui/FileDrops.h"
@@ -253,6 +254,7 @@ void Form2::updateActions() {
 
 void Form2::stop() {
     commands_.stop();
+    if (pageJob_) pageJob_->cancel();
     packet_.stop();
 }
 
@@ -322,8 +324,9 @@ void Form2::showPacketPage(int index) {
         return;
     }
     busyPointer(true);
-    packet_.makeCoverPdf(this, [this, index](std::exception_ptr failure) {
+    pageJob_ = packet_.makeCoverPdf(this, [this, index](std::exception_ptr failure) {
         busyPointer(false);
+        if (pageJob_ && pageJob_->cancelled()) return;  // stopped: the page shown stays
         if (failure) {
             ShowMessage(
                 {.title = {}, .text = DescribeFailure(failure), .icon = MessageIcon::Warning});

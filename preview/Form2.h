@@ -140,6 +140,7 @@ private:
 
     PreviewControls ui_;  // owned by the window through their parents
     FileDrops* drops_ = nullptr;
+    QPointer<Job> pageJob_;       // the cover's PDF being made for a page to show
     PageInput* input_ = nullptr;  // the mouse over the page and the controls
 
     QAction* zoomInAction_ = nullptr;   // PushButton1

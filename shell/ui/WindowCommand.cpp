@@ -29,7 +29,7 @@ void AddWindowCommands(QWidget& window, const QList<WindowCommandRow>& table) {
         if (row.command) *row.command = command;
         if (!row.button) continue;
         ShowCommandOnButton(*row.button, *command);
-        row.button->setToolTip(ShortcutToolTip(*command));
+        if (!row.keys.isEmpty()) row.button->setToolTip(ShortcutToolTip(*command));
     }
 }
 

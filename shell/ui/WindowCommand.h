@@ -30,7 +30,7 @@ struct WindowCommandRow {
 };
 
 // Makes the window's commands from its table (AddWindowCommand), each button the view of its
-// command (ShowCommandOnButton), its tooltip naming the command's keys.
+// command (ShowCommandOnButton), its tooltip naming the command's keys where it has some.
 void AddWindowCommands(QWidget& window, const QList<WindowCommandRow>& table);
 
 // Commands of which one is chosen at a time, checked as chosen; `chosen` is told the index of
