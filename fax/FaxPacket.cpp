@@ -101,14 +101,11 @@ Job* FaxPacket::attach(const QStringList& files) {
     attachJob_ = job;
     connect(job, &Job::finished, this, [this, job, batch](std::exception_ptr) {
         if (attachJob_ == job) attachJob_.clear();
-        if (job->cancelled()) {
-            emit attachingChanged(attaching());
-            return;  // stopped: nothing of the batch is attached, and nothing is told
-        }
+        emit attachingChanged(attaching());
+        if (job->cancelled()) return;  // stopped: nothing of the batch is attached or told
         for (Attachment& attachment : batch->ready) documents_.add(std::move(attachment));
         const bool added = !batch->ready.empty();
         batch->ready.clear();
-        emit attachingChanged(attaching());
         if (added) documentsChangedUnderCover();
         if (!batch->failures.isEmpty()) emit attachFailed(batch->failures);
     });
@@ -146,37 +143,31 @@ PdfPage FaxPacket::page(int index) const {
     return {coverPdf_->path(), index};
 }
 
-FaxPacket::Parts FaxPacket::parts() {
+Job* FaxPacket::postWithPdfs(QObject* receiver, PdfsWork work, OfficeJobs::Done done) {
     if (!coverPdf_) {
         coverPdf_ = std::make_unique<TempPdf>(QStringLiteral("velmora-cover"));
         coverPdfMade_ = false;
     }
-    Parts parts;
-    parts.pdfs = documents_.pdfs(coverPdf_->path());
-    parts.coverDocument = coverDocument_;
-    if (coverPdfMade_)
-        parts.coverWork = [] {};
-    else
-        parts.coverWork = [document = coverDocument_, pdf = coverPdf_->path()] {
-            ExportDocument(document, pdf, DocumentFormat::Pdf);
-        };
-    return parts;
-}
-
-void FaxPacket::partsUsed(const Parts& parts) {
-    if (coverPdf_ && !parts.pdfs.isEmpty() && coverPdf_->path() == parts.pdfs.front())
-        coverPdfMade_ = true;
+    const QString coverPdf = coverPdf_->path();
+    const bool made = coverPdfMade_;
+    return OfficeJobs::shared().post(
+        receiver,
+        [pdfs = documents_.pdfs(coverPdf), document = coverDocument_, coverPdf, made,
+         work = std::move(work)] {
+            if (!made) ExportDocument(document, coverPdf, DocumentFormat::Pdf);
+            if (work) work(pdfs);
+        },
+        [coverPdf, done = std::move(done),
+         packet = QPointer<FaxPacket>(this)](std::exception_ptr failure) {
+            // Made, for the cover it was made for.
+            if (packet && !failure && packet->coverPdf_ && packet->coverPdf_->path() == coverPdf)
+                packet->coverPdfMade_ = true;
+            if (done) done(failure);
+        });
 }
 
 Job* FaxPacket::makeCoverPdf(QObject* receiver, OfficeJobs::Done done) {
-    const Parts made = parts();
-    return OfficeJobs::shared().post(
-        receiver, made.coverWork,
-        [this, made, done = std::move(done),
-         guard = QPointer<FaxPacket>(this)](std::exception_ptr failure) {
-            if (guard && !failure) partsUsed(made);
-            done(failure);
-        });
+    return postWithPdfs(receiver, {}, std::move(done));
 }
 
 void FaxPacket::forgetCoverPdf() {

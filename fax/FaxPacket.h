@@ -20,7 +20,7 @@ class Job;
 // One fax as it goes out: the cover sheet a run made (its document, its first page as the
 // office pictured it, its own pages, the PDF of them once asked for), then the documents
 // attached behind it, in their order. The windows show it and send it commands; the ways out
-// (save, print, send) take its parts to their jobs.
+// (save, print, send) are jobs on its PDFs (postWithPdfs).
 //
 // The cover counts the pages of the whole packet. When the documents change under a cover,
 // the packet has the cover made again from the values of the click that made it (its run).
@@ -77,17 +77,12 @@ public:
 
     // The PDF of the cover's pages, made by the office the first time a job needs it.
     bool coverPdfMade() const { return coverPdfMade_; }
-    // What a job needs to put the whole packet out: the PDFs in order (the cover's first),
-    // the cover's document, and the office work that writes the cover's PDF when it is not
-    // written yet (run it on the worker first).
-    struct Parts {
-        QStringList pdfs;
-        QString coverDocument;
-        std::function<void()> coverWork;
-    };
-    Parts parts();
-    // A job that ran `parts.coverWork` has ended well: later jobs take the cover's PDF as it is.
-    void partsUsed(const Parts& parts);
+    // Posts `work` for the worker with the packet's PDFs in the order their pages go out (the
+    // cover's first, written by the office first where it is not written yet); `done` comes on
+    // `receiver`'s thread. Once a job has written the cover's PDF, later jobs take it as it is.
+    // Returns the job's handle.
+    using PdfsWork = std::function<void(const QStringList& pdfs)>;
+    Job* postWithPdfs(QObject* receiver, PdfsWork work, OfficeJobs::Done done);
     // Writes the cover's PDF on the worker; `done` on `receiver`'s thread.
     Job* makeCoverPdf(QObject* receiver, OfficeJobs::Done done);
 

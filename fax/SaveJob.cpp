@@ -5,8 +5,6 @@
 #include "PdfFiles.h"
 #include "shell/AtomicFile.h"
 
-#include <QPointer>
-
 namespace velmora {
 bool SaveHoldsPacket(DocumentFormat format, const FaxPacket& packet) {
     return (format == DocumentFormat::Pdf && packet.count() > 0) ||
@@ -26,23 +24,17 @@ Job* SavePacket(FaxPacket& packet, const SaveOrder& order, QObject* receiver,
             },
             std::move(done));
     }
-    const FaxPacket::Parts parts = packet.parts();
-    return OfficeJobs::shared().post(
+    return packet.postWithPdfs(
         receiver,
-        [parts, order] {
-            parts.coverWork();
+        [order](const QStringList& pdfs) {
             if (order.format == DocumentFormat::FaxTiff)
-                WithPacketPdf(parts.pdfs, [&](const QString& pdf) {
+                WithPacketPdf(pdfs, [&](const QString& pdf) {
                     WriteFaxTiff(pdf, order.target, order.resolution);
                 });
             else
-                JoinPdfs(parts.pdfs, order.target);
+                JoinPdfs(pdfs, order.target);
         },
-        [parts, done = std::move(done),
-         to = QPointer<FaxPacket>(&packet)](std::exception_ptr failure) {
-            if (to && !failure) to->partsUsed(parts);
-            done(failure);
-        });
+        std::move(done));
 }
 
 }  // namespace velmora

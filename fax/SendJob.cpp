@@ -3,26 +3,18 @@
 #include "FaxPacket.h"
 #include "coversheet/OfficeJobs.h"
 
-#include <QPointer>
 #include <memory>
 
 namespace velmora {
 
 Job* SendPacket(FaxPacket& packet, const FaxCall& call, QObject* receiver, SendDone done) {
-    const FaxPacket::Parts parts = packet.parts();
     auto jobId = std::make_shared<QString>();
-    return OfficeJobs::shared().post(
+    return packet.postWithPdfs(
         receiver,
-        [parts, call, jobId] {
-            parts.coverWork();
-            WithPacketPdf(parts.pdfs,
-                          [&](const QString& pdf) { *jobId = SendPdfAsFax(pdf, call); });
+        [call, jobId](const QStringList& pdfs) {
+            WithPacketPdf(pdfs, [&](const QString& pdf) { *jobId = SendPdfAsFax(pdf, call); });
         },
-        [parts, jobId, done = std::move(done),
-         to = QPointer<FaxPacket>(&packet)](std::exception_ptr failure) {
-            if (to && !failure) to->partsUsed(parts);
-            done(failure, *jobId);
-        });
+        [jobId, done = std::move(done)](std::exception_ptr failure) { done(failure, *jobId); });
 }
 
 }  // namespace velmora

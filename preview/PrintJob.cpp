@@ -4,19 +4,16 @@
 #include "fax/FaxPacket.h"
 #include "shell/Job.h"
 
-#include <QPointer>
 #include <QPrinter>
 
 namespace velmora {
 
 Job* PrintPacket(FaxPacket& packet, std::shared_ptr<QPrinter> printer, QObject* receiver,
                  OfficeJobs::Done done) {
-    const FaxPacket::Parts parts = packet.parts();
-    return OfficeJobs::shared().post(
+    return packet.postWithPdfs(
         receiver,
-        [parts, printer] {
-            parts.coverWork();
-            WithPacketPdf(parts.pdfs, [&](const QString& pdf) {
+        [printer](const QStringList& pdfs) {
+            WithPacketPdf(pdfs, [&](const QString& pdf) {
                 Job* const job = Job::current();
                 PagePrinter(pdf).print(*printer, [job](int printed, int sheets) {
                     if (job) job->reportProgress(printed, sheets);
@@ -24,11 +21,7 @@ Job* PrintPacket(FaxPacket& packet, std::shared_ptr<QPrinter> printer, QObject* 
                 });
             });
         },
-        [parts, done = std::move(done),
-         to = QPointer<FaxPacket>(&packet)](std::exception_ptr failure) {
-            if (to && !failure) to->partsUsed(parts);
-            done(failure);
-        });
+        std::move(done));
 }
 
 }  // namespace velmora

@@ -2,7 +2,7 @@
 
 # bench_on_own_display TARGET... -- "$@": builds the targets (where `build` is a CMake build
 # folder), then runs the calling script again on an X server of its own (Xvfb) and returns
-# only there, with `work` a folder that goes at the end and `results` a file in it.
+# only there (in a D-Bus session of its own), with `work` a folder that goes at the end and `results` a file in it.
 bench_on_own_display() {
     local targets=()
     while [[ $1 != -- ]]; do targets+=("$1"); shift; done
@@ -11,7 +11,10 @@ bench_on_own_display() {
         if [[ -f $build/CMakeCache.txt ]]; then
             cmake --build "$build" --target "${targets[@]}" >/dev/null
         fi
-        exec env BENCH_ON_OWN_DISPLAY=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
+        # A session bus of the benchmark's own, ended with it: without one, libdbus would
+        # autolaunch a bus on the X display (dbus-x11) that outlives the runs.
+        exec env -u DBUS_SESSION_BUS_ADDRESS BENCH_ON_OWN_DISPLAY=1 dbus-run-session -- \
+            xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
     fi
     export QT_QPA_PLATFORM=xcb
     export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
