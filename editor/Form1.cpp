@@ -7,7 +7,6 @@
 #include "editor/FieldControls.h"
 #include "editor/SkinFramework.h"
 #include "editor/TabPage.h"
-#include "preview/DocumentsDialog.h"
 #include "preview/Form2.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
@@ -256,7 +255,6 @@ void Form1::focusFirstField() {
 
 void Form1::createActions() {
     // Commands the keyboard reaches from anywhere in the window; each button shows its own.
-    const auto ctrlShift = [](auto key) { return QKeySequence(Qt::CTRL | Qt::SHIFT | key); };
     AddWindowCommands(
         *this,
         {{&startAction_,
@@ -266,18 +264,11 @@ void Form1::createActions() {
           PushButton6_},
          {&clearAction_, PushButton2_->text(), {}, [this] { PushButton2_Click(); }, PushButton2_},
          {&sampleAction_, PushButton3_->text(), {}, [this] { PushButton3_Click(); }, PushButton3_},
-         {&attachAction_,
-          QStringLiteral("Attach Documents\u2026"),
-          {ctrlShift(Qt::Key_A)},
-          [this] { documents_.chooseAndAttach(this); }},
-         {&documentsAction_,
-          QStringLiteral("Documents\u2026"),
-          {ctrlShift(Qt::Key_D)},
-          [this] { showDocuments(); }},
          {&stopAction_, QStringLiteral("Stop"), {QKeySequence::Cancel}, [this] { packet_.stop(); }},
          {&closeAction_, QStringLiteral("Close"), {QKeySequence(QKeySequence::Quit)}, [this] {
               close();
           }}});
+    AddWindowCommands(*this, documents_.commandRows(*this, &attachAction_, &documentsAction_));
     connect(&run_, &GenerationRun::busyChanged, this, &Form1::updateActions);
 
     const auto stepTab = [this](int by) {
@@ -308,11 +299,6 @@ void Form1::createMenus() {
     help->addAction(QStringLiteral("&About %1").arg(QLatin1String(kProductName)), this,
                     [this] { ShowAbout(this); });
     chrome_.menusAdded();
-}
-
-void Form1::showDocuments() {
-    DocumentsDialog dialog(documents_, this);
-    dialog.exec();
 }
 
 // While a run waits on the office, "Start Creating Template" waits too; the fields, the tabs

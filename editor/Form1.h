@@ -95,7 +95,6 @@ private:
     // Enables the commands the window's state allows now (a run under way or not, documents
     // being attached), and says so in the status bar.
     void updateActions();
-    void showDocuments();
 
     // Where Tab goes: the selected tab's fields, then the commands.
     std::vector<QWidget*> focusOrder() const;

@@ -1,5 +1,6 @@
 #include "AttachedDocuments.h"
 
+#include "DocumentsDialog.h"
 #include "shell/ui/MessageBox.h"
 
 #include <QDir>
@@ -44,6 +45,19 @@ QString AttachedDocuments::FileFilter() {
         "Documents and pictures (*.pdf *.png *.jpg *.jpeg *.tif *.tiff *.doc *.docx *.odt *.rtf "
         "*.txt);;PDF files (*.pdf);;Pictures (*.png *.jpg *.jpeg *.tif *.tiff);;Office documents "
         "(*.doc *.docx *.odt *.rtf *.txt);;All files (*)");
+}
+
+QList<WindowCommandRow> AttachedDocuments::commandRows(QWidget& window, QAction** attach,
+                                                       QAction** list) {
+    const auto ctrlShift = [](auto key) { return QKeySequence(Qt::CTRL | Qt::SHIFT | key); };
+    return {{attach,
+             QStringLiteral("Attach Documents\u2026"),
+             {ctrlShift(Qt::Key_A)},
+             [this, &window] { chooseAndAttach(&window); }},
+            {list, QStringLiteral("Documents\u2026"), {ctrlShift(Qt::Key_D)}, [this, &window] {
+                 DocumentsDialog dialog(*this, &window);
+                 dialog.exec();
+             }}};
 }
 
 void AttachedDocuments::chooseAndAttach(QWidget* window) {

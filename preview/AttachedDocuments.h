@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fax/FaxPacket.h"
+#include "shell/ui/WindowCommand.h"
 
 #include <QObject>
 #include <QString>
@@ -30,6 +31,11 @@ public:
     // "Attach Documents…": the desktop's file dialog, several files at once, then the
     // packet attaches them.
     void chooseAndAttach(QWidget* window);
+
+    // The two commands of `window` for the documents, as rows of its command table: "Attach
+    // Documents…" (Ctrl+Shift+A) and "Documents…" (Ctrl+Shift+D, their list), kept in `attach`
+    // and `list`.
+    QList<WindowCommandRow> commandRows(QWidget& window, QAction** attach, QAction** list);
 
     // Replaces the file dialog, so that tests can choose files or cancel.
     void setOpenDialog(OpenDialog dialog) { openDialog_ = std::move(dialog); }

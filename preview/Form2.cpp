@@ -1,7 +1,6 @@
 #include "Form2.h"
 
 #include "AttachedDocuments.h"
-#include "DocumentsDialog.h"
 #include "PacketCommands.h"
 #include "PageImage.h"
 #include "PageInput.h"
@@ -144,17 +143,6 @@ void Form2::createActions() {
           QStringLiteral("Print\u2026"),
           {QKeySequence(QKeySequence::Print)},
           [this] { commands_.print(); }},
-         {&attachAction_,
-          QStringLiteral("Attach Documents\u2026"),
-          {ctrlShift(Qt::Key_A)},
-          [this] { documents_.chooseAndAttach(this); }},
-         {&documentsAction_,
-          QStringLiteral("Documents\u2026"),
-          {ctrlShift(Qt::Key_D)},
-          [this] {
-              DocumentsDialog dialog(documents_, this);
-              dialog.exec();
-          }},
          {&nextPageAction_,
           QStringLiteral("Next Page"),
           {ctrl(Qt::Key_PageDown)},
@@ -179,6 +167,7 @@ void Form2::createActions() {
           QStringLiteral("Send Fax\u2026"),
           {ctrlShift(Qt::Key_Return), ctrlShift(Qt::Key_Enter)},
           [this] { commands_.send(faxResolution_); }}});
+    AddWindowCommands(*this, documents_.commandRows(*this, &attachAction_, &documentsAction_));
     ui_.pushButton6->setToolTip(
         QStringLiteral(
             "Save as a Word document (.doc or .docx), as PDF (.pdf) or as a fax TIFF (.tif) (%1)")
