@@ -584,7 +584,7 @@ TEST_F(PreviewWindow, SendFaxTakesOnlyANumberAFaxCanDial) {
 
     number->setText(QStringLiteral(" +1 (555) 014-2278,,12 "));
     dialog.findChild<QComboBox*>(QStringLiteral("FaxResolution"))->setCurrentIndex(1);
-    QTest::mouseClick(send, Qt::LeftButton);
+    QTest::keyClick(number, Qt::Key_Return);  // Enter sends, as the default button
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.call().number, QStringLiteral("+1 (555) 014-2278,,12"));
     EXPECT_EQ(dialog.call().resolution, FaxResolution::Standard);
