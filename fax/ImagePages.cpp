@@ -66,6 +66,11 @@ std::vector<QImage> ReadTiffPages(const QString& path) {
 }  // namespace
 
 std::vector<QImage> ReadImagePages(const QString& path) {
+    // The reader's own allocation limit (128 MB by default) refuses a 48-megapixel photo; the
+    // size is bounded by kMaxImagePixels here (CheckSize), at four bytes a pixel.
+    constexpr int kPictureMegabytes = int(kMaxImagePixels * 4 / (1024 * 1024)) + 1;
+    if (QImageReader::allocationLimit() < kPictureMegabytes)
+        QImageReader::setAllocationLimit(kPictureMegabytes);
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QByteArray format = reader.format();
