@@ -90,8 +90,13 @@ QString SubmitFax(const QString& tiff, const FaxCall& call, std::chrono::millise
     sendfax.setProcessChannelMode(QProcess::MergedChannels);
     sendfax.setStandardInputFile(QProcess::nullDevice());
     // A session of its own, without a terminal: a server that asks for a password is refused
-    // at once instead of waiting at a prompt nobody sees, and a kill reaches all of it.
-    sendfax.setChildProcessModifier([] { ::setsid(); });
+    // at once instead of waiting at a prompt nobody sees, and a kill reaches all of it. It
+    // inherits no descriptor of the program's but its standard ones (the offices' files, the
+    // run record): every other one closes as it starts.
+    sendfax.setChildProcessModifier([] {
+        ::setsid();
+        ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+    });
 
     const QDeadlineTimer deadline(bound);
     const auto left = [&] { return int(std::clamp<qint64>(deadline.remainingTime(), 1, INT_MAX)); };

@@ -13,8 +13,10 @@
 #include "shell/TempFolder.h"
 #include "tests/coversheet/FakeWord.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -44,11 +46,13 @@ protected:
         packet.attach({path("long.pdf")});
         ASSERT_TRUE(QTest::qWaitFor([this] { return !packet.attaching(); }, 30'000));
         ASSERT_EQ(packet.pageTotal(), 41);
-        // sendfax that tells it has started, then waits until it is killed.
         const QString bin = path("bin");
         QDir().mkpath(bin);
-        WriteBytes(bin + "/sendfax",
-                   "#!/bin/sh\necho $$ > " + path("sendfax.pid").toUtf8() + "\nexec sleep 300\n");
+        // sendfax that notes the descriptors it got and tells it has started, then waits until it
+        // is killed.
+        WriteBytes(bin + "/sendfax", "#!/bin/sh\nls /proc/$$/fd > " + path("sendfax.fds").toUtf8() +
+                                         "\necho $$ > " + path("sendfax.pid").toUtf8() +
+                                         "\nexec sleep 300\n");
         QFile::setPermissions(bin + "/sendfax", QFile::ExeOwner | QFile::ReadOwner);
         WriteBytes(bin + "/faxstat", "#!/bin/sh\n");
         QFile::setPermissions(bin + "/faxstat", QFile::ExeOwner | QFile::ReadOwner);
@@ -121,7 +125,10 @@ TEST_F(WaysOut, EachIsGivenUpThroughItsOwnHandleLeavingNothingAndTheOthersGoOn) 
     EXPECT_EQ(test::ReadBytes(path("cover copy.doc")), test::SampleDocument('A'));
 
     // A send given up while sendfax waits: sendfax is killed, its TIFF goes, nothing is told as
-    // sent; a job queued behind it was given up before it began and never begins.
+    // sent; a job queued behind it was given up before it began and never begins. sendfax gets
+    // none of the program's descriptors but the standard ones (here one left inheritable).
+    const int inheritable = ::dup2(::open("/dev/null", O_RDONLY | O_CLOEXEC), 200);
+    ASSERT_EQ(inheritable, 200);
     bool sent = false;
     QPointer<Job> sending = SendPacket(
         packet, {.number = QStringLiteral("555 0100")}, &receiver,
@@ -133,6 +140,9 @@ TEST_F(WaysOut, EachIsGivenUpThroughItsOwnHandleLeavingNothingAndTheOthersGoOn) 
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(path("sendfax.pid")); }, 60'000));
     const pid_t sendfax = test::ReadBytes(path("sendfax.pid")).trimmed().toInt();
     ASSERT_GT(sendfax, 0);
+    ::close(inheritable);
+    EXPECT_FALSE(test::ReadBytes(path("sendfax.fds")).split('\n').contains("200"))
+        << test::ReadBytes(path("sendfax.fds")).constData();
     QElapsedTimer sinceStop;
     sinceStop.start();
     sending->cancel();
