@@ -72,7 +72,7 @@ Form1::Form1(EditorEnvironment environment, QWidget* parent)
     buildPointerRules();
     createActions();
     createMenus();
-    drops_ = new FileDrops(*this, [this](const QStringList& files) { packet_.attach(files); });
+    drops_ = new FileDrops(*this, [this](const QStringList& files) { documents_.attach(files); });
     connect(&packet_, &FaxPacket::documentsChanged, this, &Form1::updateActions);
     connect(&packet_, &FaxPacket::attachingChanged, this, &Form1::updateActions);
     connect(&OfficeJobs::shared(), &OfficeJobs::busyChanged, this, &Form1::updateActions);

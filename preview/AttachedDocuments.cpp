@@ -69,7 +69,25 @@ void AttachedDocuments::chooseAndAttach(QWidget* window) {
     const QStringList files = openDialog_(window, lastFolder_);
     if (files.isEmpty()) return;
     lastFolder_ = QFileInfo(files.front()).absolutePath();
-    packet_.attach(files);
+    attach(files);
+}
+
+void AttachedDocuments::attach(const QStringList& files) {
+    QStringList attached;
+    for (const Attachment& attachment : packet_.documents().attachments())
+        attached << QFileInfo(attachment.source).canonicalFilePath();
+    QStringList taken;
+    for (const QString& file : files) {
+        const QString canonical = QFileInfo(file).canonicalFilePath();
+        if (!canonical.isEmpty() && attached.contains(canonical) &&
+            ShowMessage({.title = {},
+                         .text = tr("\"%1\" is attached already. Attach it again?")
+                                     .arg(QFileInfo(file).fileName()),
+                         .buttons = MessageButtons::YesNo}) != MessageAnswer::Yes)
+            continue;
+        taken << file;
+    }
+    packet_.attach(taken);
 }
 
 }  // namespace velmora

@@ -28,9 +28,11 @@ public:
 
     FaxPacket& packet() const { return packet_; }
 
-    // "Attach Documents…": the desktop's file dialog, several files at once, then the
-    // packet attaches them.
+    // "Attach Documents…": the desktop's file dialog, several files at once, then attach().
     void chooseAndAttach(QWidget* window);
+    // Has the packet attach `files` (chosen, or dropped on a window); a file attached already
+    // is attached again only when the user says so.
+    void attach(const QStringList& files);
 
     // The two commands of `window` for the documents, as rows of its command table: "Attach
     // Documents…" (Ctrl+Shift+A) and "Documents…" (Ctrl+Shift+D, their list), kept in `attach`

@@ -63,7 +63,7 @@ Form2::Form2(AttachedDocuments& documents, std::function<void()> backToEditor, Q
     createControls();
     createActions();
     createMenus();
-    drops_ = new FileDrops(*this, [this](const QStringList& files) { packet_.attach(files); });
+    drops_ = new FileDrops(*this, [this](const QStringList& files) { documents_.attach(files); });
     connect(&OfficeJobs::shared(), &OfficeJobs::busyChanged, this, &Form2::updateActions);
     connect(&packet_, &FaxPacket::documentsChanged, this, &Form2::packetChanged);
     connect(&commands_, &PacketCommands::busyChanged, this, &Form2::busyPointer);
