@@ -1,5 +1,6 @@
 #include "SaveCommand.h"
 
+#include "AttachedDocuments.h"
 #include "coversheet/GenerationRun.h"
 #include "coversheet/PageSnapshot.h"
 #include "fax/FaxPacket.h"
@@ -8,6 +9,7 @@
 #include "shell/Procedure.h"
 #include "shell/ui/MessageBox.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -93,6 +95,24 @@ std::optional<SaveOrder> SaveCommand::ask(QWidget* window, const FaxPacket& pack
     // The format the name's extension names, else the selected filter's.
     SaveOrder order{.target = name, .format = filter, .resolution = resolution};
     if (!proc.step(130, [&] { order.format = FormatForName(name, chosenFilter); })) return {};
+    // A Word document holds the cover alone: what it would leave out is said before it is
+    // written, and the PDF named as the way to keep it.
+    if (packet.count() > 0 && !SaveHoldsPacket(order.format, packet) &&
+        ShowMessage(
+            {.title = {},
+             .text = QCoreApplication::translate(
+                         "SaveCommand",
+                         "A Word document holds the cover sheet alone: the %1 attached "
+                         "behind it (%2) would not be in %3. Save the cover sheet "
+                         "alone?\n\nTo keep the whole packet, save it as PDF.")
+                         .arg(packet.count() == 1
+                                  ? QCoreApplication::translate("SaveCommand", "document")
+                                  : QCoreApplication::translate("SaveCommand", "%1 documents")
+                                        .arg(packet.count()),
+                              PagesText(packet.attachedPages()), QFileInfo(name).fileName()),
+             .icon = MessageIcon::Warning,
+             .buttons = MessageButtons::YesNo}) != MessageAnswer::Yes)
+        return {};
     return order;
 }
 

@@ -556,8 +556,19 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
     QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(control<QLabel>("ViewStatus")->text().isEmpty());
 
+    // A Word file would leave the documents out: asked first, and nothing written on No.
     chosenName = path("cover.doc");
     chosenFilter = QStringLiteral("Word Files (*.doc)");
+    messages.clear();
+    messages.setAnswer(MessageAnswer::No);
+    click("PushButton6");
+    ASSERT_EQ(messages.all().size(), 1u);
+    EXPECT_TRUE(
+        messages.all()[0].text.contains("the 4 documents attached behind it (6 pages) "
+                                        "would not be in cover.doc"))
+        << messages.all()[0].text;
+    EXPECT_FALSE(QFile::exists(path("cover.doc")));
+    messages.setAnswer(MessageAnswer::Yes);
     click("PushButton6");
     EXPECT_EQ(ReadBytes(path("cover.doc")), document);
     EXPECT_TRUE(control<QStatusBar>("StatusBar")->currentMessage().contains("cover sheet alone"));
