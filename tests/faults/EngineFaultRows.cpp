@@ -1,6 +1,7 @@
-// Linked into the engine's own fault test programs: each of their cases is a row of the
-// fault campaign's table too, named "engine: Suite.Case", with the leftovers it added to the
-// temporary folder and the offices still running under this process once it ended.
+// Linked into the fault test programs that drive the product's own classes (the engine's, the
+// packet's): each of their cases is a row of the fault campaign's table too, named
+// "<prefix>: Suite.Case" (VELMORA_FAULT_ROW_PREFIX: "engine", "packet"), with the leftovers it
+// added to the temporary folder and the offices still running under this process once it ended.
 #include "FaultRows.h"
 #include "Processes.h"
 #include "TestSupport.h"
@@ -17,12 +18,13 @@ namespace {
 using namespace std::chrono_literals;
 
 // The files of ours under TEMP (the test program's folder) that nothing is to keep: the
-// office's lock and working files, our page exports, saves on their way, warm-up documents
-// and files being replaced. What a case made on purpose (its templates and documents, its
-// office profiles) is not counted.
+// office's lock and working files, the packet's PDFs and fax TIFFs, our page exports, saves on
+// their way, warm-up documents and files being replaced. What a case made on purpose (its templates
+// and documents, its office profiles) is not counted.
 QSet<QString> LeftoversInTemp() {
     static const QRegularExpression leftover(QStringLiteral(
         R"((^|/)(warm-up\.[a-z]+|temp\.bmp|template(-[a-z0-9]{8})?\.dot|[^/]*\.new-\d+)$)"
+        R"(|(^|/)velmora-[a-z]+-[A-Za-z0-9]{8}\.(pdf|tif)$)"
         R"(|(^|/)(page|save)-[^/]*/)"));
     const QString folder = test::TestFolder();
     QSet<QString> files;
@@ -47,7 +49,7 @@ class EngineFaultRows : public ::testing::EmptyTestEventListener {
         files.sort();
         // An office asked to end a moment ago gets a few seconds to do so.
         test::Eventually([] { return test::OfficesUnder(::getpid()).empty(); }, 10s);
-        WriteFaultRow(QStringLiteral("engine: ") + CaseName(info), info, files,
+        WriteFaultRow(QStringLiteral(VELMORA_FAULT_ROW_PREFIX ": ") + CaseName(info), info, files,
                       test::OfficesUnder(::getpid()));
     }
 

@@ -101,16 +101,6 @@ TEST_F(PacketTest, EveryKindOfDocumentGoesBehindTheCoverInTheChosenOrder) {
     EXPECT_EQ(AttachmentsInTemp().size(), 4);
 }
 
-// A photo from a phone (48 megapixels, 8000 x 6000) is within the program's own limit and is
-// attached, though it needs more than the picture reader's default allocation allows.
-TEST_F(PacketTest, AnOrdinaryPhonePhotoIsAttached) {
-    ASSERT_TRUE(Picture(Qt::darkGray, {8000, 6000}).save(path("phone.jpg"), "JPG", 50));
-    const Attachment attached = PrepareAttachment(path("phone.jpg"), kNoOffice);
-    EXPECT_EQ(attached.pages, 1);
-    EXPECT_EQ(PdfPages(attached.pdf), 1);
-    RemoveFileQuietly(attached.pdf);
-}
-
 TEST_F(PacketTest, ABadFileIsRefusedWithItsReasonAndLeavesNothing) {
     WriteTextPdf(path("plain.pdf"), {"Secret"}, QPageSize::Letter);
     {
