@@ -33,7 +33,7 @@ SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, QWidget* parent
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Fax &number:"), number_);
-    form->addRow(QStringLiteral("&Server:"), server_);
+    form->addRow(QStringLiteral("Ser&ver:"), server_);
     form->addRow(QStringLiteral("&Resolution:"), resolution_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
