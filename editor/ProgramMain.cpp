@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QPointer>
 
 #include <cstdio>
 
@@ -95,6 +96,17 @@ int RunProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
     // each document with the office's lock file beside it.
     const RunRecord record(TempFolder(), office::LockFileOf);
 
+    // A logout, a closed terminal or a kill ends the program as closing its window does. Made
+    // before the worker, so that it outlives it: a signal that comes while the program ends
+    // (the worker's jobs given up and waited for) is taken, not left to end the program by the
+    // signal with a job's process still out there.
+    bool ended = false;
+    QPointer<Form1> shownEditor;
+    const TerminationSignals endOnSignal([&](int) {
+        ended = true;
+        if (shownEditor) shownEditor->endProgram();
+    });
+
     WordApplicationPool offices({.start = StartWordApplication});
     const ScopedWordApplicationPool useTheOffices(offices);
     offices.keepReady(1, WordApplicationPool::Readiness::Started);
@@ -103,12 +115,7 @@ int RunProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
     const ScopedOfficeJobs useTheWorker(officeJobs);
 
     Form1 editor;
-    // A logout, a closed terminal or a kill ends the program as closing its window does.
-    bool ended = false;
-    const TerminationSignals endOnSignal([&](int) {
-        ended = true;
-        editor.endProgram();
-    });
+    shownEditor = &editor;
     if (!editor.Form_Load() || ended) return 0;
     editor.show();
     offices.keepReady(2);

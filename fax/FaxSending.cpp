@@ -104,20 +104,28 @@ QString SubmitFax(const QString& tiff, const FaxCall& call, std::chrono::millise
     if (!sendfax.waitForStarted(left()))
         throw Failure(QStringLiteral("Faxes cannot be sent: %1 could not be started: %2")
                           .arg(program, sendfax.errorString()));
-    // Waited on a tenth of a second at a time: a job given up kills sendfax and its session at
-    // once, before it hands the fax over if it has not yet.
+    // Giving the job up (Stop, the program's end, from any thread) kills sendfax and its
+    // session at that moment, before it hands the fax over if it has not yet; the session is
+    // its process group, whose number stays sendfax's own until it is waited for here.
+    const pid_t session = pid_t(sendfax.processId());
     const auto killAll = [&] {
-        const qint64 pid = sendfax.processId();
-        if (pid > 0) ::kill(-pid_t(pid), SIGKILL);
+        if (session > 0) ::kill(-session, SIGKILL);
         sendfax.kill();
         sendfax.waitForFinished(5000);
     };
-    while (sendfax.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-        if (JobCancelled()) {
-            killAll();
-            throw JobGivenUp();
-        }
-        sendfax.waitForFinished(std::min(left(), 100));
+    {
+        const ScopedCancelHook killOnCancel([session] {
+            if (session > 0) ::kill(-session, SIGKILL);
+        });
+        while (sendfax.state() != QProcess::NotRunning && !deadline.hasExpired() && !JobCancelled())
+            sendfax.waitForFinished(std::min(left(), 100));
+    }
+    // Given up: unless sendfax had ended on its own already (the fax handed over, or refused),
+    // which is then told as it is.
+    if (JobCancelled() &&
+        (sendfax.state() != QProcess::NotRunning || sendfax.exitStatus() != QProcess::NormalExit)) {
+        killAll();
+        throw JobGivenUp();
     }
     if (sendfax.state() != QProcess::NotRunning) {
         killAll();

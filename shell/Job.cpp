@@ -1,6 +1,7 @@
 #include "Job.h"
 
 #include <QMetaObject>
+#include <utility>
 
 namespace velmora {
 namespace {
@@ -22,9 +23,14 @@ void Job::cancel() {
 }
 
 void Job::setCancelHook(std::function<void()> hook) {
+    exchangeCancelHook(std::move(hook));
+}
+
+std::function<void()> Job::exchangeCancelHook(std::function<void()> hook) {
     const std::lock_guard lock(hookMutex_);
-    hook_ = std::move(hook);
+    std::function<void()> previous = std::exchange(hook_, std::move(hook));
     if (cancelled_ && hook_) hook_();
+    return previous;
 }
 
 void Job::reportProgress(int done, int total, const QString& text) {
@@ -64,6 +70,14 @@ bool JobCancelled() {
 
 void ThrowIfJobCancelled() {
     if (JobCancelled()) throw JobGivenUp();
+}
+
+ScopedCancelHook::ScopedCancelHook(std::function<void()> hook) : job_(Job::current()) {
+    if (job_) previous_ = job_->exchangeCancelHook(std::move(hook));
+}
+
+ScopedCancelHook::~ScopedCancelHook() {
+    if (job_) job_->exchangeCancelHook(std::move(previous_));
 }
 
 }  // namespace velmora

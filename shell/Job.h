@@ -33,6 +33,8 @@ public:
     // What ends the waiting of the work under way when it is given up. Set by the worker or by
     // the work itself, on any thread; a job given up already runs it at once.
     void setCancelHook(std::function<void()> hook);
+    // Sets the hook and returns the one it replaces (ScopedCancelHook).
+    std::function<void()> exchangeCancelHook(std::function<void()> hook);
 
     // For the work, on the worker: how far it has come, told to the holder by `progress`.
     void reportProgress(int done, int total, const QString& text = {});
@@ -72,6 +74,22 @@ public:
 
 // Throws JobGivenUp when the current thread's job was given up.
 void ThrowIfJobCancelled();
+
+// While it lives, giving up the current thread's job (if any) runs `hook` instead of the job's
+// own hook, which comes back with the object's end (and runs then if the job was given up
+// meanwhile): for work that waits on something of its own for a while (a process it started,
+// which the hook kills at once). Run at once when the job was given up already.
+class ScopedCancelHook {
+public:
+    explicit ScopedCancelHook(std::function<void()> hook);
+    ~ScopedCancelHook();
+    ScopedCancelHook(const ScopedCancelHook&) = delete;
+    ScopedCancelHook& operator=(const ScopedCancelHook&) = delete;
+
+private:
+    Job* const job_;
+    std::function<void()> previous_;
+};
 
 }  // namespace velmora
 
