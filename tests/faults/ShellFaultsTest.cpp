@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -774,6 +775,53 @@ TEST_F(ShellFaults, ASendStoppedOrEndedWithTheProgramNeverGoesOut) {
     QThread::sleep(5);
     EXPECT_EQ(noted("submitted"), 0) << "a fax went out after it was stopped";
     EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
+// --- The packet's working PDFs of a killed run go at the next start ---
+
+TEST_F(ShellFaults, ThePacketsWorkingPdfsOfAKilledRunGoAtTheNextStart) {
+    const QString contract = folder() + QStringLiteral("/contract.pdf");
+    test::WriteTextPdf(contract, {QStringLiteral("Contract page 1")});
+    const QString photo = folder() + QStringLiteral("/photo.png");
+    QImage picture(300, 200, QImage::Format_RGB32);
+    picture.fill(Qt::darkBlue);
+    ASSERT_TRUE(picture.save(photo));
+    const auto packetFiles = [&] {
+        return QDir(temp()).entryList({QStringLiteral("velmora-*")}, QDir::Files);
+    };
+
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    for (const QString& file : {contract, photo}) {
+        velmora->key(editor, QStringLiteral("ctrl+shift+a"));
+        const QString dialog = velmora->waitForMessageBox(10s);
+        ASSERT_FALSE(dialog.isEmpty()) << "no file dialog";
+        velmora->type(dialog, file);
+        velmora->key(dialog, QStringLiteral("Return"));
+        ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 1; }, 30s));
+    }
+    ASSERT_TRUE(test::Eventually([&] { return packetFiles().size() == 2; }, 30s));
+    QString preview;
+    for (int click = 0; click < 20 && preview.isEmpty(); ++click) {
+        velmora->clickStart(editor);
+        preview = velmora->waitForPreview(3s);
+    }
+    ASSERT_FALSE(preview.isEmpty()) << velmora->standardError();
+    // Fax view has the cover's own PDF written.
+    ASSERT_TRUE(velmora->keyUntil(preview, QStringLiteral("ctrl+shift+f"), [&] {
+        return packetFiles().filter(QStringLiteral("velmora-cover-")).size() == 1;
+    }));
+    velmora->signal(SIGKILL);
+    ASSERT_TRUE(velmora->waitForEnd());
+    ASSERT_EQ(packetFiles().size(), 3) << packetFiles().join(QLatin1Char(' '));
+
+    auto next = start();
+    ASSERT_FALSE(next->waitForEditor().isEmpty()) << next->standardError();
+    EXPECT_TRUE(packetFiles().isEmpty()) << packetFiles().join(QLatin1Char(' '));
+    next->signal(SIGTERM);
+    EXPECT_TRUE(next->waitForEnd());
+    EXPECT_TRUE(packetFiles().isEmpty()) << packetFiles().join(QLatin1Char(' '));
 }
 
 }  // namespace
