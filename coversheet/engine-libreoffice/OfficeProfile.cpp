@@ -56,6 +56,9 @@ QString InstalledVersion(const QString& program) {
 //   document cannot be created where it was asked to save it, and its Word filter then spins
 //   for ever on the stream that failed, until the call bound kills the office; with them the
 //   save fails at once with the office's own reason.
+// - Links to the outside are never followed: a document the user attaches may link a picture
+//   on a server, whose owner would learn who opened the document, and when. The office
+//   fetches no linked picture or data of a document opened with this setting.
 void WriteProfileSettings(const QString& profileFolder, const QString& version) {
     struct Setting {
         QByteArray name;
@@ -64,7 +67,11 @@ void WriteProfileSettings(const QString& profileFolder, const QString& version) 
     std::vector<Setting> settings = {
         {"\"UseDocumentOOoLockFile\"",
          "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop "
-         "oor:name=\"UseDocumentOOoLockFile\" oor:op=\"fuse\"><value>true</value></prop></item>"}};
+         "oor:name=\"UseDocumentOOoLockFile\" oor:op=\"fuse\"><value>true</value></prop></item>"},
+        {"\"BlockUntrustedRefererLinks\"",
+         "<item oor:path=\"/org.openoffice.Office.Common/Security/Scripting\"><prop "
+         "oor:name=\"BlockUntrustedRefererLinks\" oor:op=\"fuse\"><value>true</value></prop>"
+         "</item>"}};
     if (!version.isEmpty())
         settings.push_back({"\"ooSetupLastVersion\"",
                             "<item oor:path=\"/org.openoffice.Setup/Product\"><prop "
