@@ -15,8 +15,10 @@ namespace {
 // ended however the export went.
 class OpenDocument {
 public:
-    explicit OpenDocument(const QString& source) : word_(CreateWordApplication()) {
+    OpenDocument(const QString& source, const OfficeWorkLimits& limits)
+        : word_(CreateWordApplication()) {
         try {
+            word_->limitWork(limits);
             word_->documentsOpen(source, true);
         } catch (...) {
             quit();
@@ -79,14 +81,15 @@ QString NameWithFormatExtension(const QString& name, DocumentFormat selectedFilt
     return name + QLatin1Char('.') + QLatin1String(kExtensions[int(selectedFilter)]);
 }
 
-void ExportDocument(const QString& source, const QString& target, DocumentFormat format) {
+void ExportDocument(const QString& source, const QString& target, DocumentFormat format,
+                    const OfficeWorkLimits& limits) {
     // An empty document would open as a blank page and be exported as one.
     const QFileInfo document(source);
     if (!document.isFile() || !document.isReadable() || document.size() == 0)
         throw Failure(QStringLiteral("The document '%1' is missing or empty.").arg(source));
     if (format == DocumentFormat::FaxTiff)
         throw Failure(QStringLiteral("A fax TIFF is made from the PDF, not by the office."));
-    OpenDocument opened(source);
+    OpenDocument opened(source, limits);
     if (format == DocumentFormat::Word97)
         throw Failure(QStringLiteral("A Word 97-2003 document is copied, not exported."));
     // The office writes the new file beside the target, which it replaces once complete.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "coversheet/office/WordConnection.h"
+
 #include <QString>
 
 namespace velmora {
@@ -24,7 +26,9 @@ QString NameWithFormatExtension(const QString& name, DocumentFormat selectedFilt
 // Writes the generated document `source` to `target` as PDF or in the Word 2007-365 format,
 // through an office instance of its own (one started ahead of need, where there is one):
 // the office writes a new file beside the target, which replaces the target only once it is
-// complete. Throws Failure, with the office's description when the office failed.
-void ExportDocument(const QString& source, const QString& target, DocumentFormat format);
+// complete. Throws Failure, with the office's description when the office failed. `limits`
+// bound the office's work on a document the program did not write itself.
+void ExportDocument(const QString& source, const QString& target, DocumentFormat format,
+                    const OfficeWorkLimits& limits = {});
 
 }  // namespace velmora

@@ -66,6 +66,7 @@ public:
     void saveAsDocx(const QString& fileName) override { use().saveAsDocx(fileName); }
     void addToPageCount(int pages) override { use().addToPageCount(pages); }
     void setDisplayAlerts(bool value) override { use().setDisplayAlerts(value); }
+    void limitWork(const OfficeWorkLimits& limits) override { use().limitWork(limits); }
     void close() override { use().close(); }
     void closeWithoutSaving() override { use().closeWithoutSaving(); }
     QImage copyAsPicture() override { return use().copyAsPicture(); }

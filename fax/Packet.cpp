@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 #include <algorithm>
 
 namespace velmora {
@@ -29,6 +30,56 @@ bool LooksLike(const QString& extension, const QByteArray& head) {
     if (extension == QLatin1String("rtf")) return head.startsWith("{\\rtf");
     if (extension == QLatin1String("txt")) return !head.contains('\0');
     return false;
+}
+
+// What the ZIP package `file` unpacks to, by its central directory (what the office reads
+// it by); -1 when the directory cannot be read or uses the ZIP64 form.
+qint64 UnpackedSize(QFile& file) {
+    const auto u16 = [](const char* p) { return qFromLittleEndian<quint16>(p); };
+    const auto u32 = [](const char* p) { return qFromLittleEndian<quint32>(p); };
+    // The end record: its signature in the last 64 KB and 22 bytes, behind a comment.
+    const qint64 size = file.size();
+    const qint64 tailStart = std::max<qint64>(0, size - (65535 + 22));
+    if (!file.seek(tailStart)) return -1;
+    const QByteArray tail = file.read(size - tailStart);
+    const qsizetype end = tail.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    if (end < 0 || tail.size() - end < 22) return -1;
+    const char* record = tail.constData() + end;
+    const quint32 entries = u16(record + 10);
+    const quint32 directorySize = u32(record + 12);
+    const quint32 directoryStart = u32(record + 16);
+    if (entries == 0xffff || directorySize == 0xffffffff || directoryStart == 0xffffffff ||
+        qint64(directoryStart) + directorySize > size)
+        return -1;
+    if (!file.seek(directoryStart)) return -1;
+    const QByteArray directory = file.read(directorySize);
+    qint64 total = 0;
+    qsizetype at = 0;
+    for (quint32 entry = 0; entry < entries; ++entry) {
+        if (directory.size() - at < 46 || !directory.mid(at, 4).startsWith("PK\x01\x02")) return -1;
+        const char* header = directory.constData() + at;
+        const quint32 unpacked = u32(header + 24);
+        if (unpacked == 0xffffffff || u32(header + 20) == 0xffffffff) return -1;
+        total += unpacked;
+        at += 46 + u16(header + 28) + u16(header + 30) + u16(header + 32);
+    }
+    return total;
+}
+
+// Refuses a ZIP package (.docx, .odt) that would unpack to more than kMaxUnpackedDocument.
+void CheckUnpackedSize(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("'%1' cannot be read: %2").arg(path, file.errorString()));
+    const qint64 unpacked = UnpackedSize(file);
+    if (unpacked < 0)
+        throw Failure(QStringLiteral("'%1' is damaged: its contents cannot be read.").arg(path));
+    if (unpacked > kMaxUnpackedDocument)
+        throw Failure(QStringLiteral("'%1' cannot be attached: it unpacks to %2 MB, more than "
+                                     "the %3 MB a document may.")
+                          .arg(path)
+                          .arg(unpacked >> 20)
+                          .arg(kMaxUnpackedDocument >> 20));
 }
 
 }  // namespace
@@ -72,7 +123,8 @@ AttachmentKind KindOfAttachment(const QString& path) {
 }
 
 void OfficeDocumentToPdf(const QString& source, const QString& pdf) {
-    ExportDocument(source, pdf, DocumentFormat::Pdf);
+    ExportDocument(source, pdf, DocumentFormat::Pdf,
+                   {.total = kOfficeAttachmentTime, .memoryBytes = kOfficeAttachmentMemory});
 }
 
 Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert) {
@@ -97,6 +149,9 @@ Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert) 
             break;
         }
         case AttachmentKind::OfficeDocument:
+            if (const QString extension = info.suffix().toLower();
+                extension == QLatin1String("docx") || extension == QLatin1String("odt"))
+                CheckUnpackedSize(source);
             convert(source, pdf.path());
             pages = PdfPageCount(pdf.path());
             break;

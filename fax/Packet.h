@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -47,8 +48,17 @@ AttachmentKind KindOfAttachment(const QString& path);
 // work).
 using OfficeToPdf = std::function<void(const QString& source, const QString& pdf)>;
 
-// The office's export through an instance of the pool (coversheet/DocumentExport).
+// The office's export through an instance of the pool (coversheet/DocumentExport), held to
+// the bounds of an attachment's conversion: a document that keeps the office busy longer, or
+// makes it take more memory, is given up with a message that says so, its office ended.
+inline constexpr std::chrono::seconds kOfficeAttachmentTime{120};
+inline constexpr qint64 kOfficeAttachmentMemory = qint64(2) << 30;
 void OfficeDocumentToPdf(const QString& source, const QString& pdf);
+
+// A .docx or .odt is a ZIP package: the office unpacks all of it. One that would unpack to
+// more than this is refused before the office sees it, as is one whose directory cannot be
+// read or needs the large-file form no document needs.
+inline constexpr qint64 kMaxUnpackedDocument = qint64(200) << 20;
 
 // Makes `source`'s pages as a PDF in the temporary folder, noted in the run's record. A file
 // that is missing, unreadable, empty, not what its name says, protected by a password, damaged

@@ -179,9 +179,10 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
         }
     }
 
-    watchdog_ = std::make_unique<Watchdog>(
-        [process = process_.get()] { process->kill(); },
-        [process = process_.get()] { return process->processorTime(); }, givenUp_);
+    watchdog_ =
+        std::make_unique<Watchdog>([process = process_.get()] { process->kill(); },
+                                   [process = process_.get()] { return process->processorTime(); },
+                                   [this] { return (givenUp_ && givenUp_()) || pastLimits(); });
     const auto left = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(
                                    deadline - std::chrono::steady_clock::now()),
                                std::chrono::milliseconds(1000));
@@ -201,8 +202,47 @@ Reference<css::uno::XInterface> OfficeConnection::connect(
     }
 }
 
+namespace {
+
+qint64 SteadyNanoseconds(std::chrono::steady_clock::time_point at) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
+}
+
+}  // namespace
+
+void OfficeConnection::limitWork(const OfficeWorkLimits& limits) {
+    limits_ = limits;
+    limitDeadlineNs_ = limits.total.count() > 0
+                           ? SteadyNanoseconds(std::chrono::steady_clock::now() + limits.total)
+                           : 0;
+    memoryLimit_ = limits.memoryBytes;
+}
+
+bool OfficeConnection::pastLimits() {
+    if (pastLimit_) return true;
+    const qint64 deadline = limitDeadlineNs_;
+    if (deadline > 0 && SteadyNanoseconds(std::chrono::steady_clock::now()) > deadline)
+        pastLimit_ = 1;
+    else if (const qint64 memory = memoryLimit_;
+             memory > 0 && process_ && process_->residentBytes() > memory)
+        pastLimit_ = 2;
+    return pastLimit_ != 0;
+}
+
 WordError OfficeConnection::failure(const QString& what, std::chrono::milliseconds bound,
                                     const css::uno::Exception& error, bool disposed) {
+    if (pastLimit_) {
+        lostReason_ = QStringLiteral("The office was ended: the work went past its bounds.");
+        return WordError(
+            pastLimit_ == 1
+                ? QStringLiteral("The office took longer than %1 seconds to %2, and was ended.")
+                      .arg(limits_.total.count() / 1000)
+                      .arg(what)
+                : QStringLiteral("The office needed more than %1 MB of memory to %2, and was "
+                                 "ended.")
+                      .arg(limits_.memoryBytes / (1024 * 1024))
+                      .arg(what));
+    }
     if (aborted_ || (givenUp_ && givenUp_())) {
         lostReason_ = QStringLiteral("The office work was stopped.");
         return WordError(

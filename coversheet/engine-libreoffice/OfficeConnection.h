@@ -49,6 +49,7 @@ public:
     void saveAsDocx(const QString& fileName) override;
     void addToPageCount(int pages) override;
     void setDisplayAlerts(bool value) override;
+    void limitWork(const OfficeWorkLimits& limits) override;
     void close() override;
     void closeWithoutSaving() override;
     QImage copyAsPicture() override;
@@ -121,6 +122,13 @@ private:
     css::uno::Reference<css::lang::XComponent> bookmarksOf_;  // the document bookmarks_ is of
     css::uno::Reference<css::container::XNameAccess> bookmarks_;
     css::uno::Reference<css::lang::XComponent> layoutHeldFor_;  // written to, not laid out since
+    // Whether the work went past limitWork's bounds; the watchdog's thread ends the office
+    // then, and says why here.
+    bool pastLimits();
+    std::atomic<qint64> limitDeadlineNs_{0};  // steady clock; 0: none
+    std::atomic<qint64> memoryLimit_{0};
+    std::atomic<int> pastLimit_{0};  // 1: the time, 2: the memory
+    OfficeWorkLimits limits_;
     QString lostReason_;                // set once the office is gone: why every later call fails
     std::atomic<bool> aborted_{false};  // abort(): the office was ended on purpose
 };

@@ -4,6 +4,7 @@
 #include "coversheet/office/WordConnection.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QSet>
 #include <algorithm>
@@ -326,6 +327,24 @@ std::chrono::milliseconds OfficeProcess::processorTime() const {
     static const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
     const qint64 ticks = fields[11].toLongLong() + fields[12].toLongLong();
     return std::chrono::milliseconds(ticks * 1000 / std::max(ticksPerSecond, 1L));
+}
+
+qint64 OfficeProcess::residentBytes() const {
+    // The group is the office's own (its pid): a launcher's office and its helpers count too.
+    static const long pageSize = ::sysconf(_SC_PAGESIZE);
+    qint64 pages = 0;
+    QDirIterator processes(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (processes.hasNext()) {
+        const QString folder = processes.next();
+        QFile stat(folder + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        // pid (name) state ppid pgrp ...; rss is the 22nd field after the name.
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 22 || fields[2].toLongLong() != pid_) continue;
+        pages += fields[21].toLongLong();
+    }
+    return pages * pageSize;
 }
 
 void OfficeProcess::kill() {

@@ -47,6 +47,10 @@ public:
     // The processor time the office has used so far; 0 once it has gone. Any thread.
     std::chrono::milliseconds processorTime() const;
 
+    // The memory the office's process group holds now (its resident pages); 0 once it has
+    // gone. Any thread.
+    qint64 residentBytes() const;
+
     // Kills the office's process group now. Safe to call from any thread, any number of times.
     void kill();
 

@@ -63,5 +63,5 @@ public:
 
 // Raise the number whenever WordConnection, StartOptions, HostServices or OfficeModule change,
 // so that a module built against the old contract is refused instead of called.
-#define VELMORA_OFFICE_MODULE_IID "example.velmora.OfficeModule/6"
+#define VELMORA_OFFICE_MODULE_IID "example.velmora.OfficeModule/7"
 Q_DECLARE_INTERFACE(velmora::office::OfficeModule, VELMORA_OFFICE_MODULE_IID)

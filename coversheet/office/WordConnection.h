@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QString>
+#include <chrono>
 #include <memory>
 
 namespace velmora {
@@ -16,6 +17,14 @@ namespace velmora {
 class WordError : public Failure {
 public:
     using Failure::Failure;
+};
+
+// Bounds of their own for office work on a document the program did not write (an attachment
+// of the user's): however busy the office keeps itself, it gets `total` for all the calls
+// from then on, and never more than `memoryBytes` of memory. Zero: no such bound.
+struct OfficeWorkLimits {
+    std::chrono::milliseconds total{0};
+    qint64 memoryBytes = 0;
 };
 
 // One connection to an office instance, used for one task and ended with quit(). Its
@@ -62,6 +71,10 @@ public:
         throw WordError(QStringLiteral("This office cannot save '%1' in the Word 2007-365 format.")
                             .arg(fileName));
     }
+
+    // Holds every later call to `limits`: past either bound the instance is ended, and the
+    // call under way fails with a WordError that says which bound it went past.
+    virtual void limitWork(const OfficeWorkLimits& limits) { (void)limits; }
 
     // Application.DisplayAlerts = value
     virtual void setDisplayAlerts(bool value) = 0;
