@@ -74,6 +74,8 @@ public:
     // Page `index` of the packet, from 0, as a page of a PDF: an attached page, or a page of
     // the cover's PDF (coverPdfMade() tells whether it is written yet).
     PdfPage page(int index) const;
+    // What every page of the packet shows, in order (for the fax's threshold: FaxPages).
+    std::vector<PageKind> pageKinds() const { return documents_.pageKinds(coverPages_); }
 
     // The PDF of the cover's pages, made by the office the first time a job needs it.
     bool coverPdfMade() const { return coverPdfMade_; }

@@ -7,6 +7,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace velmora {
@@ -41,6 +42,78 @@ void GreysOfRow(const QRgb* in, int width, uint8_t* out) {
     for (; x < width; ++x) out[x] = GreyOnPaper(in[x]);
 }
 
+// The paper under a picture (see PageKind in the header): for each block of kPaperBlock x
+// kPaperBlock dots, by how much its greys are scaled so that the paper about it prints white.
+class PaperLevels {
+public:
+    static constexpr int kPaperBlock = 4;
+    // Dark marks narrower than (2 * kBridge + 1) blocks are bridged: about a fifth of an inch
+    // across at the fax's 204 dots to the inch.
+    static constexpr int kBridge = 5;
+
+    explicit PaperLevels(const QImage& source)
+        : across_((source.width() + kPaperBlock - 1) / kPaperBlock),
+          down_((source.height() + kPaperBlock - 1) / kPaperBlock),
+          gains_(size_t(across_) * size_t(down_)) {
+        // The lightest grey of each block, then the closing of those: the lightest nearby,
+        // then the darkest of that nearby, which keeps wide areas and their edges where they
+        // are and fills what is narrower.
+        std::vector<uint8_t> levels(gains_.size(), 0);
+        std::vector<uint8_t> greys(size_t(WholeBlocks(source.width())));
+        for (int y = 0; y < source.height(); ++y) {
+            GreysOfRow(reinterpret_cast<const QRgb*>(source.constScanLine(y)), source.width(),
+                       greys.data());
+            uint8_t* row = levels.data() + size_t(y / kPaperBlock) * across_;
+            for (int x = 0; x < source.width(); ++x)
+                row[x / kPaperBlock] = std::max(row[x / kPaperBlock], greys[size_t(x)]);
+        }
+        Spread(levels, [](uint8_t a, uint8_t b) { return std::max(a, b); });
+        Spread(levels, [](uint8_t a, uint8_t b) { return std::min(a, b); });
+        for (size_t i = 0; i < levels.size(); ++i) {
+            // A dark paper is taken darker still, by up to 30 % of its distance from white.
+            const int paper = std::max(8, levels[i] - (0xff - levels[i]) * 3 / 10);
+            gains_[i] = uint32_t((0xff << 16) / paper);
+        }
+    }
+
+    // The greys of row `y` (`width` of them), relative to their paper.
+    void lighten(uint8_t* greys, int width, int y) const {
+        const uint32_t* gains = gains_.data() + size_t(y / kPaperBlock) * across_;
+        for (int x = 0; x < width; ++x)
+            greys[x] = uint8_t(std::min<uint32_t>(0xff, (greys[x] * gains[x / kPaperBlock]) >> 16));
+    }
+
+private:
+    // Each level becomes `pick` of those within kBridge blocks of it, across then down.
+    template <typename Pick>
+    void Spread(std::vector<uint8_t>& levels, Pick pick) const {
+        std::vector<uint8_t> line(size_t(std::max(across_, down_)));
+        for (int y = 0; y < down_; ++y) {
+            uint8_t* row = levels.data() + size_t(y) * across_;
+            std::copy_n(row, across_, line.begin());
+            for (int x = 0; x < across_; ++x) {
+                uint8_t level = line[size_t(x)];
+                for (int i = std::max(0, x - kBridge); i <= std::min(across_ - 1, x + kBridge); ++i)
+                    level = pick(level, line[size_t(i)]);
+                row[x] = level;
+            }
+        }
+        for (int x = 0; x < across_; ++x) {
+            for (int y = 0; y < down_; ++y) line[size_t(y)] = levels[size_t(y) * across_ + x];
+            for (int y = 0; y < down_; ++y) {
+                uint8_t level = line[size_t(y)];
+                for (int i = std::max(0, y - kBridge); i <= std::min(down_ - 1, y + kBridge); ++i)
+                    level = pick(level, line[size_t(i)]);
+                levels[size_t(y) * across_ + x] = level;
+            }
+        }
+    }
+
+    int across_;
+    int down_;
+    std::vector<uint32_t> gains_;  // 16.16 fixed point
+};
+
 // Whether each dot of a row prints black (1) or white (0), by the rule in the header, from the
 // greys of the row and of the rows above and below. Works in whole blocks: the rows are padded
 // with paper.
@@ -70,8 +143,8 @@ uchar PackDots(const uint8_t* dots) {
 }
 
 // Thresholds `picture` into `mono` (Format_Mono), its left edge at dot `left`, by the rule in
-// the header. Row by row, so that no grey copy of the page is made.
-void ThresholdInto(const QImage& picture, QImage& mono, int left) {
+// the header for a page of `kind`. Row by row, so that no grey copy of the page is made.
+void ThresholdInto(const QImage& picture, QImage& mono, int left, PageKind kind) {
     const QImage source = picture.format() == QImage::Format_RGB32 ||
                                   picture.format() == QImage::Format_ARGB32_Premultiplied
                               ? picture
@@ -84,17 +157,20 @@ void ThresholdInto(const QImage& picture, QImage& mono, int left) {
     const size_t rowSize = size_t(WholeBlocks(width)) + 2;
     std::vector<uint8_t> greys(rowSize * 4, 0xff);
     const auto greyRow = [&](int y) { return greys.data() + size_t(y % 3) * rowSize + 1; };
-    const uint8_t* paper = greys.data() + 3 * rowSize + 1;
+    const uint8_t* white = greys.data() + 3 * rowSize + 1;
     // The dots of the mono row, one byte each, in whole blocks past the picture's right edge.
     std::vector<uint8_t> dots(size_t(std::max(monoBytes * 8, left + WholeBlocks(width))), 0);
-    if (height > 0)
-        GreysOfRow(reinterpret_cast<const QRgb*>(source.constScanLine(0)), width, greyRow(0));
+    const std::optional<PaperLevels> paper =
+        kind == PageKind::Picture ? std::optional<PaperLevels>(source) : std::nullopt;
+    const auto readRow = [&](int y) {
+        GreysOfRow(reinterpret_cast<const QRgb*>(source.constScanLine(y)), width, greyRow(y));
+        if (paper) paper->lighten(greyRow(y), width, y);
+    };
+    if (height > 0) readRow(0);
     for (int y = 0; y < height; ++y) {
-        if (y + 1 < height)
-            GreysOfRow(reinterpret_cast<const QRgb*>(source.constScanLine(y + 1)), width,
-                       greyRow(y + 1));
-        DotsOfRow(y > 0 ? greyRow(y - 1) : paper, greyRow(y),
-                  y + 1 < height ? greyRow(y + 1) : paper, width, dots.data() + left);
+        if (y + 1 < height) readRow(y + 1);
+        DotsOfRow(y > 0 ? greyRow(y - 1) : white, greyRow(y),
+                  y + 1 < height ? greyRow(y + 1) : white, width, dots.data() + left);
         uchar* row = mono.scanLine(y);
         for (int byte = 0; byte < monoBytes; ++byte) row[byte] = PackDots(dots.data() + byte * 8);
     }
@@ -125,7 +201,7 @@ int FaxPages::count() const {
     return document_->numPages();
 }
 
-QImage FaxPages::page(int index, FaxResolution resolution) const {
+QImage FaxPages::page(int index, FaxResolution resolution, PageKind kind) const {
     const std::unique_ptr<Poppler::Page> page =
         index >= 0 && index < count() ? document_->page(index) : nullptr;
     if (!page) throw Failure(QStringLiteral("'%1' has no page %2.").arg(pdf_).arg(index + 1));
@@ -149,14 +225,14 @@ QImage FaxPages::page(int index, FaxResolution resolution) const {
         throw Failure(QStringLiteral("Page %1 of '%2' could not be drawn for the fax.")
                           .arg(index + 1)
                           .arg(pdf_));
-    ThresholdInto(rendered, fax, std::max(0, (kFaxDotsAcross - rendered.width()) / 2));
+    ThresholdInto(rendered, fax, std::max(0, (kFaxDotsAcross - rendered.width()) / 2), kind);
     fax.setDotsPerMeterX(DotsPerMeter(kFaxDotsPerInch));
     fax.setDotsPerMeterY(DotsPerMeter(FaxLinesPerInch(resolution)));
     return fax;
 }
 
-QImage FaxPage(const QString& pdf, int pageIndex, FaxResolution resolution) {
-    return FaxPages(pdf).page(pageIndex, resolution);
+QImage FaxPage(const QString& pdf, int pageIndex, FaxResolution resolution, PageKind kind) {
+    return FaxPages(pdf).page(pageIndex, resolution, kind);
 }
 
 }  // namespace velmora

@@ -41,11 +41,27 @@ constexpr int FaxPageLines(FaxResolution resolution) {
 inline constexpr int kFaxBlackBelow = 0xA8;
 inline constexpr int kFaxPaperFrom = 0xE8;
 
+// What a page shows: a page drawn by a program (the cover sheets, PDFs, office documents), or a
+// picture (a photo or a scan attached as PNG, JPEG or TIFF).
+//
+// A picture is lit unevenly and shows what lay around the paper, so its greys are first taken
+// relative to the paper under them, then thresholded as above. The paper's brightness about a
+// dot is the lightest grey around it, bridging any dark mark narrower than about a fifth of an
+// inch (text), and following everything wider (a table, a shadow, the page's own edge): a
+// closing of the page's greys, worked in blocks of 4 x 4 dots. Each grey is scaled by as much as
+// turns that paper white, a dark paper a little further (its grain and a photo's noise among
+// it), so that a page photographed on a table prints as a page, white around its text, and its
+// text black in the shadow too. Where the paper about a dot is white already its grey stays as
+// it is: a scan on white paper prints as a drawn page does. A dark area wider than the bridge
+// prints as its outline.
+enum class PageKind { Document, Picture };
+
 // The pages of a PDF as the receiving fax machine prints them: each 1728 dots across and
 // FaxPageLines() long, the PDF's page scaled to fit, its shape kept (a US Letter page fills it;
 // a page of another width is scaled to 1728 dots where its length allows, else to the fax
 // page's length, centred across; at the top), landscape pages turned upright, drawn crisply
-// (no smoothing, the thinnest lines one dot), then thresholded as above. The PDF is opened
+// (no smoothing, the thinnest lines one dot), then thresholded as above, for a picture relative to
+// its paper (PageKind). The PDF is opened
 // once; one object is used by one thread at a time.
 class FaxPages {
 public:
@@ -60,7 +76,7 @@ public:
     // "0 is white", row by row as a TIFF holds it), whose dots per metre are the fax's (204
     // across, 196 or 98 down: a standard page's dots are twice as tall as wide, so its size on
     // paper is width / dotsPerMeterX by height / dotsPerMeterY). Throws Failure.
-    QImage page(int index, FaxResolution resolution) const;
+    QImage page(int index, FaxResolution resolution, PageKind kind = PageKind::Document) const;
 
 private:
     QString pdf_;
@@ -69,6 +85,7 @@ private:
 
 // One page of `pdf` as the fax prints it (FaxPages::page), for the preview's fax view.
 // Throws Failure.
-QImage FaxPage(const QString& pdf, int pageIndex, FaxResolution resolution);
+QImage FaxPage(const QString& pdf, int pageIndex, FaxResolution resolution,
+               PageKind kind = PageKind::Document);
 
 }  // namespace velmora

@@ -160,14 +160,15 @@ QString SubmitFax(const QString& tiff, const FaxCall& call, std::chrono::millise
     return id.captured(1);
 }
 
-QString SendPdfAsFax(const QString& pdf, const FaxCall& call, std::chrono::milliseconds bound) {
+QString SendPdfAsFax(const QString& pdf, const FaxCall& call, const std::vector<PageKind>& kinds,
+                     std::chrono::milliseconds bound) {
     CheckNumber(call.number);
     if (!FaxSendingAvailable()) throw NotInstalled();
     // Noted whatever it holds (the TIFF replaces it whole), so that a run that ends while the
     // fax is on its way leaves nothing after the next start; removed once the fax is handed on.
     NewFile tiff(TempFolder(), QStringLiteral("velmora-fax"), QStringLiteral(".tif"));
     tiff.close();
-    WriteFaxTiff(pdf, tiff.path(), call.resolution);
+    WriteFaxTiff(pdf, tiff.path(), call.resolution, kinds);
     return SubmitFax(tiff.path(), call, bound);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <chrono>
+#include <vector>
 
 namespace velmora {
 
@@ -41,9 +42,10 @@ QString SubmitFax(const QString& tiff, const FaxCall& call,
                   std::chrono::milliseconds bound = kFaxSubmitBound);
 
 // Sends the PDF `pdf` (the packet) as a fax: its fax TIFF is written in the temporary folder
-// (WriteFaxTiff, at call.resolution), submitted (SubmitFax) and removed again, whatever
-// happens. Returns the job id. Throws Failure.
+// (WriteFaxTiff, at call.resolution, its pages of `kinds`), submitted (SubmitFax) and removed
+// again, whatever happens. Returns the job id. Throws Failure.
 QString SendPdfAsFax(const QString& pdf, const FaxCall& call,
+                     const std::vector<PageKind>& kinds = {},
                      std::chrono::milliseconds bound = kFaxSubmitBound);
 
 }  // namespace velmora

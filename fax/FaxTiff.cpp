@@ -25,8 +25,9 @@ namespace {
 // over in order.
 class PagesAhead {
 public:
-    PagesAhead(const QString& pdf, int count, FaxResolution resolution)
-        : pdf_(pdf), count_(count), resolution_(resolution) {
+    PagesAhead(const QString& pdf, int count, FaxResolution resolution,
+               const std::vector<PageKind>& kinds)
+        : pdf_(pdf), count_(count), resolution_(resolution), kinds_(kinds) {
         const int helpers = std::clamp(QThread::idealThreadCount(), 1, std::min(count, 4));
         ahead_ = 2 * helpers;
         ready_.resize(size_t(count));
@@ -76,7 +77,9 @@ private:
             Drawn page;
             try {
                 if (!pages) pages.emplace(pdf_);
-                page.picture = pages->page(index, resolution_);
+                page.picture = pages->page(
+                    index, resolution_,
+                    size_t(index) < kinds_.size() ? kinds_[size_t(index)] : PageKind::Document);
             } catch (const std::exception& error) {
                 page.failure = QString::fromStdString(error.what());
             }
@@ -91,6 +94,7 @@ private:
     const QString pdf_;
     const int count_;
     const FaxResolution resolution_;
+    const std::vector<PageKind> kinds_;
     int ahead_ = 2;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -162,7 +166,8 @@ bool WritePage(TIFF* tiff, const QImage& page, int number, int total, FaxResolut
 
 }  // namespace
 
-int WriteFaxTiff(const QString& pdf, const QString& target, FaxResolution resolution) {
+int WriteFaxTiff(const QString& pdf, const QString& target, FaxResolution resolution,
+                 const std::vector<PageKind>& kinds) {
     const int count = FaxPages(pdf).count();
     if (count < 1) throw Failure(QStringLiteral("'%1' has no page to fax.").arg(pdf));
     if (count > 0xffff)
@@ -180,7 +185,7 @@ int WriteFaxTiff(const QString& pdf, const QString& target, FaxResolution resolu
                                                                  : qt_error_string()));
         };
         if (!tiff) throw cannotWrite();
-        PagesAhead pages(pdf, count, resolution);
+        PagesAhead pages(pdf, count, resolution, kinds);
         Job* const job = Job::current();
         for (int i = 0; i < count; ++i) {
             ThrowIfJobCancelled();

@@ -3,6 +3,7 @@
 #include "FaxPages.h"
 
 #include <QString>
+#include <vector>
 
 namespace velmora {
 
@@ -13,8 +14,10 @@ namespace velmora {
 // coding with every line's end on a byte boundary, bits least significant first, each page one
 // strip, numbered n of the total. Pages are drawn on helper threads while the file is written.
 // The file is written whole (AtomicFile): a failure leaves the old target as it was and no
-// new file beside it. Returns the number of pages. Throws Failure.
+// new file beside it. `kinds` tells what each page shows (PageKind), a page past its end a
+// drawn document's. Returns the number of pages. Throws Failure.
 int WriteFaxTiff(const QString& pdf, const QString& target,
-                 FaxResolution resolution = FaxResolution::Fine);
+                 FaxResolution resolution = FaxResolution::Fine,
+                 const std::vector<PageKind>& kinds = {});
 
 }  // namespace velmora

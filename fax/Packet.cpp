@@ -142,12 +142,9 @@ Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert) 
             // where it was damaged and free of protection against changes.
             pages = JoinPdfs({source}, pdf.path());
             break;
-        case AttachmentKind::Picture: {
-            const std::vector<QImage> pictures = ReadImagePages(source);
-            WriteImagePdf(pictures, pdf.path());
-            pages = int(pictures.size());
+        case AttachmentKind::Picture:
+            pages = WriteImagePdf(source, pdf.path());
             break;
-        }
         case AttachmentKind::OfficeDocument:
             if (const QString extension = info.suffix().toLower();
                 extension == QLatin1String("docx") || extension == QLatin1String("odt"))
@@ -157,7 +154,8 @@ Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert) 
             break;
     }
     if (pages <= 0) throw Failure(QStringLiteral("'%1' has no page to send.").arg(source));
-    return {source, pdf.keep(), pages};
+    return {source, pdf.keep(), pages,
+            kind == AttachmentKind::Picture ? PageKind::Picture : PageKind::Document};
 }
 
 Packet::~Packet() {
@@ -191,10 +189,17 @@ int Packet::attachedPages() const {
 PdfPage Packet::attachedPage(int n) const {
     if (n < 0) return {};
     for (const Attachment& attachment : attachments_) {
-        if (n < attachment.pages) return {attachment.pdf, n};
+        if (n < attachment.pages) return {attachment.pdf, n, attachment.kind};
         n -= attachment.pages;
     }
     return {};
+}
+
+std::vector<PageKind> Packet::pageKinds(int coverPages) const {
+    std::vector<PageKind> kinds(size_t(std::max(0, coverPages)), PageKind::Document);
+    for (const Attachment& attachment : attachments_)
+        kinds.insert(kinds.end(), size_t(attachment.pages), attachment.kind);
+    return kinds;
 }
 
 QStringList Packet::pdfs(const QString& coverPdf) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FaxPages.h"
+
 #include <QString>
 #include <QStringList>
 #include <chrono>
@@ -33,6 +35,7 @@ struct Attachment {
     QString source;  // the file the user chose
     QString pdf;     // its pages, made when it was attached
     int pages = 0;
+    PageKind kind = PageKind::Document;  // pictures for a picture file's pages
 };
 
 // What a file is attached as, by its name's extension: PDF; a picture (PNG, JPEG, TIFF), one
@@ -70,6 +73,7 @@ Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert);
 struct PdfPage {
     QString pdf;
     int index = 0;
+    PageKind kind = PageKind::Document;
 };
 
 // The attachments of the program's run, in order. It owns their PDFs and removes them when
@@ -91,6 +95,10 @@ public:
     int attachedPages() const;
     // The page `n` behind the cover, counted from 0; an empty file name past the last.
     PdfPage attachedPage(int n) const;
+
+    // What every page of the packet shows, in the order they go out: `coverPages` of the
+    // cover's, then every attachment's (for the fax's threshold, FaxPages).
+    std::vector<PageKind> pageKinds(int coverPages) const;
 
     // The PDFs of the packet in the order their pages go out: `coverPdf`, then every
     // attachment's (JoinPdfs makes them one).

@@ -26,10 +26,10 @@ Job* SavePacket(FaxPacket& packet, const SaveOrder& order, QObject* receiver,
     }
     return packet.postWithPdfs(
         receiver,
-        [order](const QStringList& pdfs) {
+        [order, kinds = packet.pageKinds()](const QStringList& pdfs) {
             if (order.format == DocumentFormat::FaxTiff)
                 WithPacketPdf(pdfs, [&](const QString& pdf) {
-                    WriteFaxTiff(pdf, order.target, order.resolution);
+                    WriteFaxTiff(pdf, order.target, order.resolution, kinds);
                 });
             else
                 JoinPdfs(pdfs, order.target);

@@ -11,8 +11,9 @@ Job* SendPacket(FaxPacket& packet, const FaxCall& call, QObject* receiver, SendD
     auto jobId = std::make_shared<QString>();
     return packet.postWithPdfs(
         receiver,
-        [call, jobId](const QStringList& pdfs) {
-            WithPacketPdf(pdfs, [&](const QString& pdf) { *jobId = SendPdfAsFax(pdf, call); });
+        [call, jobId, kinds = packet.pageKinds()](const QStringList& pdfs) {
+            WithPacketPdf(pdfs,
+                          [&](const QString& pdf) { *jobId = SendPdfAsFax(pdf, call, kinds); });
         },
         [jobId, done = std::move(done)](std::exception_ptr failure) { done(failure, *jobId); });
 }

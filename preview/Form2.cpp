@@ -308,8 +308,7 @@ void Form2::showPacketPage(int index) {
     // The cover's later pages, and every page of it in fax view, come from the cover's PDF,
     // which the office makes first.
     if (index >= packet_.coverPages() || packet_.coverPdfMade()) {
-        const PdfPage page = packet_.page(index);
-        showPdfPage(page.pdf, page.index, index);
+        showPdfPage(packet_.page(index), index);
         return;
     }
     busyPointer(true);
@@ -322,16 +321,17 @@ void Form2::showPacketPage(int index) {
             return;
         }
         const PdfPage page = packet_.page(index);
-        if (packet_.coverPdfMade() && !page.pdf.isEmpty()) showPdfPage(page.pdf, index, index);
+        if (packet_.coverPdfMade() && !page.pdf.isEmpty()) showPdfPage(page, index);
     });
 }
 
-void Form2::showPdfPage(const QString& pdf, int index, int pageIndex) {
+void Form2::showPdfPage(const PdfPage& shown, int pageIndex) {
     QString text;
     QImage page;
     try {
-        page = faxView_ ? FaxViewPicture(pdf, index, faxResolution_, &text)
-                        : RenderPdfPage(pdf, index, kSnapshotRenderDpi, kSnapshotPictureDpi, &text);
+        page = faxView_ ? FaxViewPicture(shown.pdf, shown.index, faxResolution_, &text, shown.kind)
+                        : RenderPdfPage(shown.pdf, shown.index, kSnapshotRenderDpi,
+                                        kSnapshotPictureDpi, &text);
     } catch (const Failure& failure) {
         ShowMessage(
             {.title = {}, .text = QString::fromUtf8(failure.what()), .icon = MessageIcon::Warning});

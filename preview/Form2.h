@@ -111,7 +111,7 @@ private:
     void mirrorViewport();
     // The view shows `page` in place of the page it showed, keeping the zoom.
     void showPageImage(QImage page);
-    void showPdfPage(const QString& pdf, int index, int pageIndex);
+    void showPdfPage(const PdfPage& shown, int pageIndex);
     // Shows page `index` of the packet afresh, as the view's mode draws it.
     void showPacketPage(int index);
     // The attached documents changed: the page shown stays within the packet.

@@ -59,8 +59,9 @@ QPixmap RenderPage(const QImage& page, QSizeF sourceTwips, QSizeF targetTwips,
     return target;
 }
 
-QImage FaxViewPicture(const QString& pdf, int index, FaxResolution resolution, QString* text) {
-    const QImage fax = FaxPage(pdf, index, resolution);
+QImage FaxViewPicture(const QString& pdf, int index, FaxResolution resolution, QString* text,
+                      PageKind kind) {
+    const QImage fax = FaxPage(pdf, index, resolution, kind);
     QImage page = fax.convertToFormat(QImage::Format_RGB32);
     constexpr double kScale = double(kSnapshotPictureDpi) / kSnapshotRenderDpi;
     page.setDotsPerMeterX(int(std::lround(fax.dotsPerMeterX() * kScale)));

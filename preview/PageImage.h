@@ -25,9 +25,10 @@ QSizeF PictureSizeTwips(const QImage& picture);
 QPixmap RenderPage(const QImage& page, QSizeF sourceTwips, QSizeF targetTwips,
                    qreal devicePixelRatio);
 
-// Page `index` of `pdf` as the fax prints it (FaxPage), on the scale of the office's pictures:
-// its dots drawn as many to the inch as the fax's, times the pictures' own ratio. Its text goes
-// to `text`. Throws Failure.
-QImage FaxViewPicture(const QString& pdf, int index, FaxResolution resolution, QString* text);
+// Page `index` of `pdf`, showing `kind`, as the fax prints it (FaxPage), on the scale of the
+// office's pictures: its dots drawn as many to the inch as the fax's, times the pictures' own
+// ratio. Its text goes to `text`. Throws Failure.
+QImage FaxViewPicture(const QString& pdf, int index, FaxResolution resolution, QString* text,
+                      PageKind kind = PageKind::Document);
 
 }  // namespace velmora

@@ -168,9 +168,10 @@ TEST_F(FaxServer, APacketIsQueuedForItsNumberWithAllItsPagesAndCanBeRemoved) {
     EXPECT_TRUE(queueFile.contains(QLatin1String("\nresolution:196\n"))) << queueFile;
     const QStringList documents = SpooledDocuments(queueFile);
     ASSERT_EQ(documents.size(), 1) << documents.join(' ');
-    const std::vector<QImage> pages = ReadImagePages(documents[0]);
-    EXPECT_EQ(pages.size(), 3u);
-    for (const QImage& page : pages) {
+    ImagePages pages(documents[0]);
+    EXPECT_EQ(pages.count(), 3);
+    for (int i = 0; i < pages.count(); ++i) {
+        const QImage page = pages.next();
         EXPECT_EQ(page.width(), kFaxDotsAcross);
         EXPECT_EQ(page.height(), FaxPageLines(FaxResolution::Fine));
     }

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -59,8 +61,11 @@ QImage ScannedPage() {
     return scan;
 }
 
-void WritePacket(const QString& folder, int pages, const QString& packet) {
+// Returns what each page shows: the scans are pictures.
+std::vector<velmora::PageKind> WritePacket(const QString& folder, int pages,
+                                           const QString& packet) {
     QStringList parts;
+    std::vector<velmora::PageKind> kinds;
     int done = 0;
     while (done < pages) {
         // Nine text pages, then a scan.
@@ -74,17 +79,22 @@ void WritePacket(const QString& folder, int pages, const QString& packet) {
             for (int i = 0; i < 9 && done < pages; ++i) {
                 if (i > 0) writer.newPage();
                 DrawTextPage(painter, ++done, pages);
+                kinds.push_back(velmora::PageKind::Document);
             }
         }
         parts << text;
         if (done < pages) {
             const QString scan = folder + QStringLiteral("/scan-%1.pdf").arg(done);
-            velmora::WriteImagePdf({ScannedPage()}, scan);
+            const QString picture = folder + QStringLiteral("/scan-%1.png").arg(done);
+            if (!ScannedPage().save(picture)) throw std::runtime_error("cannot write a scan");
+            velmora::WriteImagePdf(picture, scan);
             parts << scan;
+            kinds.push_back(velmora::PageKind::Picture);
             ++done;
         }
     }
     velmora::JoinPdfs(parts, packet);
+    return kinds;
 }
 
 }  // namespace
@@ -111,12 +121,12 @@ int main(int argc, char* argv[]) {
     try {
         QTemporaryDir folder;
         const QString packet = folder.filePath(QStringLiteral("packet.pdf"));
-        WritePacket(folder.path(), pages, packet);
+        const std::vector<velmora::PageKind> kinds = WritePacket(folder.path(), pages, packet);
         for (int run = 0; run < runs; ++run) {
             QElapsedTimer timer;
             timer.start();
-            velmora::WriteFaxTiff(packet, folder.filePath(QStringLiteral("packet.tif")),
-                                  resolution);
+            velmora::WriteFaxTiff(packet, folder.filePath(QStringLiteral("packet.tif")), resolution,
+                                  kinds);
             std::printf("%.1f\n", timer.nsecsElapsed() / 1.0e6);
             std::fflush(stdout);
         }
