@@ -10,6 +10,8 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace velmora {
@@ -46,6 +48,56 @@ public:
     void reportProgress(int) override { ThrowIfJobCancelled(); }
 };
 
+// An action a page may keep: one that goes to a page of the document or a web address, and
+// nothing after it.
+bool HarmlessAction(QPDFObjectHandle action) {
+    if (!action.isDictionary()) return false;
+    QPDFObjectHandle kind = action.getKey("/S");
+    if (!kind.isName() || (kind.getName() != "/GoTo" && kind.getName() != "/URI")) return false;
+    action.removeKey("/Next");
+    return true;
+}
+
+// Leaves out of a copied page what it could do of itself (see JoinPdfs).
+void StripActiveContent(QPDFPageObjectHelper page) {
+    QPDFObjectHandle object = page.getObjectHandle();
+    object.removeKey("/AA");
+    QPDFObjectHandle annotations = object.getKey("/Annots");
+    if (!annotations.isArray()) return;
+    static const std::set<std::string> active = {"/FileAttachment", "/Sound",     "/Movie",
+                                                 "/Screen",         "/RichMedia", "/3D"};
+    for (int i = annotations.getArrayNItems() - 1; i >= 0; --i) {
+        QPDFObjectHandle annotation = annotations.getArrayItem(i);
+        if (!annotation.isDictionary()) continue;
+        QPDFObjectHandle subtype = annotation.getKey("/Subtype");
+        if (subtype.isName() && active.count(subtype.getName())) {
+            annotations.eraseItem(i);
+            continue;
+        }
+        annotation.removeKey("/AA");
+        if (annotation.hasKey("/A") && !HarmlessAction(annotation.getKey("/A")))
+            annotation.removeKey("/A");
+    }
+}
+
+// Writes `pdf` to `target` whole (AtomicFile), stopping when the job is given up.
+void WritePdf(QPDF& pdf, const QString& target) {
+    for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(pdf).getAllPages())
+        StripActiveContent(page);
+    AtomicFile file(target);
+    try {
+        QPDFWriter writer(pdf, QFile::encodeName(file.path()).constData());
+        // A job given up stops the write as it goes; the new file goes with it.
+        writer.registerProgressReporter(std::make_shared<StopWhenGivenUp>());
+        writer.write();
+    } catch (const JobGivenUp&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw Failure(QStringLiteral("Cannot write '%1': %2").arg(target, error.what()));
+    }
+    file.commit();
+}
+
 }  // namespace
 
 int PdfPageCount(const QString& path) {
@@ -77,18 +129,7 @@ int JoinPdfs(const QStringList& inputs, const QString& target) {
             Unreadable(input, error);
         }
     }
-    AtomicFile file(target);
-    try {
-        QPDFWriter writer(joined, QFile::encodeName(file.path()).constData());
-        // A job given up stops the write as it goes; the new file goes with it.
-        writer.registerProgressReporter(std::make_shared<StopWhenGivenUp>());
-        writer.write();
-    } catch (const JobGivenUp&) {
-        throw;
-    } catch (const std::exception& error) {
-        throw Failure(QStringLiteral("Cannot write '%1': %2").arg(target, error.what()));
-    }
-    file.commit();
+    WritePdf(joined, target);
     return count;
 }
 

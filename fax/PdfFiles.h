@@ -13,6 +13,11 @@ int PdfPageCount(const QString& path);
 // (AtomicFile). A PDF protected only against changes is read as any reader reads it; the new
 // file carries no protection. Returns how many pages it has. Throws Failure naming the input
 // that could not be read.
+//
+// What a page could do of itself when it is opened or looked at is left out: actions that run
+// scripts, start programs, fetch, submit or play anything (a page's and an annotation's own
+// actions, links other than to a page or a web address, attached files, sound and film), as
+// are the documents' own opening actions and scripts. The pages look as they did.
 int JoinPdfs(const QStringList& inputs, const QString& target);
 
 }  // namespace velmora

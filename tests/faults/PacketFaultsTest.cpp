@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
+#include <qpdf/QPDF.hh>
 #include <thread>
 
 #include <netinet/in.h>
@@ -216,6 +217,47 @@ TEST_F(PacketFaults, AnAttachedDocumentsLinksToTheOutsideAreNotFetched) {
     EXPECT_TRUE(test::PdfPageText(attached.pdf, 1).contains(QLatin1String("linked from a server")));
     RemoveFileQuietly(attached.pdf);
     EXPECT_EQ(server.connections(), 0) << "the office fetched the linked picture";
+}
+
+// A PDF attached with scripts and a program to start (when it opens, when its page is shown,
+// behind its links) goes out without them; its page and its link to a web address stay.
+TEST_F(PacketFaults, ScriptsAndProgramStartsOfAnAttachedPdfAreLeftOut) {
+    // Written by hand, its cross-reference table left for the reader to rebuild, as readers do.
+    QFile file(path("active.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"(%PDF-1.4
+1 0 obj << /Type /Catalog /Pages 2 0 R /OpenAction 6 0 R
+  /Names << /JavaScript << /Names [(run) 6 0 R] >> >> >> endobj
+2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj
+3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R
+  /Resources << /Font << /F1 5 0 R >> >> /AA << /O 6 0 R >>
+  /Annots [7 0 R 8 0 R 9 0 R] >> endobj
+4 0 obj << /Length 44 >> stream
+BT /F1 24 Tf 72 700 Td (Active page) Tj ET
+endstream endobj
+5 0 obj << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> endobj
+6 0 obj << /S /JavaScript /JS (app.alert\('opened'\)) >> endobj
+7 0 obj << /Type /Annot /Subtype /Link /Rect [72 600 300 620]
+  /A << /S /Launch /F (/bin/sh) >> >> endobj
+8 0 obj << /Type /Annot /Subtype /Link /Rect [72 560 300 580]
+  /A << /S /URI /URI (https://example.org/) /Next 6 0 R >> >> endobj
+9 0 obj << /Type /Annot /Subtype /Widget /Rect [72 520 300 540] /AA << /K 6 0 R >> >> endobj
+trailer << /Root 1 0 R >>
+%%EOF
+)");
+    file.close();
+    const Attachment attached = PrepareAttachment(path("active.pdf"), kNoOffice);
+    EXPECT_EQ(test::PdfPageText(attached.pdf, 1), QStringLiteral("Active page"));
+    // Every object of the PDF as qpdf reads it, the trailer's among them.
+    QPDF written;
+    written.processFile(QFile::encodeName(attached.pdf).constData());
+    std::string text = written.getTrailer().unparseResolved();
+    for (QPDFObjectHandle& object : written.getAllObjects()) text += object.unparseResolved();
+    const QByteArray objects = QByteArray::fromStdString(text);
+    for (const char* active : {"/JavaScript", "/JS", "/Launch", "/AA", "/OpenAction", "/Next"})
+        EXPECT_FALSE(objects.contains(active)) << active << " is still in the packet's PDF";
+    EXPECT_TRUE(objects.contains("https://example.org/")) << "the web link went too";
+    RemoveFileQuietly(attached.pdf);
 }
 
 }  // namespace
