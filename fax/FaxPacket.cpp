@@ -7,6 +7,7 @@
 #include "shell/FileProcedures.h"
 #include "shell/Job.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <vector>
 
@@ -67,6 +68,15 @@ void FaxPacket::discardCover() {
     coverPicture_ = QImage();
     coverPages_ = 1;
     coverCounted_ = 0;
+}
+
+bool FaxPacket::workingFilesGone() const {
+    const auto gone = [](const QString& file) { return !QFileInfo(file).isFile(); };
+    if (!coverDocument_.isEmpty() && gone(coverDocument_)) return true;
+    if (coverPdfMade_ && gone(coverPdf_->path())) return true;
+    for (const Attachment& attachment : documents_.attachments())
+        if (gone(attachment.pdf)) return true;
+    return false;
 }
 
 QString FaxPacket::recipientNumber() const {

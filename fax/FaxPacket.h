@@ -44,6 +44,9 @@ public:
     int coverPages() const { return coverPages_; }
     // The cover goes: its document and PDF are removed ("< Back", closing the preview).
     void discardCover();
+    // Whether a working file the packet's ways out read is gone from the temporary folder: the
+    // cover's document, its PDF once made, a document's PDF.
+    bool workingFilesGone() const;
     // The recipient's fax number on the sheet; empty before a cover was made.
     QString recipientNumber() const;
 

@@ -36,6 +36,17 @@ bool PacketCommands::jobCancelled() const {
     return job_ && job_->cancelled();
 }
 
+bool PacketCommands::workingFilesThere() {
+    if (!packet_.workingFilesGone()) return true;
+    ShowMessage({.title = {},
+                 .text = tr("The cover sheet's working files were removed from the temporary "
+                            "folder while it was shown, so it cannot be saved, printed or sent "
+                            "as it is.\n\nGo \"< Back\" and press \"Start Creating Template\" "
+                            "to make the cover sheet again; the documents attached stay."),
+                 .icon = MessageIcon::Warning});
+    return false;
+}
+
 void PacketCommands::stop() {
     if (job_) job_->cancel();
 }
@@ -45,7 +56,7 @@ void PacketCommands::stop() {
 // painting meanwhile, and Stop gives the save up.
 void PacketCommands::save(DocumentFormat filter, FaxResolution resolution) {
     const std::optional<SaveOrder> order = save_.ask(&window_, packet_, filter, resolution);
-    if (!order) return;
+    if (!order || !workingFilesThere()) return;
     startJob(SavePacket(packet_, *order, this, [this, order = *order](std::exception_ptr failure) {
         saved(order, failure);
     }));
@@ -88,6 +99,7 @@ void PacketCommands::saved(const SaveOrder& order, std::exception_ptr failure) {
 // it out (PrintJob). Cancelling the dialog prints nothing. The pages are drawn for the printer
 // on the worker, with their progress in a box whose Cancel gives the job up.
 void PacketCommands::print() {
+    if (!workingFilesThere()) return;
     Procedure proc(location::Form2_PrintDocument);
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
     proc.step(100, [&] { printer->setDocName(QLatin1String(kProductName)); });
@@ -129,7 +141,7 @@ void PacketCommands::print() {
 // server's job id, or its own words when it cannot be reached or refuses; nothing is lost
 // either way, and the command can be given again.
 void PacketCommands::send(FaxResolution resolution) {
-    if (!FaxSendingAvailable()) return;
+    if (!FaxSendingAvailable() || !workingFilesThere()) return;
     SendFaxDialog dialog(
         {.number = packet_.recipientNumber(), .server = faxServer_, .resolution = resolution},
         packet_.pageTotal(), &window_);

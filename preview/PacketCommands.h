@@ -49,6 +49,9 @@ private:
     void startJob(Job* job);
     // Whether the job that tells its end now was given up.
     bool jobCancelled() const;
+    // Whether the packet's working files are all in the temporary folder; where one was
+    // removed meanwhile (by a tidying tool, say), tells the user how to make them again.
+    bool workingFilesThere();
     void saved(const SaveOrder& order, std::exception_ptr failure);
     void sent(const FaxCall& call, std::exception_ptr failure, const QString& jobId);
 

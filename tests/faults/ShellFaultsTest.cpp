@@ -824,5 +824,39 @@ TEST_F(ShellFaults, ThePacketsWorkingPdfsOfAKilledRunGoAtTheNextStart) {
     EXPECT_TRUE(packetFiles().isEmpty()) << packetFiles().join(QLatin1Char(' '));
 }
 
+// --- A working copy removed while the preview shows it is told plainly ---
+
+TEST_F(ShellFaults, ACoverWhoseWorkingCopyWasRemovedIsToldPlainlyAndNothingIsSaved) {
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    const QString preview = GenerateDocument(*velmora, editor);
+    ASSERT_FALSE(preview.isEmpty()) << velmora->standardError();
+    const QStringList documents = Documents(temp());
+    ASSERT_EQ(documents.size(), 1);
+    // A tidying tool empties TEMP.
+    ASSERT_TRUE(QFile::remove(temp() + QLatin1Char('/') + documents.front()));
+
+    const QString target = folder() + QStringLiteral("/home/cover.doc");
+    velmora->key(preview, QStringLiteral("ctrl+s"));
+    const QString dialog = velmora->waitForMessageBox();
+    ASSERT_FALSE(dialog.isEmpty()) << "no save dialog";
+    velmora->type(dialog, target);
+    velmora->key(dialog, QStringLiteral("Return"));
+    // One box, the program's own, not the error report that names the internal file.
+    ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 2; }, 30s));
+    const QString box = velmora->waitForMessageBox();
+    EXPECT_NE(display().xdotool({QStringLiteral("getwindowname"), box}),
+              QStringLiteral("Application Error"));
+    velmora->key(box, QStringLiteral("Return"));
+    EXPECT_FALSE(test::Eventually([&] { return velmora->windows().size() > 1; }, 3s))
+        << "another box: the save went ahead";
+    EXPECT_FALSE(QFile::exists(target));
+
+    velmora->signal(SIGTERM);
+    EXPECT_TRUE(velmora->waitForEnd());
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+}
+
 }  // namespace
 }  // namespace velmora::faults
