@@ -12,6 +12,9 @@ namespace velmora {
 // file cannot be read or a picture is larger than kMaxImagePixels.
 std::vector<QImage> ReadImagePages(const QString& path);
 
+// The most pixels a picture attached may have: 400 MB as the 32-bit pixels a picture is read
+// and drawn with. PDFs attached are held to it too (PrepareAttachment): Poppler decodes each
+// image of a page whole, at its full size whatever the scale the page is drawn at.
 inline constexpr qint64 kMaxImagePixels = 100'000'000;
 
 // Writes `pictures` as the pages of a new PDF at `target` (written whole), one picture to a

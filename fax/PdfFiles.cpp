@@ -5,6 +5,9 @@
 #include "shell/Job.h"
 
 #include <QFile>
+#include <algorithm>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
@@ -46,7 +49,90 @@ public:
     void reportProgress(int) override { ThrowIfJobCancelled(); }
 };
 
+// Notes the size of every image inline in a content stream: the dictionary's keys and values
+// come between the operators BI and ID.
+class InlineImages : public QPDFObjectHandle::ParserCallbacks {
+public:
+    explicit InlineImages(std::function<void(QPDFObjectHandle, QPDFObjectHandle)> note)
+        : note_(std::move(note)) {}
+
+    void handleObject(QPDFObjectHandle object) override {
+        if (object.isOperator()) {
+            const std::string op = object.getOperatorValue();
+            if (op == "BI") {
+                inImage_ = true;
+                key_ = QPDFObjectHandle::newNull();
+                width_ = height_ = QPDFObjectHandle::newNull();
+            } else if (op == "ID" && inImage_) {
+                inImage_ = false;
+                note_(width_, height_);
+            }
+            return;
+        }
+        if (!inImage_) return;
+        if (key_.isNull()) {
+            key_ = object;
+            return;
+        }
+        if (key_.isNameAndEquals("/W") || key_.isNameAndEquals("/Width")) width_ = object;
+        if (key_.isNameAndEquals("/H") || key_.isNameAndEquals("/Height")) height_ = object;
+        key_ = QPDFObjectHandle::newNull();
+    }
+    void handleEOF() override { inImage_ = false; }
+
+private:
+    std::function<void(QPDFObjectHandle, QPDFObjectHandle)> note_;
+    bool inImage_ = false;
+    QPDFObjectHandle key_;
+    QPDFObjectHandle width_;
+    QPDFObjectHandle height_;
+};
+
 }  // namespace
+
+QSize LargestPdfImage(const QString& path) {
+    const auto pdf = OpenPdf(path);
+    QSize largest;
+    qint64 largestPixels = 0;
+    const auto note = [&](QPDFObjectHandle width, QPDFObjectHandle height) {
+        if (!width.isInteger() || !height.isInteger()) return;
+        constexpr long long kSide = std::numeric_limits<int>::max();
+        const long long across = std::clamp(width.getIntValue(), 0LL, kSide);
+        const long long down = std::clamp(height.getIntValue(), 0LL, kSide);
+        if (across * down <= largestPixels) return;
+        largestPixels = across * down;
+        largest = QSize(int(across), int(down));
+    };
+    InlineImages inlineImages(note);
+    // A content stream that cannot be read holds nothing Poppler draws either.
+    const auto parse = [&](const auto& contents) {
+        try {
+            contents();
+        } catch (const std::exception&) {
+        }
+        ThrowIfJobCancelled();
+    };
+    try {
+        for (QPDFObjectHandle& object : pdf->getAllObjects()) {
+            ThrowIfJobCancelled();
+            if (!object.isStream()) continue;
+            QPDFObjectHandle dictionary = object.getDict();
+            if (dictionary.getKey("/Subtype").isNameAndEquals("/Image"))
+                note(dictionary.getKey("/Width"), dictionary.getKey("/Height"));
+            else if (dictionary.getKey("/Subtype").isNameAndEquals("/Form") ||
+                     dictionary.hasKey("/PatternType"))
+                parse([&] { object.parseAsContents(&inlineImages); });
+        }
+        for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*pdf).getAllPages())
+            parse([&] { page.parseContents(&inlineImages); });
+    } catch (const JobGivenUp&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw Failure(
+            QStringLiteral("The pages of '%1' cannot be read: %2").arg(path, error.what()));
+    }
+    return largest;
+}
 
 int PdfPageCount(const QString& path) {
     const auto pdf = OpenPdf(path);
