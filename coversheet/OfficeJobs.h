@@ -47,6 +47,8 @@ public:
     // Whether a job was posted that has not ended yet (its outcome is delivered with the
     // worker no longer busy).
     bool busy() const { return pending_ > 0; }
+    // How many jobs were posted that have not ended yet.
+    int pending() const { return pending_; }
 
     // Ends what the worker waits on: every job posted and not ended yet is given up (a send's
     // sendfax killed before it hands the fax over, a long write stopped), the office instances

@@ -1,7 +1,9 @@
 #include "FaxPages.h"
 
+#include "PageRender.h"
 #include "pdf/PdfDocument.h"
 #include "shell/Failure.h"
+#include "shell/Job.h"
 
 #include <QSysInfo>
 #include <QtEndian>
@@ -219,7 +221,9 @@ QImage FaxPages::page(int index, FaxResolution resolution, PageKind kind) const 
     const double across = fit * kFaxDotsPerInch;
     const double down = fit * FaxLinesPerInch(resolution);
     const QImage rendered = page->renderToImage(
-        across, down, -1, -1, -1, -1, landscape ? Poppler::Page::Rotate90 : Poppler::Page::Rotate0);
+        across, down, -1, -1, -1, -1, landscape ? Poppler::Page::Rotate90 : Poppler::Page::Rotate0,
+        nullptr, nullptr, DrawingGivenUp, QVariant());
+    ThrowIfJobCancelled();
     QImage fax = rendered.isNull() ? QImage() : BlankMono(kFaxDotsAcross, FaxPageLines(resolution));
     if (fax.isNull())
         throw Failure(QStringLiteral("Page %1 of '%2' could not be drawn for the fax.")

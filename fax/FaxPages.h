@@ -75,7 +75,9 @@ public:
     // Page `index` (from 0): a Format_Mono picture, colour 0 white and 1 black (the fax's own
     // "0 is white", row by row as a TIFF holds it), whose dots per metre are the fax's (204
     // across, 196 or 98 down: a standard page's dots are twice as tall as wide, so its size on
-    // paper is width / dotsPerMeterX by height / dotsPerMeterY). Throws Failure.
+    // paper is width / dotsPerMeterX by height / dotsPerMeterY); whatever the page's size, it
+    // is drawn at the fax's dots. Drawing stops as soon as the job it runs for is given up
+    // (JobGivenUp). Throws Failure.
     QImage page(int index, FaxResolution resolution, PageKind kind = PageKind::Document) const;
 
 private:

@@ -8,7 +8,9 @@ namespace velmora {
 
 // The most dots one picture may have, and the most all the pictures of one file may have
 // together (a TIFF of many pages): about five hundred fax pages, or twenty of the largest
-// pictures.
+// pictures. A picture's limit is 400 MB as the 32-bit pixels a picture is read and drawn with.
+// PDFs attached are held to it too (PrepareAttachment): Poppler decodes each image of a page
+// whole, at its full size whatever the scale the page is drawn at.
 inline constexpr qint64 kMaxImagePixels = 100'000'000;
 inline constexpr qint64 kMaxImageFilePixels = 2'000'000'000;
 

@@ -154,6 +154,17 @@ Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert) 
             break;
     }
     if (pages <= 0) throw Failure(QStringLiteral("'%1' has no page to send.").arg(source));
+    // A picture is held to the picture reader's limit when it is read; a PDF's pictures are
+    // held to it here, before anything draws them.
+    if (kind != AttachmentKind::Picture) {
+        const QSize image = LargestPdfImage(pdf.path());
+        if (qint64(image.width()) * image.height() > kMaxImagePixels)
+            throw Failure(
+                QStringLiteral("'%1' holds a picture of %2 x %3 dots, too large to attach.")
+                    .arg(source)
+                    .arg(image.width())
+                    .arg(image.height()));
+    }
     return {source, pdf.keep(), pages,
             kind == AttachmentKind::Picture ? PageKind::Picture : PageKind::Document};
 }

@@ -65,7 +65,9 @@ inline constexpr qint64 kMaxUnpackedDocument = qint64(200) << 20;
 
 // Makes `source`'s pages as a PDF in the temporary folder, noted in the run's record. A file
 // that is missing, unreadable, empty, not what its name says, protected by a password, damaged
-// or without a page throws Failure with a message for the user, and leaves nothing behind.
+// or without a page, and one holding a picture of more than kMaxImagePixels (fax/ImagePages.h;
+// for a PDF, its images as LargestPdfImage finds them), throws Failure with a message for the
+// user, and leaves nothing behind.
 // Office documents go through `convert`, so this is office work for them.
 Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert);
 

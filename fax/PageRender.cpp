@@ -2,10 +2,26 @@
 
 #include "pdf/PdfDocument.h"
 #include "shell/Failure.h"
+#include "shell/Job.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace velmora {
+
+double PageDrawingDpi(QSizeF points, double dpi) {
+    const double width = points.width() / 72.0 * dpi;
+    const double height = points.height() / 72.0 * dpi;
+    if (!(width > 0 && height > 0)) return dpi;
+    const double scale = std::min({1.0, std::sqrt(double(kMaxPagePixels) / (width * height)),
+                                   kMaxPageSide / std::max(width, height)});
+    return dpi * scale;
+}
+
+bool DrawingGivenUp(const QVariant&) {
+    return JobCancelled();
+}
 
 QImage RenderPdfPage(const QString& pdf, int index, int dpi, int pictureDpi, QString* text) {
     const auto failed = [&] {
@@ -19,7 +35,10 @@ QImage RenderPdfPage(const QString& pdf, int index, int dpi, int pictureDpi, QSt
     document->setRenderBackend(Poppler::Document::QPainterBackend);
     const std::unique_ptr<Poppler::Page> page = document->page(index);
     if (!page) throw failed();
-    QImage picture = page->renderToImage(dpi, dpi);
+    const double drawn = PageDrawingDpi(page->pageSizeF(), dpi);
+    QImage picture = page->renderToImage(drawn, drawn, -1, -1, -1, -1, Poppler::Page::Rotate0,
+                                         nullptr, nullptr, DrawingGivenUp, QVariant());
+    ThrowIfJobCancelled();
     if (picture.isNull()) throw failed();
     // Painted on opaque paper: the same pixels serve as RGB32.
     if (picture.format() == QImage::Format_ARGB32)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -8,6 +9,14 @@ namespace velmora {
 // The number of pages of the PDF file `path`. Throws Failure, naming the file, when it is not
 // a PDF, is damaged beyond repair, or cannot be opened without a password.
 int PdfPageCount(const QString& path);
+
+// The pixels across and down of the largest image (by pixel count) the pages of the PDF file
+// `path` draw: image objects (/Width x /Height, in page resources, forms, patterns and
+// annotations alike) and images inline in a content stream (/W x /H) of a page or of a form.
+// Poppler decodes an image whole, at its full size whatever the scale it is drawn at (4 bytes
+// a pixel in the preview: 3.6 GB for 30000 x 30000), so this is what bounds the memory a PDF's
+// pictures take to draw. An empty size when there is none. Throws Failure as PdfPageCount.
+QSize LargestPdfImage(const QString& path);
 
 // Writes the pages of `inputs`, in their order, as one PDF to `target`, written whole
 // (AtomicFile). A PDF protected only against changes is read as any reader reads it; the new

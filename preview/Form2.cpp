@@ -222,18 +222,19 @@ void Form2::createMenus() {
     ui_.chrome.menusAdded();
 }
 
-// While work runs for this window (a save, a print, a send, a page of the cover) or for the
+// While work runs for this window (a save, a print, a send, the cover's PDF) or for the
 // editor, the commands that would start more work, change the packet or remove the document
-// it reads wait; Stop gives it up.
+// it reads wait; Stop gives it up. A page being drawn for the view holds nothing up: the
+// commands that replace the page give its drawing up, and the others queue behind it.
 void Form2::updateActions() {
-    const bool idle = !OfficeJobs::shared().busy();
+    const bool idle = onlyDrawing();
     for (QAction* command :
          {saveAction_, savePdfAction_, printAction_, backAction_, attachAction_, documentsAction_,
           sendFaxAction_, faxViewAction_, fineAction_, standardAction_})
         command->setEnabled(idle);
     drops_->setEnabled(idle);
-    stopAction_->setEnabled(!idle);
-    ui_.chrome.showBusy(!idle);
+    stopAction_->setEnabled(OfficeJobs::shared().busy());
+    ui_.chrome.showBusy(OfficeJobs::shared().busy());
     const int total = pageTotal();
     previousPageAction_->setEnabled(idle && pageIndex_ > 0);
     firstPageAction_->setEnabled(idle && pageIndex_ > 0);
@@ -244,16 +245,28 @@ void Form2::updateActions() {
 void Form2::stop() {
     commands_.stop();
     if (pageJob_) pageJob_->cancel();
+    if (drawJob_) drawJob_->cancel();
     packet_.stop();
 }
 
 void Form2::busyPointer(bool busy) {
     if (busy) {
+        if (busyCount_++ > 0) return;
         pointerBeforeWork_ = pointer_.pointer();
         pointer_.set(WindowPointer::Hourglass);
-    } else {
+    } else if (busyCount_ > 0 && --busyCount_ == 0) {
         pointer_.set(pointerBeforeWork_);
     }
+}
+
+bool Form2::onlyDrawing() const {
+    return OfficeJobs::shared().pending() == drawsPending_;
+}
+
+int Form2::giveUpPageDraw() {
+    if (drawJob_) drawJob_->cancel();
+    drawJob_.clear();
+    return ++pageRequest_;
 }
 
 void Form2::wheelEvent(QWheelEvent* event) {
@@ -277,7 +290,8 @@ void Form2::showCover() {
     // A new cover shows as the office pictured it; fax view is asked for again.
     faxView_ = false;
     faxViewAction_->setChecked(false);
-    pageIndex_ = 0;
+    giveUpPageDraw();
+    pageIndex_ = shownIndex_ = 0;
     QImage page = packet_.coverPicture();
     const QSizeF naturalSize = PictureSizeTwips(page);
     ui_.picture1->setPageText(page.text(QLatin1String(kPictureTextKey)));
@@ -294,13 +308,14 @@ void Form2::showCover() {
 
 void Form2::goToPage(int index) {
     index = std::clamp(index, 0, pageTotal() - 1);
-    if (index == pageIndex_ || OfficeJobs::shared().busy()) return;
+    if (index == pageIndex_ || !onlyDrawing()) return;
     showPacketPage(index);
 }
 
 void Form2::showPacketPage(int index) {
     if (index == 0 && !faxView_) {
-        pageIndex_ = 0;
+        giveUpPageDraw();
+        pageIndex_ = shownIndex_ = 0;
         ui_.picture1->setPageText(packet_.coverPicture().text(QLatin1String(kPictureTextKey)));
         showPageImage(packet_.coverPicture());
         return;
@@ -311,10 +326,12 @@ void Form2::showPacketPage(int index) {
         showPdfPage(packet_.page(index), index);
         return;
     }
+    const int request = giveUpPageDraw();
     busyPointer(true);
-    pageJob_ = packet_.makeCoverPdf(this, [this, index](std::exception_ptr failure) {
+    pageJob_ = packet_.makeCoverPdf(this, [this, index, request](std::exception_ptr failure) {
         busyPointer(false);
         if (pageJob_ && pageJob_->cancelled()) return;  // stopped: the page shown stays
+        if (request != pageRequest_) return;            // another page was asked for
         if (failure) {
             ShowMessage(
                 {.title = {}, .text = DescribeFailure(failure), .icon = MessageIcon::Warning});
@@ -326,20 +343,46 @@ void Form2::showPacketPage(int index) {
 }
 
 void Form2::showPdfPage(const PdfPage& shown, int pageIndex) {
-    QString text;
-    QImage page;
-    try {
-        page = faxView_ ? FaxViewPicture(shown.pdf, shown.index, faxResolution_, &text, shown.kind)
-                        : RenderPdfPage(shown.pdf, shown.index, kSnapshotRenderDpi,
-                                        kSnapshotPictureDpi, &text);
-    } catch (const Failure& failure) {
-        ShowMessage(
-            {.title = {}, .text = QString::fromUtf8(failure.what()), .icon = MessageIcon::Warning});
-        return;
-    }
+    struct Drawn {
+        QImage picture;
+        QString text;
+    };
+    const int request = giveUpPageDraw();
     pageIndex_ = pageIndex;
-    ui_.picture1->setPageText(text);
-    showPageImage(std::move(page));
+    auto drawn = std::make_shared<Drawn>();
+    // Counted before it is posted: the worker is never seen busy with it as other work.
+    if (drawsPending_++ == 0) busyPointer(true);
+    drawJob_ = OfficeJobs::shared().post(
+        this,
+        [drawn, shown, fax = faxView_, resolution = faxResolution_] {
+            drawn->picture =
+                fax ? FaxViewPicture(shown.pdf, shown.index, resolution, &drawn->text, shown.kind)
+                    : RenderPdfPage(shown.pdf, shown.index, kSnapshotRenderDpi, kSnapshotPictureDpi,
+                                    &drawn->text);
+        },
+        [this, drawn, request, pageIndex](std::exception_ptr failure) {
+            if (--drawsPending_ == 0) busyPointer(false);
+            updateActions();
+            if (request != pageRequest_) return;  // a later page shows instead
+            const bool stopped = !drawJob_ || drawJob_->cancelled();
+            drawJob_.clear();
+            if (stopped || failure) {
+                // The page shown stays, and the status says so.
+                pageIndex_ = shownIndex_;
+                mirrorViewport();
+                updateActions();
+                if (!stopped)
+                    ShowMessage({.title = {},
+                                 .text = DescribeFailure(failure),
+                                 .icon = MessageIcon::Warning});
+                return;
+            }
+            shownIndex_ = pageIndex;
+            ui_.picture1->setPageText(drawn->text);
+            showPageImage(std::move(drawn->picture));
+        });
+    mirrorViewport();
+    updateActions();
 }
 
 void Form2::setFaxView(bool on) {
@@ -363,7 +406,10 @@ void Form2::showPageImage(QImage page) {
 
 void Form2::packetChanged() {
     if (!isVisible()) return;
-    if (pageIndex_ >= pageTotal()) goToPage(pageTotal() - 1);
+    if (pageIndex_ >= pageTotal())
+        goToPage(pageTotal() - 1);
+    else if (drawJob_)
+        showPacketPage(pageIndex_);  // the page asked for may be of another document now
     mirrorViewport();
     updateActions();
 }
@@ -413,6 +459,7 @@ void Form2::PushButton6_Click(DocumentFormat filter) {
 
 void Form2::PushButton8_Click() {
     Procedure proc(location::Form2_PushButton8_Click);
+    giveUpPageDraw();  // it may be drawing a page of the cover's PDF
     proc.step(102, [&] { packet_.discardCover(); });
     proc.step(104, [&] {
         // Re-armed first: the next page is captured even if the editor fails to show.

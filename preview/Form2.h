@@ -98,8 +98,15 @@ private:
     // Stop: the way out at hand, and the packet's own work (documents being attached, a
     // cover being made again), are given up.
     void stop();
-    // The hourglass while the office works for the window, then the pointer as it was.
+    // The hourglass while work runs for the window (calls nest: the pointer is as it was once
+    // each busy call has its end).
     void busyPointer(bool busy);
+    // Whether the work under way, if any, is the view's own page drawing alone: the commands
+    // stay at hand meanwhile, and a page asked for gives that drawing up.
+    bool onlyDrawing() const;
+    // The page drawn on the worker for the view, if any, is given up: it will not show. Returns
+    // the number of the request that replaces it.
+    int giveUpPageDraw();
     void Form_Load();
     void Form_Activate();
     void Form_QueryUnload();
@@ -111,6 +118,10 @@ private:
     void mirrorViewport();
     // The view shows `page` in place of the page it showed, keeping the zoom.
     void showPageImage(QImage page);
+    // Page `pageIndex` of the packet, `shown` (a page of a PDF, of its kind), is drawn on the
+    // worker as the view's mode draws it (within fax/PageRender.h's pixel budget) and shown once
+    // drawn, unless another page was asked for meanwhile; a failure is told and the page shown
+    // stays.
     void showPdfPage(const PdfPage& shown, int pageIndex);
     // Shows page `index` of the packet afresh, as the view's mode draws it.
     void showPacketPage(int index);
@@ -134,13 +145,18 @@ private:
     bool centred_ = false;
     WindowPointer::Pointer pointerBeforeWork_ = WindowPointer::Default;
     std::optional<TraceScope> firstPaintTrace_;  // from showing a new page to its first paint
-    int pageIndex_ = 0;                          // of the packet, from 0
+    int pageIndex_ = 0;                          // of the packet, from 0: the page asked for
+    int shownIndex_ = 0;                         // the page the view's picture is of
     bool faxView_ = false;
     FaxResolution faxResolution_ = FaxResolution::Fine;
 
     PreviewControls ui_;  // owned by the window through their parents
     FileDrops* drops_ = nullptr;
     QPointer<Job> pageJob_;       // the cover's PDF being made for a page to show
+    QPointer<Job> drawJob_;       // the page being drawn for the view
+    int drawsPending_ = 0;        // page drawings posted and not ended (given up ones too)
+    int pageRequest_ = 0;         // counts the pages asked for; an older one never shows
+    int busyCount_ = 0;           // busyPointer(true) calls without their end yet
     PageInput* input_ = nullptr;  // the mouse over the page and the controls
 
     QAction* zoomInAction_ = nullptr;   // PushButton1

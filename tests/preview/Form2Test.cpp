@@ -521,11 +521,13 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
     QTest::keyClick(&form, Qt::Key_PageDown, Qt::ControlModifier);
     EXPECT_EQ(status(), QStringLiteral("Page 3 of 7"));
     EXPECT_EQ(spoken->text(QAccessible::Name), QStringLiteral("Page 3 of 7, 125%"));
+    settle();  // the page is drawn on the worker
     EXPECT_EQ(spoken->textInterface()->text(0, -1).simplified(), QStringLiteral("Contract two"));
     EXPECT_EQ(view->size(), coverAt125) << "a Letter page at the same zoom";
     QTest::keyClick(&form, Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(status(), QStringLiteral("Page 7 of 7"));
     QTest::keyClick(&form, Qt::Key_PageUp, Qt::ControlModifier);
+    settle();
     EXPECT_EQ(spoken->textInterface()->text(0, -1).simplified(), QStringLiteral("Form on A4"));
     EXPECT_LT(view->width(), coverAt125.width()) << "A4 is narrower than Letter";
 
@@ -546,6 +548,7 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
     QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(control<QLabel>("ViewStatus")->text(), QStringLiteral("Fax view, fine"));
     EXPECT_EQ(status(), QStringLiteral("Page 6 of 7"));
+    settle();
     EXPECT_EQ(spoken->textInterface()->text(0, -1).simplified(), QStringLiteral("Form on A4"));
     chosenName = path("packet.tif");
     chosenFilter = QStringLiteral("Fax TIFF (*.tif *.tiff)");
@@ -555,6 +558,7 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
               7);
     QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(control<QLabel>("ViewStatus")->text().isEmpty());
+    settle();
 
     // A Word file would leave the documents out: asked first, and nothing written on No.
     chosenName = path("cover.doc");
