@@ -260,15 +260,22 @@ TEST_F(PreviewWindow, AFailedCopyIsReportedAtItsStepKeepsTheOldFileAndLeavesNoPa
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList({"plain", "results.doc", "temp.bmp", "velmora.doc"}));
 
-    // A document that is empty, or missing, was never saved completely: nothing is copied.
+    // A document that is empty was never saved completely: nothing is copied. One that is
+    // missing (removed from TEMP meanwhile) is told plainly, with how to make it again.
     for (const QByteArray& source : {QByteArray(""), QByteArray()}) {
         messages.clear();
         source.isNull() ? void(QFile::remove(form.mWordFile()))
                         : WriteBytes(form.mWordFile(), source);
         click("PushButton6");
+        EXPECT_EQ(ReadBytes(chosenName), QByteArray("the old results"));
+        if (source.isNull()) {
+            EXPECT_TRUE(messages.errorReports().empty());
+            ASSERT_EQ(messages.otherMessages().size(), 2u) << "the question, then why not";
+            EXPECT_TRUE(messages.otherMessages()[1].text.contains("Start Creating Template"));
+            continue;
+        }
         ASSERT_EQ(messages.errorReports().size(), 1u);
         EXPECT_EQ(messages.errorReports()[0].step, 130);
-        EXPECT_EQ(ReadBytes(chosenName), QByteArray("the old results"));
         EXPECT_EQ(messages.otherMessages().size(), 1u) << "the question, and no \"Done.\"";
     }
 }
