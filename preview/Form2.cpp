@@ -20,6 +20,7 @@
 #include "shell/Procedure.h"
 #include "shell/ui/FileDrops.h"
 #include "shell/ui/MessageBox.h"
+#include "shell/ui/WindowAccessibility.h"
 #include "shell/ui/WindowChrome.h"
 #include "shell/ui/WindowCommand.h"
 #include "shell/ui/WindowLook.h"
@@ -60,6 +61,10 @@ Form2::Form2(AttachedDocuments& documents, std::function<void()> backToEditor, Q
       backToEditor_(std::move(backToEditor)),
       pointer_(*this),
       viewport_(*this) {
+    // The editor has the same caption; a screen reader tells the two apart by these.
+    SetWindowAccessibility(
+        *this, tr("%1 preview").arg(QLatin1String(kProductName)),
+        tr("The fax page by page: the cover sheet, then the attached documents"));
     createControls();
     createActions();
     createMenus();
