@@ -61,8 +61,8 @@ PreviewControls AddPreviewControls(QWidget& window, QObject& filter) {
     c.picture1->setObjectName(QStringLiteral("Picture1"));
     c.picture1->setMouseTracking(true);
     c.picture1->installEventFilter(&filter);
-    // Its name, which page at what zoom, follows the view (mirrorViewport).
-    c.picture1->setAccessibleDescription(QStringLiteral("Cover sheet page"));
+    // Its name (which page of which document, at what zoom) and its description (a page of
+    // the cover or of a document attached) follow the view (mirrorViewport).
 
     c.frame1 = new QGroupBox(QStringLiteral("Zoom:"), c.chrome.client);
     c.frame1->setObjectName(QStringLiteral("Frame1"));
