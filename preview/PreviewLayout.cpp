@@ -37,7 +37,8 @@ PreviewControls AddPreviewControls(QWidget& window, QObject& filter) {
         bar->setRange(0, 32767);
         bar->setSingleStep(1);
         bar->setPageStep(1);
-        bar->setFocusPolicy(Qt::StrongFocus);
+        // No stop for Tab: the keys that move the page work wherever the focus is.
+        bar->setFocusPolicy(Qt::NoFocus);
         bar->installEventFilter(&filter);  // the wheel over a bar moves the page as over the page
         return bar;
     };
@@ -100,8 +101,6 @@ PreviewControls AddPreviewControls(QWidget& window, QObject& filter) {
 
     c.picture1->setContextMenuPolicy(Qt::PreventContextMenu);  // opened at a still release
 
-    QWidget::setTabOrder(c.hScroll1, c.vScroll1);
-    QWidget::setTabOrder(c.vScroll1, c.pushButton1);
     QWidget::setTabOrder(c.pushButton1, c.pushButton2);
     QWidget::setTabOrder(c.pushButton2, c.pushButton6);
     QWidget::setTabOrder(c.pushButton6, c.pushButton8);
