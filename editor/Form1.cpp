@@ -19,6 +19,7 @@
 #include "shell/ui/FileDrops.h"
 #include "shell/ui/ShortcutToolTip.h"
 #include "shell/ui/TabStripAccessibility.h"
+#include "shell/ui/WindowAccessibility.h"
 #include "shell/ui/WindowChrome.h"
 #include "shell/ui/WindowCommand.h"
 #include "shell/ui/WindowLook.h"
@@ -66,6 +67,9 @@ constexpr auto kWebSite = "https://velmora.example/";
 Form1::Form1(EditorEnvironment environment, QWidget* parent)
     : QWidget(parent), environment_(std::move(environment)) {
     setObjectName(QStringLiteral("Form1"));
+    // The preview has the same caption; a screen reader tells the two apart by these.
+    SetWindowAccessibility(*this, tr("%1 editor").arg(QLatin1String(kProductName)),
+                           tr("Fill in the fax cover sheet"));
     for (const auto& field : Fields()) groups_.push_back(std::make_unique<FieldGroup>(field));
     buildWindow();
     buildFocusOrder();

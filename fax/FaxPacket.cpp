@@ -153,6 +153,16 @@ PdfPage FaxPacket::page(int index) const {
     return {coverPdf_->path(), index};
 }
 
+FaxPacket::PageOrigin FaxPacket::pageOrigin(int index) const {
+    if (index < coverPages_) return {{}, index, coverPages_};
+    index -= coverPages_;
+    for (const Attachment& attachment : documents_.attachments()) {
+        if (index < attachment.pages) return {attachment.source, index, attachment.pages};
+        index -= attachment.pages;
+    }
+    return {};
+}
+
 Job* FaxPacket::postWithPdfs(QObject* receiver, PdfsWork work, OfficeJobs::Done done) {
     if (!coverPdf_) {
         coverPdf_ = std::make_unique<TempPdf>(QStringLiteral("velmora-cover"));

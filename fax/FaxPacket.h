@@ -79,6 +79,14 @@ public:
     PdfPage page(int index) const;
     // What every page of the packet shows, in order (for the fax's threshold: FaxPages).
     std::vector<PageKind> pageKinds() const { return documents_.pageKinds(coverPages_); }
+    // What page `index` of the packet is to its reader: a page of the cover or of an attached
+    // document, and which of that one's pages.
+    struct PageOrigin {
+        QString source;  // the file attached; empty for the cover
+        int page = 0;    // within the cover or that document, from 0
+        int pages = 0;   // the cover's or that document's
+    };
+    PageOrigin pageOrigin(int index) const;
 
     // The PDF of the cover's pages, made by the office the first time a job needs it.
     bool coverPdfMade() const { return coverPdfMade_; }

@@ -20,6 +20,7 @@
 #include "shell/Procedure.h"
 #include "shell/ui/FileDrops.h"
 #include "shell/ui/MessageBox.h"
+#include "shell/ui/WindowAccessibility.h"
 #include "shell/ui/WindowChrome.h"
 #include "shell/ui/WindowCommand.h"
 #include "shell/ui/WindowLook.h"
@@ -28,6 +29,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -60,6 +62,10 @@ Form2::Form2(AttachedDocuments& documents, std::function<void()> backToEditor, Q
       backToEditor_(std::move(backToEditor)),
       pointer_(*this),
       viewport_(*this) {
+    // The editor has the same caption; a screen reader tells the two apart by these.
+    SetWindowAccessibility(
+        *this, tr("%1 preview").arg(QLatin1String(kProductName)),
+        tr("The fax page by page: the cover sheet, then the attached documents"));
     createControls();
     createActions();
     createMenus();
@@ -496,8 +502,18 @@ void Form2::mirrorViewport() {
     mirrorBar(*ui_.vScroll1, viewport_.vScroll());
     const long zoom = std::lround(viewport_.zoom() * 100);
     const QString page = QStringLiteral("Page %1 of %2").arg(pageIndex_ + 1).arg(pageTotal());
-    const QString name = QStringLiteral("%1, %2%").arg(page).arg(zoom);
+    // Spoken: the document the page is of and its page there, the page of the fax, the zoom.
+    const FaxPacket::PageOrigin origin = packet_.pageOrigin(pageIndex_);
+    const bool cover = origin.source.isEmpty();
+    const QString name =
+        tr("%1, page %2 of %3; page %4 of %5 of the fax; zoom %6%")
+            .arg(cover ? tr("Cover sheet") : QFileInfo(origin.source).fileName(),
+                 QString::number(origin.page + 1), QString::number(std::max(origin.pages, 1)),
+                 QString::number(pageIndex_ + 1), QString::number(pageTotal()),
+                 QString::number(zoom));
     if (ui_.picture1->accessibleName() != name) ui_.picture1->setAccessibleName(name);
+    const QString kind = cover ? tr("Cover sheet page") : tr("Page of an attached document");
+    if (ui_.picture1->accessibleDescription() != kind) ui_.picture1->setAccessibleDescription(kind);
     ui_.pageStatus->setText(page);
     ui_.viewStatus->setText(!faxView_ ? QString()
                             : faxResolution_ == FaxResolution::Fine

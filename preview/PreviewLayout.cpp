@@ -37,7 +37,8 @@ PreviewControls AddPreviewControls(QWidget& window, QObject& filter) {
         bar->setRange(0, 32767);
         bar->setSingleStep(1);
         bar->setPageStep(1);
-        bar->setFocusPolicy(Qt::StrongFocus);
+        // No stop for Tab: the keys that move the page work wherever the focus is.
+        bar->setFocusPolicy(Qt::NoFocus);
         bar->installEventFilter(&filter);  // the wheel over a bar moves the page as over the page
         return bar;
     };
@@ -61,8 +62,8 @@ PreviewControls AddPreviewControls(QWidget& window, QObject& filter) {
     c.picture1->setObjectName(QStringLiteral("Picture1"));
     c.picture1->setMouseTracking(true);
     c.picture1->installEventFilter(&filter);
-    // Its name, which page at what zoom, follows the view (mirrorViewport).
-    c.picture1->setAccessibleDescription(QStringLiteral("Cover sheet page"));
+    // Its name (which page of which document, at what zoom) and its description (a page of
+    // the cover or of a document attached) follow the view (mirrorViewport).
 
     c.frame1 = new QGroupBox(QStringLiteral("Zoom:"), c.chrome.client);
     c.frame1->setObjectName(QStringLiteral("Frame1"));
@@ -100,8 +101,6 @@ PreviewControls AddPreviewControls(QWidget& window, QObject& filter) {
 
     c.picture1->setContextMenuPolicy(Qt::PreventContextMenu);  // opened at a still release
 
-    QWidget::setTabOrder(c.hScroll1, c.vScroll1);
-    QWidget::setTabOrder(c.vScroll1, c.pushButton1);
     QWidget::setTabOrder(c.pushButton1, c.pushButton2);
     QWidget::setTabOrder(c.pushButton2, c.pushButton6);
     QWidget::setTabOrder(c.pushButton6, c.pushButton8);

@@ -5,15 +5,20 @@
 
 Starts the built program on an X server of its own (Xvfb), in a D-Bus session of its own with
 the accessibility bus and registry, with settings, cache and temporary folders of its own. Then,
-through pyatspi only (no X input): types a message into the editor's "Message" field, presses
-"Start Creating Template", waits for the preview, and reads what an assistive technology gets:
-the page's name and text, the names of the preview's buttons and of the editor's tabs, and which
-objects of the hidden editor still say they have the focus. Prints what it read and exits 1 when
-something a user needs is missing (0 when all holds, 2 when it could not run the program).
+through pyatspi (X input only for the window focus and the keys a user presses: Ctrl+Shift+A,
+Escape): reads the windows' roles, names and captions, opens the date picker's calendar with the
+picker's own action, types a message into the editor's "Message" field, presses "Start Creating
+Template", waits for the preview, and reads what an assistive technology gets: the page's name
+and text, the names of the preview's buttons and of the editor's tabs, whether Tab would stop on
+the preview's scroll bars, the name of a page of a document attached through "Attach
+Documents..." (its file dialog filled in through AT-SPI), and which objects of the hidden editor
+still say they have the focus. Prints what it read and exits 1 when something a user needs is
+missing (0 when all holds, 2 when it could not run the program).
 """
 
 import argparse
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -26,6 +31,39 @@ MESSAGE = "Please check page text 4711 before it goes"
 TABS = ["Casual", "Contemporary", "Professional", "Standard"]
 PROGRAM_MARK = "VELMORA_ACCESSIBILITY_PROGRAM"  # carried by the program and what it starts
 BUS_MARK = "VELMORA_ACCESSIBILITY_BUS"  # carried by the session's bus and what it starts
+
+
+CONTRACT = ["Contract page one", "Contract page two 2718", "Contract page three"]
+
+
+def write_text_pdf(path, pages):
+    """A PDF with one line of text a page (Helvetica), its cross-reference table exact."""
+    count = len(pages)
+    objects = [b"<< /Type /Catalog /Pages 2 0 R >>",
+               b"<< /Type /Pages /Kids [" + b" ".join(
+                   f"{4 + 2 * i} 0 R".encode() for i in range(count)) +
+               f"] /Count {count} >>".encode(),
+               b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"]
+    for i, text in enumerate(pages):
+        stream = f"BT /F1 24 Tf 72 700 Td ({text}) Tj ET".encode()
+        objects.append(f"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] "
+                       f"/Resources << /Font << /F1 3 0 R >> >> /Contents {5 + 2 * i} 0 R >>"
+                       .encode())
+        objects.append(f"<< /Length {len(stream)} >>\nstream\n".encode() + stream +
+                       b"\nendstream")
+    out = bytearray(b"%PDF-1.4\n")
+    offsets = []
+    for number, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        out += f"{number} 0 obj\n".encode() + body + b"\nendobj\n"
+    xref = len(out)
+    out += f"xref\n0 {len(objects) + 1}\n0000000000 65535 f \n".encode()
+    for offset in offsets:
+        out += f"{offset:010d} 00000 n \n".encode()
+    out += (f"trailer\n<< /Size {len(objects) + 1} /Root 1 0 R >>\nstartxref\n{xref}\n%%EOF\n"
+            .encode())
+    with open(path, "wb") as pdf:
+        pdf.write(out)
 
 
 def poll(what, probe, bound):
@@ -147,6 +185,21 @@ class Session:
             raise RuntimeError(f"{len(found)} visible windows where one was expected")
         subprocess.run(["xdotool", "windowfocus", "--sync", found[0]], env=env, check=True)
 
+    def caption(self):
+        """The caption of the program's one visible window, as the window manager shows it."""
+        env = dict(os.environ, DISPLAY=self.display)
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
+                                str(self.program.pid), "--name", "."],
+                               env=env, capture_output=True, text=True).stdout.split()
+        return [subprocess.run(["xdotool", "getwindowname", window], env=env,
+                               capture_output=True, text=True).stdout.strip()
+                for window in found]
+
+    def keys(self, *keys):
+        """Presses keys (xdotool's names) where the input focus is."""
+        subprocess.run(["xdotool", "key", "--clearmodifiers", *keys],
+                       env=dict(os.environ, DISPLAY=self.display), check=True)
+
     def close(self):
         if self.program is not None and self.program.poll() is None:
             self.program.send_signal(signal.SIGTERM)
@@ -210,6 +263,23 @@ def describe(node):
     return f"{node.getRoleName()} {node.name!r}" if node is not None else "(none)"
 
 
+def heard(node):
+    """A window's role, name and description, as a screen reader announces it."""
+    return f"{node.getRoleName()} {node.name!r} ({node.description!r})"
+
+
+def action_index(node, wanted):
+    """The index of `node`'s action named `wanted` (case aside), or None."""
+    try:
+        actions = node.queryAction()
+    except NotImplementedError:
+        return None
+    for i in range(actions.nActions):
+        if actions.getName(i).lower() == wanted.lower():
+            return i
+    return None
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     here = os.path.dirname(os.path.abspath(__file__))
@@ -264,6 +334,13 @@ def main():
         message = poll("Message field", running(lambda: find(
             editor, pyatspi.ROLE_TEXT, "Message")), 30)
         message.queryEditableText().setTextContents(MESSAGE)
+        # The two windows share their caption; a screen reader tells them apart by role, name
+        # and description.
+        check(editor.getRole() == pyatspi.ROLE_FRAME and
+              "editor" in f"{editor.name} {editor.description}".lower(),
+              "the editor is a frame that says it is the editor", heard(editor))
+        captions = session.caption()
+        check(captions == ["Velmora"], "the editor's caption stays \"Velmora\"", captions)
         tabs = find(editor, pyatspi.ROLE_PAGE_TAB_LIST)
         holder = tabs.parent if tabs is not None else None
         check(tabs is not None and tabs.name not in TABS + [""] and bool(holder.name),
@@ -293,6 +370,30 @@ def main():
         check(current.getState().contains(pyatspi.STATE_FOCUSED) and
               current.getState().contains(pyatspi.STATE_SELECTED),
               "the current tab says it has the focus with its strip", describe(current))
+        # The date picker's "show menu" action opens its calendar, which is then in the tree
+        # under the picker (and out of it again once closed).
+        date = find(editor, pyatspi.ROLE_SPIN_BUTTON, "Date",
+                    lambda n: n.getState().contains(pyatspi.STATE_SHOWING))
+        show = action_index(date, "ShowMenu") if date is not None else None
+
+        def calendar_in_date():
+            return find(date, test=lambda n: n != date and n.name == "Calendar")
+        calendar = inside = None
+        if show is not None:
+            date.queryAction().doAction(show)
+            try:
+                calendar = poll("the calendar in the picker", running(calendar_in_date), 10)
+                inside = poll("focus in the calendar", running(lambda: find(
+                    calendar, test=lambda n: n.getState().contains(pyatspi.STATE_FOCUSED))), 10)
+            except TimeoutError:
+                pass
+        check(calendar is not None and inside is not None,
+              "the picker's \"show menu\" opens its calendar, in the tree, the focus in it",
+              f"action {'ShowMenu' if show is not None else 'missing'} of {describe(date)}; "
+              f"{describe(calendar)} in it, focused: {describe(inside)}")
+        if calendar is not None:
+            session.keys("Escape")
+            poll("the calendar closed", running(lambda: calendar_in_date() is None), 10)
         start = poll("\"Start Creating Template\"", running(lambda: find(
             editor, pyatspi.ROLE_PUSH_BUTTON, "Start Creating Template",
             lambda b: b.getState().contains(pyatspi.STATE_ENABLED))), 60)
@@ -314,8 +415,15 @@ def main():
         return 2
 
     try:
-        check(page.name.startswith("Page 1 of ") and page.name.endswith("%"),
-              "the page's name says which page and zoom", describe(page))
+        check(window.getRole() == pyatspi.ROLE_FRAME and
+              "preview" in f"{window.name} {window.description}".lower(),
+              "the preview is a frame that says it is the preview", heard(window))
+        captions = session.caption()
+        check(captions == ["Velmora"], "the preview's caption stays \"Velmora\"", captions)
+        check(re.fullmatch(r"Cover sheet, page 1 of \d+; page 1 of \d+ of the fax; zoom \d+%",
+                           page.name) is not None,
+              "the page's name says the cover sheet's page, the fax's page and the zoom",
+              describe(page))
         report.append(f"     the page's description: {page.description!r}")
         try:
             text = page.queryText()
@@ -332,6 +440,66 @@ def main():
         back = find(window, pyatspi.ROLE_PUSH_BUTTON, test=lambda b: "Back" in b.name)
         check(back is not None and back.name == "Back", "\"< Back\" is named \"Back\"",
               describe(back))
+
+        # Tab, pressed as a user does, walks the commands and no scroll bar (zoomed in, so that
+        # the bars are on).
+        zoom_in = find(window, pyatspi.ROLE_PUSH_BUTTON, "Zoom In")
+        for _ in range(2):
+            zoom_in.queryAction().doAction(0)
+            time.sleep(0.3)
+        bars = [n for n in walk(window) if n.getRole() == pyatspi.ROLE_SCROLL_BAR and
+                n.getState().contains(pyatspi.STATE_ENABLED)]
+        focusable = [describe(b) for b in bars if b.getState().contains(pyatspi.STATE_FOCUSABLE)]
+        back.queryComponent().grabFocus()
+        stops = []
+        for _ in range(6):
+            session.keys("Tab")
+            time.sleep(0.3)
+            stops += [describe(n) for n in walk(window)
+                      if n.getState().contains(pyatspi.STATE_FOCUSED) and
+                      n.getRole() != pyatspi.ROLE_FRAME]
+        on_bars = [stop for stop in stops if stop.startswith("scroll bar")]
+        check(bars and not focusable and not on_bars and stops,
+              "Tab does not stop on the preview's scroll bars",
+              f"{len(bars)} bars on, focusable: {focusable or 'none'}; Tab stops: " +
+              ", ".join(dict.fromkeys(stops)))
+
+        # A document attached through "Attach Documents..." (its file dialog filled in as a
+        # screen reader user fills it in): its pages are named by it.
+        contract = session.path("home/contract.pdf")
+        write_text_pdf(contract, CONTRACT)
+        try:
+            session.focus_window("Velmora")
+            session.keys("ctrl+shift+a")
+            dialog = poll("the attach dialog", running(lambda: find(
+                velmora, pyatspi.ROLE_DIALOG, "Attach Documents",
+                lambda n: n.getState().contains(pyatspi.STATE_SHOWING))), 30)
+            field = poll("the file name field", running(lambda: find(
+                dialog, pyatspi.ROLE_TEXT, test=lambda n: n.name.startswith("File name"))), 10)
+            field.queryEditableText().setTextContents(contract)
+            find(dialog, pyatspi.ROLE_PUSH_BUTTON, "Open").queryAction().doAction(0)
+            poll("the attach dialog closed", running(
+                lambda: not dialog.getState().contains(pyatspi.STATE_SHOWING)), 30)
+            following = find(window, pyatspi.ROLE_MENU_ITEM, "Next Page")
+            # The cover is made again for the new count; the pages can be turned after that.
+            for page_of_fax in (2, 3):
+                poll("\"Next Page\" enabled", running(
+                    lambda: following.getState().contains(pyatspi.STATE_ENABLED)), 120)
+                before = page.name
+                following.queryAction().doAction(0)
+                poll(f"page {page_of_fax}", running(lambda: page.name != before), 30)
+            attached = page.name
+        except (TimeoutError, AttributeError) as failure:
+            attached = f"(could not attach: {failure})"
+        check(re.fullmatch(r"contract\.pdf, page 2 of 3; page 3 of 4 of the fax; zoom \d+%",
+                           attached) is not None,
+              "an attached page is named by its document, its page there and the fax's page",
+              f"{describe(page)}" if not attached.startswith("(") else attached)
+        try:
+            shown = page.queryText().getText(0, -1)
+        except NotImplementedError:
+            shown = ""
+        check(CONTRACT[1] in shown, "the attached page's text is that page's", repr(shown[:80]))
 
         # The editor is hidden now: nothing in it may still say it has the focus.
         def focused_in_editor():

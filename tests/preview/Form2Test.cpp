@@ -477,15 +477,18 @@ TEST_F(PreviewWindow, ScreenReadersHearThePageItsTextAndItsZoomAndTooltipsNameTh
     ASSERT_NE(view, nullptr);
     ASSERT_NE(view->textInterface(), nullptr);
     EXPECT_EQ(view->role(), QAccessible::Document);
-    EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("Page 1 of 3, 100%"));
+    EXPECT_EQ(view->text(QAccessible::Name),
+              QStringLiteral("Cover sheet, page 1 of 3; page 1 of 3 of the fax; zoom 100%"));
     EXPECT_EQ(view->text(QAccessible::Description), QStringLiteral("Cover sheet page"));
     EXPECT_EQ(view->textInterface()->characterCount(), 25);
     EXPECT_EQ(view->textInterface()->text(4, -1), QStringLiteral("For: Ann\nComments: hi"));
     click("PushButton1");
-    EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("Page 1 of 3, 125%"));
+    EXPECT_EQ(view->text(QAccessible::Name),
+              QStringLiteral("Cover sheet, page 1 of 3; page 1 of 3 of the fax; zoom 125%"));
 
     packet.setCoverPicture(QImage(pagePicture));
-    EXPECT_EQ(view->text(QAccessible::Name), QStringLiteral("Page 1 of 1, 125%"));
+    EXPECT_EQ(view->text(QAccessible::Name),
+              QStringLiteral("Cover sheet, page 1 of 1; page 1 of 1 of the fax; zoom 125%"));
     EXPECT_EQ(view->textInterface()->characterCount(), 0);
 
     EXPECT_EQ(QAccessible::queryAccessibleInterface(control<QWidget>("PushButton8"))
@@ -527,7 +530,8 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
     QTest::keyClick(&form, Qt::Key_PageDown, Qt::ControlModifier);
     QTest::keyClick(&form, Qt::Key_PageDown, Qt::ControlModifier);
     EXPECT_EQ(status(), QStringLiteral("Page 3 of 7"));
-    EXPECT_EQ(spoken->text(QAccessible::Name), QStringLiteral("Page 3 of 7, 125%"));
+    EXPECT_EQ(spoken->text(QAccessible::Name),
+              QStringLiteral("contract.pdf, page 2 of 3; page 3 of 7 of the fax; zoom 125%"));
     settle();  // the page is drawn on the worker
     EXPECT_EQ(spoken->textInterface()->text(0, -1).simplified(), QStringLiteral("Contract two"));
     EXPECT_EQ(view->size(), coverAt125) << "a Letter page at the same zoom";
