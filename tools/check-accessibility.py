@@ -495,10 +495,17 @@ def main():
                            attached) is not None,
               "an attached page is named by its document, its page there and the fax's page",
               f"{describe(page)}" if not attached.startswith("(") else attached)
+        def page_text():
+            try:
+                return page.queryText().getText(0, -1)
+            except NotImplementedError:
+                return ""
+        # The page is drawn on the program's worker: its text comes with its picture.
         try:
-            shown = page.queryText().getText(0, -1)
-        except NotImplementedError:
-            shown = ""
+            shown = poll("the attached page's text", running(lambda: CONTRACT[1] in page_text()
+                                                             and page_text()), 30)
+        except TimeoutError:
+            shown = page_text()
         check(CONTRACT[1] in shown, "the attached page's text is that page's", repr(shown[:80]))
 
         # The editor is hidden now: nothing in it may still say it has the focus.

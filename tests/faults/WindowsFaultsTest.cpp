@@ -126,6 +126,8 @@ TEST_F(WindowsFaults, EveryPageIsNamedByItsDocumentAndItsPageOfTheFax) {
     };
     for (const auto& [name, text, pdf, pdfPage] : expected) {
         SCOPED_TRACE(name);
+        // The page is drawn on the worker; its text comes with its picture.
+        ASSERT_TRUE(QTest::qWaitFor([] { return !OfficeJobs::shared().busy(); }, 60'000));
         EXPECT_EQ(page->text(QAccessible::Name), QLatin1String(name));
         if (pdf) {
             // The page shown is the one named: its text is that page's of that document.
