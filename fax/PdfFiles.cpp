@@ -243,6 +243,7 @@ int JoinPdfs(const QStringList& inputs, const QString& target) {
         opened.push_back(OpenPdf(input));
         try {
             for (auto& page : QPDFPageDocumentHelper(*opened.back()).getAllPages()) {
+                ThrowIfJobCancelled();
                 pages.addPage(page, false);
                 ++count;
             }

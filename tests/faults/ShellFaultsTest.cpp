@@ -858,5 +858,46 @@ TEST_F(ShellFaults, ACoverWhoseWorkingCopyWasRemovedIsToldPlainlyAndNothingIsSav
     EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
 }
 
+// --- The program's end gives up a long attach at once ---
+
+TEST_F(ShellFaults, ASignalDuringALongAttachEndsTheProgramWithinTwoSeconds) {
+    // A fax of 300 pages as a fax server receives it (Group 3, fine), made by ImageMagick and
+    // libtiff's tiffcp: some twenty seconds of reading.
+    const QString page = folder() + QStringLiteral("/page.tif");
+    test::ToolOutput(QStringLiteral("convert"),
+                     {QStringLiteral("-size"), QStringLiteral("1728x2200"),
+                      QStringLiteral("xc:white"), QStringLiteral("-fill"), QStringLiteral("black"),
+                      QStringLiteral("-draw"), QStringLiteral("rectangle 100,100 1600,2000"),
+                      QStringLiteral("-type"), QStringLiteral("bilevel"), QStringLiteral("-depth"),
+                      QStringLiteral("1"), QStringLiteral("-density"), QStringLiteral("204x196"),
+                      QStringLiteral("-units"), QStringLiteral("PixelsPerInch"), page});
+    QStringList pages{QStringLiteral("-c"), QStringLiteral("g3")};
+    for (int n = 0; n < 300; ++n) pages << page;
+    const QString fax = folder() + QStringLiteral("/received.tif");
+    test::ToolOutput(QStringLiteral("tiffcp"), pages << fax);
+
+    auto velmora = start();
+    const QString editor = velmora->waitForEditor();
+    ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
+    velmora->key(editor, QStringLiteral("ctrl+shift+a"));
+    const QString dialog = velmora->waitForMessageBox(10s);
+    ASSERT_FALSE(dialog.isEmpty()) << "no file dialog";
+    velmora->type(dialog, fax);
+    velmora->key(dialog, QStringLiteral("Return"));
+    // Under way once its PDF is being written.
+    ASSERT_TRUE(test::Eventually(
+        [&] { return !QDir(temp()).entryList({QStringLiteral("velmora-attachment-*")}).isEmpty(); },
+        30s));
+    QThread::msleep(500);
+    QElapsedTimer ending;
+    ending.start();
+    velmora->signal(SIGTERM);
+    ASSERT_TRUE(velmora->waitForEnd(30s));
+    EXPECT_LT(ending.elapsed(), 2000) << "the attach held the program";
+    EXPECT_EQ(velmora->endSignal(), 0);
+    EXPECT_TRUE(filesLeft().isEmpty()) << filesLeft().join(QLatin1Char(' '));
+    EXPECT_TRUE(test::Eventually([&] { return processesLeft().empty(); }));
+}
+
 }  // namespace
 }  // namespace velmora::faults
