@@ -29,6 +29,9 @@ WindowChrome AddWindowChrome(QWidget& window, QSize clientSize) {
     chrome.statusBar = new QStatusBar(&window);
     chrome.statusBar->setObjectName(QStringLiteral("StatusBar"));
     chrome.statusBar->setSizeGripEnabled(false);  // the window keeps its size
+    // A message longer than the bar shows whole on hover.
+    QObject::connect(chrome.statusBar, &QStatusBar::messageChanged, chrome.statusBar,
+                     &QWidget::setToolTip);
     layout->addWidget(chrome.statusBar);
     return chrome;
 }

@@ -17,6 +17,7 @@
 #include <QDateEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <set>
@@ -204,6 +205,57 @@ TEST_F(WindowsFaults, TabInThePreviewNeverStopsOnAScrollBar) {
     }
     for (const char* button : {"PushButton1", "PushButton2", "PushButton6", "PushButton8"})
         EXPECT_TRUE(stops.count(QLatin1String(button))) << button;
+}
+
+// What a new user trips on with documents attached: a Word file holds the cover alone, so
+// saving one asks first, naming what it leaves out (No writes nothing); a file attached
+// already is attached again only when the user says so; a status message too long for the bar
+// shows whole on hover.
+TEST_F(WindowsFaults, ANewUserIsAskedBeforeAWordFileLeavesTheDocumentsOutOrAFileIsTakenTwice) {
+    test::WriteTextPdf(path("contract.pdf"), {QStringLiteral("Contract one")});
+    QFile cover(path("velmora.doc"));
+    ASSERT_TRUE(cover.open(QIODevice::WriteOnly));
+    cover.write(QByteArray(64 * 1024, 'A'));
+    cover.close();
+    packet.setCoverDocument(path("velmora.doc"));
+    showPreview({path("contract.pdf")});
+    preview.setSaveDialog([&](QWidget*, const SaveDialogRequest&) {
+        return SaveDialogChoice{path("cover.doc"), QStringLiteral("Word Files (*.doc)")};
+    });
+    const auto settle = [] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return !OfficeJobs::shared().busy(); }, 60'000));
+    };
+    settle();
+
+    messages_.clear();
+    messages_.setAnswer(MessageAnswer::No);
+    QTest::keyClick(&preview, Qt::Key_S, Qt::ControlModifier);
+    settle();
+    ASSERT_EQ(messages_.all().size(), 1u);
+    EXPECT_TRUE(messages_.all()[0].text.contains(QLatin1String("would not be in cover.doc")))
+        << messages_.all()[0].text;
+    EXPECT_FALSE(QFile::exists(path("cover.doc")));
+
+    messages_.clear();
+    documents.attach({path("./contract.pdf")});
+    settle();
+    ASSERT_EQ(messages_.all().size(), 1u);
+    EXPECT_TRUE(
+        messages_.all()[0].text.contains(QLatin1String("\"contract.pdf\" is attached already")));
+    EXPECT_EQ(packet.count(), 1);
+    messages_.setAnswer(MessageAnswer::Yes);
+    documents.attach({path("contract.pdf")});
+    settle();
+    EXPECT_EQ(packet.count(), 2);
+
+    auto* bar = preview.findChild<QStatusBar*>(QStringLiteral("StatusBar"));
+    ASSERT_NE(bar, nullptr);
+    const QString longMessage = QStringLiteral("Saved the packet, 3 pages, as %1")
+                                    .arg(path("a/very/long/folder/name/that/does/not/fit/the/"
+                                              "status/bar/of/the/preview/window.pdf"));
+    bar->showMessage(longMessage);
+    EXPECT_GT(bar->fontMetrics().horizontalAdvance(longMessage), bar->width());
+    EXPECT_EQ(bar->toolTip(), longMessage);
 }
 
 }  // namespace

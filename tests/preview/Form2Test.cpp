@@ -592,25 +592,6 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
     EXPECT_EQ(status(), QStringLiteral("Page 4 of 4")) << "still on the last page there is";
 }
 
-// A file attached already is attached again only when the user says so.
-TEST_F(PreviewWindow, AFileAttachedAlreadyIsAttachedAgainOnlyWhenTheUserSaysSo) {
-    test::WriteTextPdf(path("contract.pdf"), {"Contract one"});
-    const auto attachAndWait = [&](const QStringList& files) {
-        documents.attach(files);
-        settle();
-    };
-    attachAndWait({path("contract.pdf")});
-    EXPECT_TRUE(messages.all().empty());
-    messages.setAnswer(MessageAnswer::No);
-    attachAndWait({path("./contract.pdf")});
-    ASSERT_EQ(messages.all().size(), 1u);
-    EXPECT_TRUE(messages.all()[0].text.contains("\"contract.pdf\" is attached already"));
-    EXPECT_EQ(packet.count(), 1);
-    messages.setAnswer(MessageAnswer::Yes);
-    attachAndWait({path("contract.pdf")});
-    EXPECT_EQ(packet.count(), 2);
-}
-
 // Send Fax starts from the sheet's number; a number a fax cannot dial is told in the dialog,
 // which stays open with what was typed.
 TEST_F(PreviewWindow, SendFaxTakesOnlyANumberAFaxCanDial) {
