@@ -288,6 +288,15 @@ void Program::type(const QString& window, const QString& text) const {
         {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
 }
 
+bool Program::chooseFile(const QString& window, const QString& keys, const QString& file) const {
+    key(window, keys);
+    const QString dialog = waitForMessageBox(10s);
+    if (dialog.isEmpty()) return false;
+    type(dialog, file);
+    key(dialog, QStringLiteral("Return"));
+    return true;
+}
+
 void Program::clickStart(const QString& editor) const {
     // PushButton6: 120, 120, 9240 x 405 twips.
     click(editor, (120 + 9240 / 2) / 15, (120 + 405 / 2) / 15);

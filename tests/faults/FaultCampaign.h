@@ -105,6 +105,9 @@ public:
     // ready for it is lost); returns whether it came to hold within `bound`.
     bool keyUntil(const QString& window, const QString& keys, const std::function<bool()>& done,
                   std::chrono::milliseconds bound = 60s) const;
+    // Opens a file dialog with `keys` on `window` (ctrl+shift+a, ctrl+s), types `file` into it
+    // and presses Return; false when no dialog came.
+    bool chooseFile(const QString& window, const QString& keys, const QString& file) const;
     // Clicks "Start Creating Template" on the editor.
     void clickStart(const QString& editor) const;
 

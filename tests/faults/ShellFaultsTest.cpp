@@ -400,11 +400,7 @@ TEST_F(ShellFaults, SavingOntoTheDocumentShownIsRefusedAndNothingSaysDone) {
     const QString shown = temp() + QLatin1Char('/') + documents.front();
 
     // The save dialog, its name typed as a user would: the document shown.
-    velmora->key(preview, QStringLiteral("ctrl+s"));
-    const QString dialog = velmora->waitForMessageBox();
-    ASSERT_FALSE(dialog.isEmpty()) << "no save dialog";
-    velmora->type(dialog, shown);
-    velmora->key(dialog, QStringLiteral("Return"));
+    ASSERT_TRUE(velmora->chooseFile(preview, QStringLiteral("ctrl+s"), shown)) << "no save dialog";
     // One box saying why, and no question about overwriting followed by "Done.".
     ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 2; }, 30s));
     velmora->key(velmora->waitForMessageBox(), QStringLiteral("Return"));
@@ -428,11 +424,8 @@ TEST_F(ShellFaults, ALongPrintShowsItsProgressIsCancelledAndEndsWithTheProgram) 
     auto velmora = start();
     const QString editor = velmora->waitForEditor();
     ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
-    velmora->key(editor, QStringLiteral("ctrl+shift+a"));
-    const QString attach = velmora->waitForMessageBox(10s);
-    ASSERT_FALSE(attach.isEmpty()) << "no file dialog";
-    velmora->type(attach, contract);
-    velmora->key(attach, QStringLiteral("Return"));
+    ASSERT_TRUE(velmora->chooseFile(editor, QStringLiteral("ctrl+shift+a"), contract))
+        << "no file dialog";
     ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 1; }, 30s));
     // Start stays disabled while the office reads the document in; clicked until it is taken.
     QString preview;
@@ -794,11 +787,8 @@ TEST_F(ShellFaults, ThePacketsWorkingPdfsOfAKilledRunGoAtTheNextStart) {
     const QString editor = velmora->waitForEditor();
     ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
     for (const QString& file : {contract, photo}) {
-        velmora->key(editor, QStringLiteral("ctrl+shift+a"));
-        const QString dialog = velmora->waitForMessageBox(10s);
-        ASSERT_FALSE(dialog.isEmpty()) << "no file dialog";
-        velmora->type(dialog, file);
-        velmora->key(dialog, QStringLiteral("Return"));
+        ASSERT_TRUE(velmora->chooseFile(editor, QStringLiteral("ctrl+shift+a"), file))
+            << "no file dialog";
         ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 1; }, 30s));
     }
     ASSERT_TRUE(test::Eventually([&] { return packetFiles().size() == 2; }, 30s));
@@ -838,11 +828,7 @@ TEST_F(ShellFaults, ACoverWhoseWorkingCopyWasRemovedIsToldPlainlyAndNothingIsSav
     ASSERT_TRUE(QFile::remove(temp() + QLatin1Char('/') + documents.front()));
 
     const QString target = folder() + QStringLiteral("/home/cover.doc");
-    velmora->key(preview, QStringLiteral("ctrl+s"));
-    const QString dialog = velmora->waitForMessageBox();
-    ASSERT_FALSE(dialog.isEmpty()) << "no save dialog";
-    velmora->type(dialog, target);
-    velmora->key(dialog, QStringLiteral("Return"));
+    ASSERT_TRUE(velmora->chooseFile(preview, QStringLiteral("ctrl+s"), target)) << "no save dialog";
     // One box, the program's own, not the error report that names the internal file.
     ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 2; }, 30s));
     const QString box = velmora->waitForMessageBox();
@@ -879,11 +865,8 @@ TEST_F(ShellFaults, ASignalDuringALongAttachEndsTheProgramWithinTwoSeconds) {
     auto velmora = start();
     const QString editor = velmora->waitForEditor();
     ASSERT_FALSE(editor.isEmpty()) << velmora->standardError();
-    velmora->key(editor, QStringLiteral("ctrl+shift+a"));
-    const QString dialog = velmora->waitForMessageBox(10s);
-    ASSERT_FALSE(dialog.isEmpty()) << "no file dialog";
-    velmora->type(dialog, fax);
-    velmora->key(dialog, QStringLiteral("Return"));
+    ASSERT_TRUE(velmora->chooseFile(editor, QStringLiteral("ctrl+shift+a"), fax))
+        << "no file dialog";
     // Under way once its PDF is being written.
     ASSERT_TRUE(test::Eventually(
         [&] { return !QDir(temp()).entryList({QStringLiteral("velmora-attachment-*")}).isEmpty(); },
