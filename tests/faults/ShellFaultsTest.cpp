@@ -832,8 +832,8 @@ TEST_F(ShellFaults, ACoverWhoseWorkingCopyWasRemovedIsToldPlainlyAndNothingIsSav
     // One box, the program's own, not the error report that names the internal file.
     ASSERT_TRUE(test::Eventually([&] { return velmora->windows().size() == 2; }, 30s));
     const QString box = velmora->waitForMessageBox();
-    EXPECT_NE(display().xdotool({QStringLiteral("getwindowname"), box}),
-              QStringLiteral("Application Error"));
+    const QString title = display().xdotool({QStringLiteral("getwindowname"), box});
+    EXPECT_FALSE(title.startsWith(QLatin1String("Application Error"))) << title;
     velmora->key(box, QStringLiteral("Return"));
     EXPECT_FALSE(test::Eventually([&] { return velmora->windows().size() > 1; }, 3s))
         << "another box: the save went ahead";
