@@ -183,7 +183,8 @@ TEST_F(PacketFaults, TheOfficesWorkOnAnAttachmentIsBoundedInTimeAndMemory) {
     taken.start();
     EXPECT_TRUE(failureOf("long.docx", {.total = 2s})
                     .contains(QLatin1String("took longer than 2 seconds")));
-    EXPECT_LT(taken.elapsed(), 10000) << "the time bound was not held";
+    // Its office's start included, which a loaded machine makes slow.
+    EXPECT_LT(taken.elapsed(), 30000) << "the time bound was not held";
     EXPECT_TRUE(failureOf("short.docx", {.memoryBytes = 32 << 20})
                     .contains(QLatin1String("needed more than 32 MB")));
     EXPECT_TRUE(failureOf("short.docx",
