@@ -7,6 +7,7 @@
 #include "shell/Failure.h"
 #include "shell/TempFolder.h"
 
+#include "HylaFaxServer.h"
 #include "PdfReaders.h"
 #include "Processes.h"
 #include "TestSupport.h"
@@ -33,25 +34,15 @@ using namespace std::chrono_literals;
 const QString kNumber = QStringLiteral("555-014-2278");
 const QString kServer = QLatin1String(hylafax::kDefaultServer);
 
-// What a program says (both channels) and how it ended; -1 when it did not end within 60 s.
-struct Said {
-    int exitCode;
-    QString text;
-};
+using test::ControlServer;
+using test::Said;
 
 Said RunProgram(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    const bool ended = process.waitForFinished(60000);
-    return {ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAll())};
+    return test::RunAs({}, program, arguments);
 }
 
-// Whether the server answers faxstat (which ends with 0 also when it cannot reach one).
 bool ServerAnswers() {
-    return RunProgram(QLatin1String(hylafax::kFaxStat), {QStringLiteral("-h"), kServer})
-        .text.contains(QLatin1String("HylaFAX scheduler"));
+    return test::FaxStatAnswers();
 }
 
 // The fax files this run left in the temporary folder.
@@ -90,15 +81,6 @@ QStringList SpooledDocuments(const QString& queueFile) {
     return documents;
 }
 
-// Starts or stops the server ("start", "stop"): with its init script, or through systemd where
-// systemd runs the system.
-Said ControlServer(const QString& action) {
-    if (QFileInfo(QStringLiteral("/run/systemd/system")).isDir())
-        return RunProgram(QStringLiteral("systemctl"),
-                          {action, QLatin1String(hylafax::kServerUnit)});
-    return RunProgram(QLatin1String(hylafax::kServerScript), {action});
-}
-
 // A HylaFAX server on this machine (hylafax-server, started as root), left afterwards as it was
 // found: running or stopped.
 class FaxServer : public ::testing::Test {
@@ -118,17 +100,8 @@ protected:
         if (!IsSkipped() && ServerAnswers() != wasRunning_) wasRunning_ ? start() : stop();
     }
 
-    void start() {
-        const Said said = ControlServer(QStringLiteral("start"));
-        ASSERT_EQ(said.exitCode, 0) << said.text;
-        ASSERT_TRUE(test::Eventually(ServerAnswers)) << "the server does not answer";
-    }
-    void stop() {
-        // What matters is that it no longer answers (the script also waits for its daemons to
-        // be gone from the process table, which a system that is slow to reap them fails).
-        const Said said = ControlServer(QStringLiteral("stop"));
-        ASSERT_TRUE(test::Eventually([] { return !ServerAnswers(); })) << said.text;
-    }
+    void start() { test::SwitchServer(true); }
+    void stop() { test::SwitchServer(false); }
     QString packet() const { return folder_.filePath(QStringLiteral("packet.pdf")); }
     // Sends the packet; the job is removed at the end.
     QString send() {

@@ -6,6 +6,7 @@
 #include "fax/FaxTiff.h"
 #include "fax/HylaFaxFiles.h"
 
+#include "HylaFaxServer.h"
 #include "PdfReaders.h"
 #include "Processes.h"
 #include "TestSupport.h"
@@ -37,30 +38,10 @@ const QString kServerConfig = QStringLiteral("/etc/hylafax/hfaxd.conf");
 const QString kSpool = QLatin1String(hylafax::kSpoolFolder);
 constexpr quint16 kHfaxdPort = 4559;
 
-struct Said {
-    int exitCode;  // -1: did not end within 60 s
-    QString text;
-};
+using test::ControlServer;
+using test::RunAs;
+using test::Said;
 
-// Runs a program as `user` (root when empty), with `input` as its standard input.
-Said RunAs(const QString& user, const QString& program, const QStringList& arguments,
-           const QString& input = QProcess::nullDevice()) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardInputFile(input);
-    if (user.isEmpty())
-        process.start(program, arguments);
-    else
-        process.start(
-            QStringLiteral("runuser"),
-            QStringList{QStringLiteral("-u"), user, QStringLiteral("--"), program} + arguments);
-    const bool ended = process.waitForFinished(60000);
-    if (!ended) process.kill(), process.waitForFinished();
-    return {ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAll())};
-}
-
-// A reply of hfaxd's: "<code> <words>" (its last line).
 struct Reply {
     int code = 0;
     QString text;
@@ -164,15 +145,6 @@ private:
 
 bool ServerAnswers() {
     return HfaxdClient().greeting().text.contains(QLatin1String("HylaFAX"));
-}
-
-// Starts or stops the server ("start", "stop"): with its init script, or through systemd where
-// systemd runs the system.
-Said ControlServer(const QString& action) {
-    if (QFileInfo(QStringLiteral("/run/systemd/system")).isDir())
-        return RunAs({}, QStringLiteral("systemctl"),
-                     {action, QLatin1String(hylafax::kServerUnit)});
-    return RunAs({}, QLatin1String(hylafax::kServerScript), {action});
 }
 
 // A file of the system's, put back as it was found (bytes, owner, mode, times) when this ends,
@@ -324,15 +296,8 @@ protected:
         sender_.reset();
     }
 
-    void start() {
-        const Said said = ControlServer(QStringLiteral("start"));
-        ASSERT_EQ(said.exitCode, 0) << said.text;
-        ASSERT_TRUE(test::Eventually(ServerAnswers)) << "the server does not answer";
-    }
-    void stop() {
-        const Said said = ControlServer(QStringLiteral("stop"));
-        ASSERT_TRUE(test::Eventually([] { return !ServerAnswers(); })) << said.text;
-    }
+    void start() { test::SwitchServer(true, ServerAnswers); }
+    void stop() { test::SwitchServer(false, ServerAnswers); }
     static QByteArray ReadAll(const QString& path) {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
