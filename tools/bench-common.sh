@@ -17,8 +17,13 @@ bench_on_own_display() {
             xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
     fi
     export QT_QPA_PLATFORM=xcb
-    export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
     work=$(mktemp -d)
+    # A runtime folder of the benchmark's own where the session has none (the desktop's
+    # services, dconf among them, write there); it goes with the rest.
+    if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then
+        export XDG_RUNTIME_DIR=$work/runtime
+        mkdir -m 700 "$XDG_RUNTIME_DIR"
+    fi
     trap 'rm -rf "$work"' EXIT
     results=$work/results
 }
