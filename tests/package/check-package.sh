@@ -46,9 +46,13 @@ for wanted in fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji hylafax-clie
 done
 
 echo "--- lintian"
-# Overridden tags are shown with their reasons, but only tags left over fail.
-lintian --show-overrides "$deb" || true
-lintian --fail-on error,warning "$deb" || fail "lintian"
+# Overridden tags are shown with their reasons, but only tags left over fail. Lintian keeps caches
+# of its own in the temporary folder and leaves them there: it gets one under $work.
+mkdir -p "$work/lintian-tmp"
+lintian_tmp=$work/lintian-tmp
+TMPDIR=$lintian_tmp lintian --show-overrides "$deb" || true
+TMPDIR=$lintian_tmp lintian --fail-on error,warning "$deb" || fail "lintian"
+rm -rf "$lintian_tmp"
 
 mkdir -p "$work/root"
 dpkg-deb -x "$deb" "$work/root"
