@@ -110,12 +110,15 @@ void PacketCommands::print() {
                                          QStringLiteral("Cancel"), 0, 0, &window_);
     progress->setObjectName(QStringLiteral("PrintProgress"));
     progress->setWindowTitle(QStringLiteral("Print"));
-    progress->setWindowModality(Qt::WindowModal);
+    // Not modal: a modal progress box runs the event loop inside setValue(), where the job's end
+    // could delete the box under the call that shows its progress. The window's commands that
+    // would race the print are off while it runs (busyChanged), its Cancel and Stop give it up.
+    progress->setWindowModality(Qt::NonModal);
     progress->setMinimumDuration(500);
     progress->setAutoReset(false);
     progress->setAutoClose(false);
     Job* job = PrintPacket(packet_, printer, this, [this, progress](std::exception_ptr failure) {
-        delete progress;  // at once: a box left until later would keep the window modal
+        delete progress;  // at once, with the job it showed
         emit busyChanged(false);
         if (jobCancelled()) {
             emit status(QStringLiteral("Printing cancelled"), kStatusMessageTime);
