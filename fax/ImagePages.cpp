@@ -5,6 +5,7 @@
 #include "shell/Job.h"
 
 #include <tiffio.h>
+#include <QCoreApplication>
 #include <QFile>
 #include <QImageReader>
 #include <QPageSize>
@@ -82,10 +83,12 @@ ImagePages::ImagePages(const QString& path) : path_(path) {
         CheckSize(path, width, height);
         dots += qint64(width) * height;
         if (dots > kMaxImageFilePixels)
-            throw Failure(QStringLiteral("'%1' holds more pictures than can be attached: more "
-                                         "than %2 million dots in all.")
-                              .arg(path)
-                              .arg(kMaxImageFilePixels / 1'000'000));
+            throw Failure(
+                QCoreApplication::translate("velmora::ImagePages",
+                                            "'%1' holds more pictures than can be attached: more "
+                                            "than %2 million dots in all.")
+                    .arg(path)
+                    .arg(kMaxImageFilePixels / 1'000'000));
         ++count_;
     } while (TIFFReadDirectory(tiff));
     if (!TIFFSetDirectory(tiff, 0))

@@ -8,6 +8,7 @@
 #include "shell/FileProcedures.h"
 #include "shell/TempFolder.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
@@ -73,13 +74,17 @@ void CheckUnpackedSize(const QString& path) {
         throw Failure(QStringLiteral("'%1' cannot be read: %2").arg(path, file.errorString()));
     const qint64 unpacked = UnpackedSize(file);
     if (unpacked < 0)
-        throw Failure(QStringLiteral("'%1' is damaged: its contents cannot be read.").arg(path));
+        throw Failure(QCoreApplication::translate("velmora::Packet",
+                                                  "'%1' is damaged: its contents cannot be read.")
+                          .arg(path));
     if (unpacked > kMaxUnpackedDocument)
-        throw Failure(QStringLiteral("'%1' cannot be attached: it unpacks to %2 MB, more than "
-                                     "the %3 MB a document may.")
-                          .arg(path)
-                          .arg(unpacked >> 20)
-                          .arg(kMaxUnpackedDocument >> 20));
+        throw Failure(
+            QCoreApplication::translate("velmora::Packet",
+                                        "'%1' cannot be attached: it unpacks to %2 MB, more than "
+                                        "the %3 MB a document may.")
+                .arg(path)
+                .arg(unpacked >> 20)
+                .arg(kMaxUnpackedDocument >> 20));
 }
 
 }  // namespace
@@ -160,7 +165,8 @@ Attachment PrepareAttachment(const QString& source, const OfficeToPdf& convert) 
         const QSize image = LargestPdfImage(pdf.path());
         if (qint64(image.width()) * image.height() > kMaxImagePixels)
             throw Failure(
-                QStringLiteral("'%1' holds a picture of %2 x %3 dots, too large to attach.")
+                QCoreApplication::translate(
+                    "velmora::Packet", "'%1' holds a picture of %2 x %3 dots, too large to attach.")
                     .arg(source)
                     .arg(image.width())
                     .arg(image.height()));

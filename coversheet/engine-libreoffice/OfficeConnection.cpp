@@ -9,6 +9,7 @@
 #include <com/sun/star/frame/Desktop.hpp>
 #include <cppuhelper/bootstrap.hxx>
 
+#include <QCoreApplication>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
 #include <atomic>
@@ -232,16 +233,21 @@ bool OfficeConnection::pastLimits() {
 WordError OfficeConnection::failure(const QString& what, std::chrono::milliseconds bound,
                                     const css::uno::Exception& error, bool disposed) {
     if (pastLimit_) {
-        lostReason_ = QStringLiteral("The office was ended: the work went past its bounds.");
-        return WordError(
-            pastLimit_ == 1
-                ? QStringLiteral("The office took longer than %1 seconds to %2, and was ended.")
-                      .arg(limits_.total.count() / 1000)
-                      .arg(what)
-                : QStringLiteral("The office needed more than %1 MB of memory to %2, and was "
-                                 "ended.")
-                      .arg(limits_.memoryBytes / (1024 * 1024))
-                      .arg(what));
+        lostReason_ =
+            QCoreApplication::translate("velmora::office::OfficeConnection",
+                                        "The office was ended: the work went past its bounds.");
+        return WordError(pastLimit_ == 1
+                             ? QCoreApplication::translate(
+                                   "velmora::office::OfficeConnection",
+                                   "The office took longer than %1 seconds to %2, and was ended.")
+                                   .arg(limits_.total.count() / 1000)
+                                   .arg(what)
+                             : QCoreApplication::translate(
+                                   "velmora::office::OfficeConnection",
+                                   "The office needed more than %1 MB of memory to %2, and was "
+                                   "ended.")
+                                   .arg(limits_.memoryBytes / (1024 * 1024))
+                                   .arg(what));
     }
     if (aborted_ || (givenUp_ && givenUp_())) {
         lostReason_ = QStringLiteral("The office work was stopped.");
