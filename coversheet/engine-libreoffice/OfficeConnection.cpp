@@ -221,12 +221,17 @@ void OfficeConnection::limitWork(const OfficeWorkLimits& limits) {
 
 bool OfficeConnection::pastLimits() {
     if (pastLimit_) return true;
+    const auto now = std::chrono::steady_clock::now();
     const qint64 deadline = limitDeadlineNs_;
-    if (deadline > 0 && SteadyNanoseconds(std::chrono::steady_clock::now()) > deadline)
+    if (deadline > 0 && SteadyNanoseconds(now) > deadline) {
         pastLimit_ = 1;
-    else if (const qint64 memory = memoryLimit_;
-             memory > 0 && process_ && process_->residentBytes() > memory)
-        pastLimit_ = 2;
+    } else if (const qint64 memory = memoryLimit_;
+               memory > 0 && process_ && now >= nextMemoryLook_) {
+        // Measuring walks the process table: twice a second is enough for a bound of
+        // gigabytes (an office that runs away grows by tens of megabytes a second).
+        nextMemoryLook_ = now + std::chrono::milliseconds(500);
+        if (process_->residentBytes() > memory) pastLimit_ = 2;
+    }
     return pastLimit_ != 0;
 }
 

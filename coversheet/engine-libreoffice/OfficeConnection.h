@@ -127,7 +127,8 @@ private:
     bool pastLimits();
     std::atomic<qint64> limitDeadlineNs_{0};  // steady clock; 0: none
     std::atomic<qint64> memoryLimit_{0};
-    std::atomic<int> pastLimit_{0};  // 1: the time, 2: the memory
+    std::atomic<int> pastLimit_{0};                         // 1: the time, 2: the memory
+    std::chrono::steady_clock::time_point nextMemoryLook_;  // the watchdog's thread alone
     OfficeWorkLimits limits_;
     QString lostReason_;                // set once the office is gone: why every later call fails
     std::atomic<bool> aborted_{false};  // abort(): the office was ended on purpose
