@@ -89,6 +89,31 @@ QString FaxPacket::recipientNumber() const {
     }
 }
 
+QString FaxPacket::recipientName() const {
+    const RunValues* values = run_ ? run_->lastValues() : nullptr;
+    if (!values) return {};
+    try {
+        return values->text("txtFor").trimmed();
+    } catch (...) {
+        return {};
+    }
+}
+
+QString FaxPacket::coverWords() const {
+    const RunValues* values = run_ ? run_->lastValues() : nullptr;
+    if (!values) return coverDocument_;
+    QStringList words{QString::number(values->tab())};
+    for (const char* field : {"txtFor", "txtFrom", "txtFaxFor", "txtSubj", "txtMsg", "txtCC",
+                              "txtPhoneFor", "txtPhone", "txtFaxFrom", "txtOrgName"}) {
+        try {
+            words << values->text(field);
+        } catch (...) {
+            words << QString();
+        }
+    }
+    return words.join(QChar(0x1f));
+}
+
 Job* FaxPacket::attach(const QStringList& files) {
     if (files.isEmpty()) return nullptr;
     auto batch = std::make_shared<Batch>();

@@ -49,6 +49,11 @@ public:
     bool workingFilesGone() const;
     // The recipient's fax number on the sheet; empty before a cover was made.
     QString recipientNumber() const;
+    // The recipient's name on the cover ("For"), as read at the click; empty before.
+    QString recipientName() const;
+    // The words the cover was made with, all fields in a fixed order: what tells one cover's
+    // fax from another's.
+    QString coverWords() const;
 
     // CoverReceiver: the run hands the cover over.
     int attachedPages() const override { return documents_.attachedPages(); }

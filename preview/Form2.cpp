@@ -179,8 +179,6 @@ void Form2::createActions() {
             "Save as a Word document (.doc or .docx), as PDF (.pdf) or as a fax TIFF (.tif) (%1)")
             .arg(saveAction_->shortcut().toString(QKeySequence::NativeText)));
     faxViewAction_->setCheckable(true);
-    // Offered where HylaFAX's client is installed.
-    sendFaxAction_->setVisible(FaxSendingAvailable());
 
     const QList<QAction*> resolutions =
         AddChoiceCommands(*this,

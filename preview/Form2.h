@@ -8,7 +8,7 @@
 #include "coversheet/DocumentExport.h"
 #include "fax/FaxPacket.h"
 #include "fax/FaxPages.h"
-#include "fax/FaxSending.h"
+#include "fax/server/SendJob.h"
 #include "fax/SaveJob.h"
 #include "shell/Trace.h"
 #include "shell/ui/WindowChrome.h"

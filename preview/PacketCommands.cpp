@@ -4,13 +4,17 @@
 #include "PrintJob.h"
 #include "SendFaxDialog.h"
 #include "fax/FaxPacket.h"
-#include "fax/SendJob.h"
+#include "fax/server/FaxOutbox.h"
+#include "fax/server/SendJob.h"
+#include "fax/server/SentFaxes.h"
 #include "shell/AppTitle.h"
+#include "shell/Failure.h"
 #include "shell/Job.h"
 #include "shell/Locations.h"
 #include "shell/Procedure.h"
 #include "shell/ui/MessageBox.h"
 
+#include <QLocale>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <algorithm>
@@ -140,33 +144,71 @@ void PacketCommands::print() {
     startJob(job);
 }
 
-// Send Fax: the packet as a fax TIFF, handed to a HylaFAX server as one job (fax/SendJob). The
-// server's job id, or its own words when it cannot be reached or refuses; nothing is lost
-// either way, and the command can be given again.
+// Send Fax: the packet as a fax TIFF, handed to a HylaFAX server as one job over its client
+// protocol (fax/server/SendJob), recorded for the outbox. The server's job id, or its own words
+// when it cannot be reached or refuses; nothing is lost either way, and the command can be given
+// again. A packet already sent to the number, and not failed, is asked about first.
 void PacketCommands::send(FaxResolution resolution) {
-    if (!FaxSendingAvailable() || !workingFilesThere()) return;
+    if (!workingFilesThere()) return;
     SendFaxDialog dialog(
-        {.number = packet_.recipientNumber(), .server = faxServer_, .resolution = resolution},
-        packet_.pageTotal(), &window_);
+        {.number = packet_.recipientNumber(), .server = LastFaxServer(), .resolution = resolution},
+        packet_.pageTotal(), packet_.recipientName(), &window_);
     if (dialog.exec() != QDialog::Accepted) return;
     const FaxCall call = dialog.call();
-    faxServer_ = call.server;
-    emit status(QStringLiteral("Sending the fax to %1\u2026").arg(call.number), 0);
-    startJob(SendPacket(packet_, call, this,
-                        [this, call](std::exception_ptr failure, const QString& jobId) {
-                            sent(call, failure, jobId);
-                        }));
+    RememberFaxServer(call.server);
+    if (!sendingAgainAgreed(call)) return;
+    startSend(call);
 }
 
-void PacketCommands::sent(const FaxCall& call, std::exception_ptr failure, const QString& jobId) {
+bool PacketCommands::sendingAgainAgreed(const FaxCall& call) {
+    std::vector<SentFax> earlier;
+    try {
+        earlier = FaxOutbox::shared().record().sameFax(PacketKey(packet_), call.number);
+    } catch (const Failure&) {
+        return true;  // the record cannot tell: the fax goes as asked
+    }
+    if (earlier.empty()) return true;
+    const SentFax& last = earlier.front();
+    return ShowMessage({.title = {},
+                        .text = tr("This packet went to %1 before: job %2 on %3, handed over %4, "
+                                   "now \"%5\".\n\n"
+                                   "Send it again?")
+                                    .arg(last.number, last.jobId, last.server,
+                                         QLocale().toString(last.submitted.toLocalTime(),
+                                                            QLocale::ShortFormat),
+                                         FaxStateWords(last)),
+                        .icon = MessageIcon::Warning,
+                        .buttons = MessageButtons::YesNo}) == MessageAnswer::Yes;
+}
+
+void PacketCommands::startSend(const FaxCall& call) {
+    emit status(QStringLiteral("Sending the fax to %1\u2026").arg(call.number), 0);
+    startJob(SendPacket(
+        packet_, call, FaxOutbox::shared().record(), this,
+        [this, call](std::exception_ptr failure, const SentFax& fax, const QString& recordProblem) {
+            sent(call, failure, fax, recordProblem);
+        }));
+}
+
+void PacketCommands::sent(const FaxCall& call, std::exception_ptr failure, const SentFax& fax,
+                          const QString& recordProblem) {
     emit busyChanged(false);
     if (jobCancelled()) {
         emit status(tr("Sending stopped: the fax to %1 was not handed over.").arg(call.number),
                     kStatusMessageTime);
         return;
     }
-    const QString server = call.server.isEmpty() ? DefaultFaxServer() : call.server;
     if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const FaxServerPasswordNeeded& needed) {
+            // Asked once for the run; the fax goes as soon as it is given.
+            if (AskFaxServerPassword(&window_, needed.address(), needed.refused()))
+                return startSend(call);
+            emit status(QStringLiteral("The fax was not sent"), kStatusMessageTime);
+            return;
+        } catch (...) {
+        }
         emit status(QStringLiteral("The fax was not sent"), kStatusMessageTime);
         ShowMessage({.title = {},
                      .text = DescribeFailure(failure) +
@@ -175,10 +217,20 @@ void PacketCommands::sent(const FaxCall& call, std::exception_ptr failure, const
                      .icon = MessageIcon::Warning});
         return;
     }
-    const QString sentText = QStringLiteral("The fax to %1 is with the fax server %2 as job %3.")
-                                 .arg(call.number, server, jobId);
+    FaxOutbox::shared().refresh();
+    QString sentText = QStringLiteral("The fax to %1 is with the fax server %2 as job %3.")
+                           .arg(call.number, call.server.text(), fax.jobId);
+    if (call.sendAt.isValid())
+        sentText += QLatin1Char(' ') +
+                    tr("It waits there until %1.")
+                        .arg(QLocale().toString(call.sendAt.toLocalTime(), QLocale::ShortFormat));
     emit status(sentText, kStatusMessageTime);
-    ShowMessage({.title = {}, .text = sentText});
+    QString boxText = sentText + QStringLiteral("\n\n") +
+                      tr("File > Outbox shows how it goes; you are told when it is sent.");
+    if (!recordProblem.isEmpty())
+        boxText += QStringLiteral("\n\n") +
+                   tr("It could not be kept in the list of faxes sent: %1").arg(recordProblem);
+    ShowMessage({.title = {}, .text = boxText});
 }
 
 }  // namespace velmora

@@ -3,7 +3,7 @@
 #include "PagePrinter.h"
 #include "SaveCommand.h"
 #include "fax/FaxPages.h"
-#include "fax/FaxSending.h"
+#include "fax/server/SendJob.h"
 
 #include <QObject>
 #include <QPointer>
@@ -53,13 +53,17 @@ private:
     // removed meanwhile (by a tidying tool, say), tells the user how to make them again.
     bool workingFilesThere();
     void saved(const SaveOrder& order, std::exception_ptr failure);
-    void sent(const FaxCall& call, std::exception_ptr failure, const QString& jobId);
+    // Whether the packet may go to call.number: never sent there, or the user agrees to send it
+    // again.
+    bool sendingAgainAgreed(const FaxCall& call);
+    void startSend(const FaxCall& call);
+    void sent(const FaxCall& call, std::exception_ptr failure, const SentFax& fax,
+              const QString& recordProblem);
 
     FaxPacket& packet_;
     QWidget& window_;
     SaveCommand save_;
     PrintDialog printDialog_ = RunPrintDialog;
-    QString faxServer_;  // as last chosen in Send Fax; empty: sendfax's own choice
     QPointer<Job> job_;
 };
 

@@ -1,77 +1,242 @@
 #include "SendFaxDialog.h"
 
+#include "fax/FaxSending.h"
+#include "fax/server/FaxOutbox.h"
+#include "fax/server/HylaFaxSession.h"
+#include "shell/Job.h"
+#include "shell/SettingsStore.h"
+
+#include <QButtonGroup>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace velmora {
+namespace {
 
-SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, QWidget* parent)
+const QString kServerKey = QStringLiteral("FaxServer");
+const QString kUserKey = QStringLiteral("FaxServerUser");
+
+}  // namespace
+
+FaxServerAddress LastFaxServer() {
+    const QString server = GetSetting(kServerKey);
+    if (const auto remembered = FaxServerAddress::parse(server, GetSetting(kUserKey)))
+        return *remembered;
+    return FaxServerAddress::fallback();
+}
+
+void RememberFaxServer(const FaxServerAddress& server) {
+    SaveSetting(kServerKey, server.text());
+    SaveSetting(kUserKey, server.user);
+}
+
+bool AskFaxServerPassword(QWidget* parent, const FaxServerAddress& server, bool refused) {
+    bool given = false;
+    const QString label =
+        refused ? SendFaxDialog::tr("The fax server %1 refused the password for %2. Password:")
+                      .arg(server.text(), server.user)
+                : SendFaxDialog::tr(
+                      "The fax server %1 asks for the password of %2. It is kept "
+                      "until Velmora ends, never written down.\n\nPassword:")
+                      .arg(server.text(), server.user);
+    const QString password = QInputDialog::getText(parent, SendFaxDialog::tr("Fax Server Password"),
+                                                   label, QLineEdit::Password, {}, &given);
+    if (!given) return false;
+    FaxServerPasswords::remember(server, password);
+    return true;
+}
+
+SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, const QString& recipient,
+                             QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("SendFaxDialog"));
     setWindowTitle(QStringLiteral("Send Fax"));
 
     number_ = new QLineEdit(proposed.number, this);
     number_->setObjectName(QStringLiteral("FaxNumber"));
-    server_ = new QLineEdit(proposed.server, this);
+    server_ = new QLineEdit(proposed.server.text(), this);
     server_->setObjectName(QStringLiteral("FaxServer"));
-    server_->setPlaceholderText(DefaultFaxServer());
+    server_->setPlaceholderText(tr("host or host:port"));
+    server_->setToolTip(tr("The HylaFAX server, as host or host:port (port %1 unless named)")
+                            .arg(FaxServerAddress::kDefaultPort));
+    user_ = new QLineEdit(proposed.server.user, this);
+    user_->setObjectName(QStringLiteral("FaxServerUser"));
     resolution_ = new QComboBox(this);
     resolution_->setObjectName(QStringLiteral("FaxResolution"));
     resolution_->addItem(QStringLiteral("Fine (204 \u00d7 196 dpi)"));
     resolution_->addItem(QStringLiteral("Standard (204 \u00d7 98 dpi)"));
     resolution_->setCurrentIndex(proposed.resolution == FaxResolution::Fine ? 0 : 1);
+
+    now_ = new QRadioButton(tr("N&ow"), this);
+    now_->setObjectName(QStringLiteral("SendNow"));
+    later_ = new QRadioButton(tr("&At"), this);
+    later_->setObjectName(QStringLiteral("SendLater"));
+    sendAt_ = new QDateTimeEdit(this);
+    sendAt_->setObjectName(QStringLiteral("SendAt"));
+    sendAt_->setAccessibleName(tr("Send at"));
+    sendAt_->setCalendarPopup(true);
+    sendAt_->setDisplayFormat(QLocale().dateTimeFormat(QLocale::ShortFormat));
+    const QDateTime proposedAt =
+        proposed.sendAt.isValid()
+            ? proposed.sendAt.toLocalTime()
+            : QDateTime::currentDateTime().addSecs(3600 - QTime::currentTime().minute() * 60 -
+                                                   QTime::currentTime().second());
+    sendAt_->setDateTime(proposedAt);
+    (proposed.sendAt.isValid() ? later_ : now_)->setChecked(true);
+    auto* group = new QButtonGroup(this);
+    group->addButton(now_);
+    group->addButton(later_);
+    connect(later_, &QRadioButton::toggled, this, &SendFaxDialog::updateActions);
+    auto* when = new QHBoxLayout;
+    when->addWidget(now_);
+    when->addWidget(later_);
+    when->addWidget(sendAt_, 1);
+
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("FaxProblem"));
     problem_->setStyleSheet(QStringLiteral("color: #b00000"));
     problem_->setWordWrap(true);
     problem_->hide();
+    connection_ = new QLabel(this);
+    connection_->setObjectName(QStringLiteral("FaxConnection"));
+    connection_->setWordWrap(true);
+    connection_->hide();
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Fax &number:"), number_);
     form->addRow(QStringLiteral("Ser&ver:"), server_);
+    form->addRow(tr("&User:"), user_);
     form->addRow(QStringLiteral("&Resolution:"), resolution_);
+    form->addRow(tr("Send:"), when);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    test_ = buttons->addButton(tr("&Test Connection"), QDialogButtonBox::ActionRole);
+    test_->setObjectName(QStringLiteral("TestConnection"));
+    test_->setAutoDefault(false);
+    connect(test_, &QPushButton::clicked, this, &SendFaxDialog::testConnection);
     QPushButton* send = buttons->addButton(QStringLiteral("&Send"), QDialogButtonBox::AcceptRole);
     send->setObjectName(QStringLiteral("SendButton"));
     send->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &SendFaxDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::rejected, this, &SendFaxDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
+    const QString pagesText =
+        pages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pages);
     layout->addWidget(new QLabel(
-        QStringLiteral("The packet, %1, goes to the fax server as one job, with this cover sheet "
-                       "as its cover.")
-            .arg(pages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pages)),
+        recipient.isEmpty()
+            ? QStringLiteral("The packet, %1, goes to the fax server as one job, with this cover "
+                             "sheet as its cover.")
+                  .arg(pagesText)
+            : tr("The packet for %1, %2, goes to the fax server as one job, with this cover "
+                 "sheet as its cover.")
+                  .arg(recipient, pagesText),
         this));
     layout->addLayout(form);
     layout->addWidget(problem_);
+    layout->addWidget(connection_);
     layout->addWidget(buttons);
     number_->setFocus();
+    updateActions();
+}
+
+SendFaxDialog::~SendFaxDialog() {
+    if (testJob_) testJob_->cancel();
+}
+
+void SendFaxDialog::updateActions() {
+    sendAt_->setEnabled(later_->isChecked());
+    test_->setEnabled(!testJob_);
+}
+
+std::optional<FaxServerAddress> SendFaxDialog::server() const {
+    return FaxServerAddress::parse(server_->text(), user_->text());
 }
 
 FaxCall SendFaxDialog::call() const {
     return {.number = number_->text().trimmed(),
-            .server = server_->text().trimmed(),
+            .server = server().value_or(FaxServerAddress::fallback()),
             .resolution =
-                resolution_->currentIndex() == 0 ? FaxResolution::Fine : FaxResolution::Standard};
+                resolution_->currentIndex() == 0 ? FaxResolution::Fine : FaxResolution::Standard,
+            .sendAt = later_->isChecked() ? sendAt_->dateTime().toUTC() : QDateTime()};
+}
+
+void SendFaxDialog::showProblem(const QString& problem, QWidget* field) {
+    problem_->setText(problem);
+    problem_->show();
+    field->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->selectAll();
 }
 
 void SendFaxDialog::accept() {
-    const QString problem = FaxNumberProblem(call().number);
-    if (!problem.isEmpty()) {
-        problem_->setText(problem);
-        problem_->show();
-        number_->setFocus();
-        number_->selectAll();
-        return;
-    }
+    if (const QString problem = FaxNumberProblem(number_->text()); !problem.isEmpty())
+        return showProblem(problem, number_);
+    if (!server())
+        return showProblem(
+            tr("\"%1\" is not a fax server: give a host name or address, and \":port\" where "
+               "the server does not listen on %2.")
+                .arg(server_->text().trimmed())
+                .arg(FaxServerAddress::kDefaultPort),
+            server_);
+    if (later_->isChecked() && sendAt_->dateTime() <= QDateTime::currentDateTime())
+        return showProblem(tr("The time to send is past: choose a later one, or Now."), sendAt_);
     QDialog::accept();
+}
+
+void SendFaxDialog::reject() {
+    if (testJob_) testJob_->cancel();
+    QDialog::reject();
+}
+
+// Logs in and lists this user's jobs: the server can take a fax from here. Runs on the fax
+// server's worker; the dialog stays usable, and closing it gives the test up.
+void SendFaxDialog::testConnection() {
+    const std::optional<FaxServerAddress> address = server();
+    if (!address) return accept();  // tells what is wrong with the server
+    problem_->hide();
+    connection_->setText(tr("Connecting to %1\u2026").arg(address->text()));
+    connection_->show();
+    auto queued = std::make_shared<int>(0);
+    testJob_ = FaxOutbox::shared().worker().post(
+        this,
+        [address = *address, queued] {
+            HylaFaxSession session(address);
+            const std::vector<ServerJob> jobs = session.jobs();
+            *queued = int(std::count_if(jobs.begin(), jobs.end(),
+                                        [](const ServerJob& job) { return !job.done; }));
+        },
+        [this, address = *address, queued](std::exception_ptr failure) {
+            testJob_.clear();
+            updateActions();
+            if (!failure) {
+                connection_->setText(
+                    tr("Connected to %1 as %2: it takes faxes (%n of yours queued there).", "",
+                       *queued)
+                        .arg(address.text(), address.user));
+                return;
+            }
+            try {
+                std::rethrow_exception(failure);
+            } catch (const FaxServerPasswordNeeded& needed) {
+                connection_->setText(QString::fromStdString(needed.what()));
+                if (AskFaxServerPassword(this, needed.address(), needed.refused()))
+                    testConnection();
+            } catch (const JobGivenUp&) {
+                connection_->hide();
+            } catch (const std::exception& error) {
+                connection_->setText(QString::fromStdString(error.what()));
+            }
+        });
+    updateActions();
 }
 
 }  // namespace velmora

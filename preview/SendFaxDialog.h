@@ -1,32 +1,64 @@
 #pragma once
 
-#include "fax/FaxSending.h"
+#include "fax/server/SendJob.h"
 
 #include <QDialog>
+#include <QPointer>
 
 class QComboBox;
+class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
+class QPushButton;
+class QRadioButton;
 
 namespace velmora {
 
-// "Send Fax…": the number (the sheet's recipient fax number to start with), the server and
-// the resolution. Its default button sends; a number that is none is told in the dialog, which
-// stays open.
+class Job;
+
+// "Send Fax…": the number (the sheet's recipient fax number to start with), the server
+// (host[:port]) and the user there, the resolution, and when: now, or at a date and time the
+// server waits for. Its default button sends; a number or server that is none is told in the
+// dialog, which stays open. "Test Connection" logs in to the server on the fax server's worker
+// and tells what it found, without sending anything.
 class SendFaxDialog : public QDialog {
     Q_OBJECT
 public:
-    SendFaxDialog(const FaxCall& proposed, int pages, QWidget* parent);
+    SendFaxDialog(const FaxCall& proposed, int pages, const QString& recipient, QWidget* parent);
+    ~SendFaxDialog() override;
 
     FaxCall call() const;
 
     void accept() override;
+    void reject() override;
 
 private:
+    // The server and user as typed; empty (and the problem shown) when they name no server.
+    std::optional<FaxServerAddress> server() const;
+    void testConnection();
+    void showProblem(const QString& problem, QWidget* field);
+    void updateActions();
+
     QLineEdit* number_ = nullptr;
     QLineEdit* server_ = nullptr;
+    QLineEdit* user_ = nullptr;
     QComboBox* resolution_ = nullptr;
+    QRadioButton* now_ = nullptr;
+    QRadioButton* later_ = nullptr;
+    QDateTimeEdit* sendAt_ = nullptr;
     QLabel* problem_ = nullptr;
+    QLabel* connection_ = nullptr;
+    QPushButton* test_ = nullptr;
+    QPointer<Job> testJob_;
 };
+
+// Asks the user for the password of `server` (told when the one given was refused), and keeps
+// it for the program's run (FaxServerPasswords). False when the user cancels.
+bool AskFaxServerPassword(QWidget* parent, const FaxServerAddress& server, bool refused);
+
+// The server last used, as remembered in the settings ("FaxServer", "FaxServerUser"), else
+// FaxServerAddress::fallback(); and remembering it.
+FaxServerAddress LastFaxServer();
+void RememberFaxServer(const FaxServerAddress& server);
 
 }  // namespace velmora

@@ -35,6 +35,8 @@ int main(int argc, char* argv[]) {
     velmora::test::testFolder = folder;
     qputenv("TEMP", folder.toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (folder + QStringLiteral("/config")).toLocal8Bit());
+    // The record of faxes sent, and whatever else the program keeps as the user's data.
+    qputenv("XDG_DATA_HOME", (folder + QStringLiteral("/data")).toLocal8Bit());
     // The office profiles live under the cache folder: the user's own stay untouched, and no
     // test depends on what earlier runs left in them.
     qputenv("XDG_CACHE_HOME", (folder + QStringLiteral("/cache")).toLocal8Bit());

@@ -1,0 +1,87 @@
+#include "SendJob.h"
+
+#include "SentFaxes.h"
+#include "fax/FaxPacket.h"
+#include "fax/FaxSending.h"
+#include "fax/FaxTiff.h"
+#include "shell/AtomicFile.h"
+#include "shell/Failure.h"
+#include "shell/TempFolder.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <memory>
+
+namespace velmora {
+
+SubmittedJob SendPdfAsFax(HylaFaxSession& session, const QString& pdf, const FaxSubmission& fax,
+                          const std::vector<PageKind>& kinds) {
+    if (const QString problem = FaxNumberProblem(fax.number); !problem.isEmpty())
+        throw Failure(problem);
+    // Noted whatever it holds (the TIFF replaces it whole), so that a run that ends while the
+    // fax is on its way leaves nothing after the next start; removed once the fax is handed on.
+    NewFile tiff(TempFolder(), QStringLiteral("velmora-fax"), QStringLiteral(".tif"));
+    tiff.close();
+    WriteFaxTiff(pdf, tiff.path(), fax.resolution, kinds);
+    FaxSubmission made = fax;
+    made.tiff = tiff.path();
+    return session.submit(made);
+}
+
+QString PacketKey(const FaxPacket& packet) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(packet.coverWords().toUtf8());
+    for (const Attachment& attached : packet.documents().attachments()) {
+        const QFileInfo source(attached.source);
+        hash.addData(QStringLiteral("\n%1\n%2\n%3\n%4")
+                         .arg(source.absoluteFilePath())
+                         .arg(source.size())
+                         .arg(source.lastModified().toMSecsSinceEpoch())
+                         .arg(attached.pages)
+                         .toUtf8());
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+Job* SendPacket(FaxPacket& packet, const FaxCall& call, SentFaxes& record, QObject* receiver,
+                SendDone done) {
+    auto sent = std::make_shared<SentFax>();
+    sent->server = call.server.text();
+    sent->user = call.server.user;
+    sent->recipient = packet.recipientName();
+    sent->number = call.number.trimmed();
+    sent->sendAt = call.sendAt;
+    sent->resolution = call.resolution;
+    sent->pagesTotal = packet.pageTotal();
+    sent->state = FaxJobState::Unknown;
+    sent->packetKey = PacketKey(packet);
+    auto recordProblem = std::make_shared<QString>();
+    return packet.postWithPdfs(
+        receiver,
+        [call, sent, recordProblem, &record, kinds = packet.pageKinds()](const QStringList& pdfs) {
+            WithPacketPdf(pdfs, [&](const QString& pdf) {
+                HylaFaxSession session(call.server);
+                const SubmittedJob job = SendPdfAsFax(session, pdf,
+                                                      {.number = sent->number,
+                                                       .resolution = call.resolution,
+                                                       .recipient = sent->recipient,
+                                                       .sendAt = call.sendAt},
+                                                      kinds);
+                sent->jobId = job.jobId;
+                sent->groupId = job.groupId;
+                sent->submitted = QDateTime::currentDateTimeUtc();
+                // Queued: from here on the fax is the server's. It is recorded even if the
+                // job is given up meanwhile, so that the outbox shows (and can cancel) it.
+                try {
+                    sent->id = record.add(*sent, pdf);
+                } catch (const Failure& failure) {
+                    *recordProblem = QString::fromStdString(failure.what());
+                }
+            });
+        },
+        [sent, recordProblem, done = std::move(done)](std::exception_ptr failure) {
+            done(failure, *sent, *recordProblem);
+        });
+}
+
+}  // namespace velmora

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "FaxServerAddress.h"
+#include "HylaFaxSession.h"
+#include "SentFax.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <exception>
+#include <functional>
+#include <vector>
+
+namespace velmora {
+
+class FaxPacket;
+class Job;
+class SentFaxes;
+
+// Where a fax goes, when, and how finely it is sent.
+struct FaxCall {
+    QString number;
+    FaxServerAddress server = FaxServerAddress::fallback();
+    FaxResolution resolution = FaxResolution::Fine;
+    QDateTime sendAt;  // invalid: at once
+};
+
+// Sends the PDF `pdf` (the packet) as a fax through `session`: its fax TIFF is written in the
+// temporary folder (WriteFaxTiff, at call.resolution, its pages of `kinds`), handed over and
+// removed again, whatever happens. Throws Failure: a number that is none (FaxNumberProblem),
+// the server not reached or refusing the job (with its own words); JobGivenUp when the job is
+// given up first, and then nothing is queued.
+SubmittedJob SendPdfAsFax(HylaFaxSession& session, const QString& pdf, const FaxSubmission& fax,
+                          const std::vector<PageKind>& kinds = {});
+
+// Sends the packet as one fax on the office's worker: its fax TIFF made (the cover's PDF
+// first, where the office has not written it yet), handed to the server over its client
+// protocol, and recorded in `record` with a copy of the packet's PDF. `done` comes on
+// `receiver`'s thread with the fax as recorded (id 0 when the record could not take it: then
+// `recordProblem` says why; the fax is queued all the same), or the failure. A job given up
+// before the server queued the fax leaves nothing queued, nothing recorded, and no file behind.
+using SendDone = std::function<void(std::exception_ptr failure, const SentFax& fax,
+                                    const QString& recordProblem)>;
+Job* SendPacket(FaxPacket& packet, const FaxCall& call, SentFaxes& record, QObject* receiver,
+                SendDone done);
+
+// What the packet holds, as a key: the cover's words, and each attached file as it stands (its
+// name, size, time of change and pages). The same key and number twice is the same fax sent
+// twice, also after the program was started again.
+QString PacketKey(const FaxPacket& packet);
+
+}  // namespace velmora
