@@ -5,13 +5,18 @@
 #include "coversheet/WordEngine.h"
 #include "coversheet/office/OfficeFiles.h"
 #include "editor/Form1.h"
+#include "fax/server/FaxOutbox.h"
+#include "fax/server/SentFaxes.h"
+#include "preview/FaxNotices.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
 #include "shell/LargeAllocations.h"
 #include "shell/RunRecord.h"
 #include "shell/TempFolder.h"
 #include "shell/TerminationSignals.h"
+#include "shell/ui/DesktopNotices.h"
 #include "shell/ui/ErrorBox.h"
+#include "shell/ui/MessageBox.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -114,10 +119,25 @@ int RunProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
     OfficeJobs officeJobs;
     const ScopedOfficeJobs useTheWorker(officeJobs);
 
+    // The faxes sent from here, followed on the fax server's worker while the program runs,
+    // and told when they are sent or fail.
+    SentFaxes sentFaxes;
+    FaxOutbox outbox(sentFaxes);
+    const ScopedFaxOutbox useTheOutbox(outbox);
+    DesktopNotices notices;
+    const FaxNotices faxNotices(outbox, notices);
+
     Form1 editor;
     shownEditor = &editor;
     if (!editor.Form_Load() || ended) return 0;
     editor.show();
+    if (const QString problem = sentFaxes.problem(); !problem.isEmpty())
+        QMetaObject::invokeMethod(
+            &editor,
+            [problem] {
+                ShowMessage({.title = {}, .text = problem, .icon = MessageIcon::Warning});
+            },
+            Qt::QueuedConnection);
     offices.keepReady(2);
     if (shown) shown(editor);
     return app.exec();

@@ -1,22 +1,21 @@
 // The packet's ways out as jobs: each is given up through its own handle, leaves nothing
 // behind, and the jobs around it go on. Real files, a real fax TIFF writer and printer; the
-// office stands in as the fake engine, and sendfax as a script that waits to be killed.
+// office stands in as the fake engine, and the fax server as one that takes its time.
 #include "PdfReaders.h"
 #include "PreviewTestPages.h"
+#include "SlowFaxServer.h"
 #include "TestSupport.h"
 #include "coversheet/OfficeJobs.h"
 #include "fax/FaxPacket.h"
 #include "fax/SaveJob.h"
-#include "fax/SendJob.h"
+#include "fax/server/SendJob.h"
+#include "fax/server/SentFaxes.h"
 #include "preview/PrintJob.h"
 #include "shell/Job.h"
 #include "shell/TempFolder.h"
 #include "tests/coversheet/FakeWord.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -46,17 +45,6 @@ protected:
         packet.attach({path("long.pdf")});
         ASSERT_TRUE(QTest::qWaitFor([this] { return !packet.attaching(); }, 30'000));
         ASSERT_EQ(packet.pageTotal(), 41);
-        const QString bin = path("bin");
-        QDir().mkpath(bin);
-        // sendfax that notes the descriptors it got and tells it has started, then waits until it
-        // is killed.
-        WriteBytes(bin + "/sendfax", "#!/bin/sh\nls /proc/$$/fd > " + path("sendfax.fds").toUtf8() +
-                                         "\necho $$ > " + path("sendfax.pid").toUtf8() +
-                                         "\nexec sleep 300\n");
-        QFile::setPermissions(bin + "/sendfax", QFile::ExeOwner | QFile::ReadOwner);
-        WriteBytes(bin + "/faxstat", "#!/bin/sh\n");
-        QFile::setPermissions(bin + "/faxstat", QFile::ExeOwner | QFile::ReadOwner);
-        path_.emplace("PATH", (bin + ":" + qgetenv("PATH")).toUtf8());
     }
 
     QString path(const QString& name) const { return folder.filePath(name); }
@@ -74,7 +62,6 @@ protected:
     test::FakeWordLog log;
     test::FakeWordEngine engine{log};
     FaxPacket packet;
-    std::optional<test::ScopedVariable> path_;
 };
 
 struct Outcome {
@@ -124,35 +111,34 @@ TEST_F(WaysOut, EachIsGivenUpThroughItsOwnHandleLeavingNothingAndTheOthersGoOn) 
     EXPECT_TRUE(secondSave.told && !secondSave.failed);
     EXPECT_EQ(test::ReadBytes(path("cover copy.doc")), test::SampleDocument('A'));
 
-    // A send given up while sendfax waits: sendfax is killed, its TIFF goes, nothing is told as
-    // sent; a job queued behind it was given up before it began and never begins. sendfax gets
-    // none of the program's descriptors but the standard ones (here one left inheritable).
-    const int inheritable = ::dup2(::open("/dev/null", O_RDONLY | O_CLOEXEC), 200);
-    ASSERT_EQ(inheritable, 200);
+    // A send given up while the server takes the fax in: the fax is never queued, its TIFF
+    // goes, nothing is told as sent or recorded; a job queued behind it was given up before it
+    // began and never begins.
+    test::SlowFaxServer server(folder.path(), 300);
+    ASSERT_NE(server.port(), 0);
+    SentFaxes record(path("record"));
     bool sent = false;
     QPointer<Job> sending = SendPacket(
-        packet, {.number = QStringLiteral("555 0100")}, &receiver,
-        [&](std::exception_ptr failure, const QString& id) { sent = !failure && !id.isEmpty(); });
+        packet,
+        {.number = QStringLiteral("555 0100"), .server = *FaxServerAddress::parse(server.server())},
+        record, &receiver, [&](std::exception_ptr failure, const SentFax& fax, const QString&) {
+            sent = !failure && !fax.jobId.isEmpty();
+        });
     Outcome never;
     QPointer<Job> queued =
         SavePacket(packet, {path("never.pdf"), DocumentFormat::Pdf}, &receiver, std::ref(never));
     queued->cancel();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(path("sendfax.pid")); }, 60'000));
-    const pid_t sendfax = test::ReadBytes(path("sendfax.pid")).trimmed().toInt();
-    ASSERT_GT(sendfax, 0);
-    ::close(inheritable);
-    EXPECT_FALSE(test::ReadBytes(path("sendfax.fds")).split('\n').contains("200"))
-        << test::ReadBytes(path("sendfax.fds")).constData();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.noted("started") == 1; }, 60'000));
     QElapsedTimer sinceStop;
     sinceStop.start();
     sending->cancel();
     finish({sending, queued});
-    EXPECT_LT(sinceStop.elapsed(), 10'000) << "the send stopped at once, not at its 60 s bound";
+    EXPECT_LT(sinceStop.elapsed(), 10'000) << "the send stopped at once, not at its bound";
     EXPECT_FALSE(sent);
+    EXPECT_EQ(server.noted("submitted"), 0);
+    EXPECT_TRUE(record.all().empty());
     EXPECT_TRUE(never.told);
     EXPECT_FALSE(QFile::exists(path("never.pdf")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ::kill(sendfax, 0) != 0; }, 5'000))
-        << "sendfax was killed";
 
     // Only the packet's own working files stay: its document's PDF and the cover's.
     packet.remove(0);
