@@ -13,11 +13,12 @@ compile_packages=(
   libreoffice-dev libpoppler-qt6-dev libqpdf-dev libtiff-dev
 )
 
-# Running it (hylafax-client: "Send Fax..." hands faxes to a HylaFAX server with its sendfax).
+# Running it (hylafax-client: "Send Fax..." hands faxes to a HylaFAX server with its sendfax;
+# libqt6sql6-sqlite: Qt SQL's SQLite driver, which keeps the record of faxes sent).
 # The office's Writer is checked for below.
 run_packages=(
   fonts-liberation fonts-wine
-  hylafax-client
+  hylafax-client libqt6sql6-sqlite
 )
 
 # Compiling the tests and benchmarks.

@@ -19,7 +19,9 @@ namespace velmora {
 // there; a connection kept per thread would outlive a worker thread that ends before the
 // object, or have to be removed from a thread it does not belong to. Opening the file is
 // cheap beside what is done with it (a few calls a minute at most), so no connection is
-// kept: any thread may call any member at any time, also at once with another thread.
+// kept: any thread may call any member at any time, also at once with another thread. A call
+// may wait up to five seconds for another program's write: windows call it through a job on a
+// worker (shell/Job.h), not on their own thread.
 //
 // Every failure throws Failure with plain words (shell/Failure.h): the file cannot be
 // read or written, or another program held it longer than the wait allows. Nothing
