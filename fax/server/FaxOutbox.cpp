@@ -145,7 +145,7 @@ bool FaxOutbox::anyUnderWay() const {
 }
 
 void FaxOutbox::refresh() {
-    if (poll_) return;
+    if (poll_ && !poll_->ended()) return;
     poll();
 }
 
@@ -244,11 +244,12 @@ void FaxOutbox::poll() {
                 } catch (const JobGivenUp&) {
                     return;
                 } catch (const std::exception& error) {
+                    // The record could not be read: the faxes stay as last shown.
+                    answer->faxes = faxes_;
                     answer->problem = QString::fromStdString(error.what());
                 }
-            } else {
-                take(*answer);
             }
+            take(*answer);
         });
 }
 
@@ -279,7 +280,6 @@ Job* FaxOutbox::command(const SentFax& fax, const QString& what,
                 }
             emit commandDone(what, words);
             passwordAsked_ = false;
-            poll_.clear();
             refresh();
         });
 }

@@ -2,6 +2,7 @@
 
 #include "FaxServerAddress.h"
 #include "SentFax.h"
+#include "shell/Job.h"
 #include "shell/JobWorker.h"
 #include "shell/ScopedOverride.h"
 
@@ -46,7 +47,7 @@ public:
     // when all answered.
     const QString& problem() const { return problem_; }
     // Whether a poll is under way.
-    bool polling() const { return bool(poll_); }
+    bool polling() const { return poll_ && !poll_->ended(); }
 
     // Someone watches the outbox (its window is open): the servers are asked also when no fax
     // of the record is under way, and the faxes sent otherwise are listed. `server`: one more

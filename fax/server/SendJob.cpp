@@ -48,7 +48,7 @@ Job* SendPacket(FaxPacket& packet, const FaxCall& call, SentFaxes& record, QObje
     auto sent = std::make_shared<SentFax>();
     sent->server = call.server.text();
     sent->user = call.server.user;
-    sent->recipient = packet.recipientName();
+    sent->recipient = call.recipient.isEmpty() ? packet.recipientName() : call.recipient;
     sent->number = call.number.trimmed();
     sent->sendAt = call.sendAt;
     sent->resolution = call.resolution;

@@ -23,6 +23,7 @@ struct FaxCall {
     FaxServerAddress server = FaxServerAddress::fallback();
     FaxResolution resolution = FaxResolution::Fine;
     QDateTime sendAt;  // invalid: at once
+    QString recipient;  // the name on the cover; empty: the packet's
 };
 
 // Sends the PDF `pdf` (the packet) as a fax through `session`: its fax TIFF is written in the

@@ -16,8 +16,10 @@
 #include "fax/server/TransmissionReport.h"
 #include "preview/FaxNotices.h"
 #include "shell/Failure.h"
+#include "shell/Procedure.h"
 #include "shell/ui/DesktopNotices.h"
 #include "tests/coversheet/FakeWord.h"
+#include "tests/preview/PreviewTestPages.h"
 
 #include <gtest/gtest.h>
 #include <QRegularExpression>
@@ -53,17 +55,21 @@ protected:
         for (int page = 1; page <= pages; ++page) words << QStringLiteral("Page %1").arg(page);
         test::WriteTextPdf(pdf, words);
         HylaFaxSession session(address());
-        const SubmittedJob job =
-            SendPdfAsFax(session, pdf, {.number = number, .recipient = kRecipient, .sendAt = at});
-        SentFax fax{.server = server.server(),
-                    .user = QStringLiteral("clerk"),
-                    .jobId = job.jobId,
-                    .groupId = job.groupId,
-                    .recipient = kRecipient,
-                    .number = number,
-                    .submitted = QDateTime::currentDateTimeUtc(),
-                    .sendAt = at,
-                    .pagesTotal = pages};
+        FaxSubmission submission;
+        submission.number = number;
+        submission.recipient = kRecipient;
+        submission.sendAt = at;
+        const SubmittedJob job = SendPdfAsFax(session, pdf, submission);
+        SentFax fax;
+        fax.server = server.server();
+        fax.user = QStringLiteral("clerk");
+        fax.jobId = job.jobId;
+        fax.groupId = job.groupId;
+        fax.recipient = kRecipient;
+        fax.number = number;
+        fax.submitted = QDateTime::currentDateTimeUtc();
+        fax.sendAt = at;
+        fax.pagesTotal = pages;
         fax.id = record.add(fax, pdf);
         return fax;
     }
@@ -72,7 +78,7 @@ protected:
                                  const std::function<bool(const SentFax&)>& done,
                                  std::chrono::milliseconds within = 30s) {
         std::optional<SentFax> found;
-        QTest::qWaitFor(
+        (void)QTest::qWaitFor(
             [&] {
                 outbox.refresh();
                 for (const SentFax& fax : outbox.faxes())
@@ -118,8 +124,12 @@ TEST_F(OutboxThroughAServer, APacketIsFollowedToSentWithANoticeAndAConfirmation)
     ASSERT_EQ(packet.pageTotal(), 4);
     std::optional<SentFax> sent;
     QObject receiver;
-    SendPacket(packet, {.number = QStringLiteral("555-014-2278"), .server = address()}, record,
-               &receiver, [&](std::exception_ptr failure, const SentFax& fax, const QString&) {
+    FaxCall call;
+    call.number = QStringLiteral("555-014-2278");
+    call.server = address();
+    call.recipient = kRecipient;
+    SendPacket(packet, call, record, &receiver,
+               [&](std::exception_ptr failure, const SentFax& fax, const QString&) {
                    EXPECT_FALSE(failure) << DescribeFailure(failure).toStdString();
                    sent = fax;
                });
@@ -132,7 +142,7 @@ TEST_F(OutboxThroughAServer, APacketIsFollowedToSentWithANoticeAndAConfirmation)
     EXPECT_TRUE(queued.contains(QLatin1String("\nresolution:196\n"))) << queued.toStdString();
     EXPECT_TRUE(queued.contains(QLatin1String("\nnumber:555-014-2278\n"))) << queued.toStdString();
     const QRegularExpressionMatch document =
-        QRegularExpression(QStringLiteral("\n!?tiff:\d*:[^:]*:(docq/[^\n]+)")).match(queued);
+        QRegularExpression(QStringLiteral("\n!?tiff:\\d*:[^:]*:(docq/[^\n]+)")).match(queued);
     ASSERT_TRUE(document.hasMatch()) << queued.toStdString();
     ImagePages pages(server.spool() + QLatin1Char('/') + document.captured(1));
     ASSERT_EQ(pages.count(), 4);
@@ -168,7 +178,7 @@ TEST_F(OutboxThroughAServer, APacketIsFollowedToSentWithANoticeAndAConfirmation)
     const QString confirmation = path("confirmation.pdf");
     WriteTransmissionReport(*record.find(done->id), confirmation);
     EXPECT_EQ(test::PdfPages(confirmation), 1);
-    const QString words = test::PdfText(confirmation);
+    const QString words = test::PdfPageText(confirmation, 1);
     for (const QString& shownWord :
          {sent->jobId, QStringLiteral("555-014-2278"), QStringLiteral("4 of 4"), kRecipient})
         EXPECT_TRUE(words.contains(shownWord)) << shownWord.toStdString() << " not in\n"
@@ -205,13 +215,14 @@ TEST_F(OutboxThroughAServer, AFailedFaxIsToldAndResentAndAWaitingOneIsHeldForIts
     ASSERT_NE(resent, all.end());
     EXPECT_NE(resent->jobId, failing.jobId);
     const std::optional<SentFax> resentDone = shown(resent->jobId, Ended);
-    ASSERT_TRUE(resentDone);
+    ASSERT_TRUE(resentDone) << server.faxstat({"-s", "-d"}).toStdString();
     EXPECT_EQ(FaxStateWords(*resentDone), QStringLiteral("Sent"));
     EXPECT_EQ(resentDone->pagesSent, 2);
 
     // Send later: the server holds the job until the time chosen.
-    const QDateTime tomorrow = QDateTime::currentDateTimeUtc().addDays(1).addSecs(
-        -QDateTime::currentDateTimeUtc().time().second());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime tomorrow(now.date().addDays(1), QTime(now.time().hour(), now.time().minute()),
+                             Qt::UTC);
     const SentFax later = send(QStringLiteral("555-0122"), 1, tomorrow);
     const QString queued = server.queueFile(later.jobId);
     EXPECT_TRUE(queued.contains(QStringLiteral("\ntts:%1\n").arg(tomorrow.toSecsSinceEpoch())))

@@ -19,6 +19,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -27,6 +28,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -592,11 +594,12 @@ TEST_F(PreviewWindow, ShowsAndSavesThePacketPageByPage) {
     EXPECT_EQ(status(), QStringLiteral("Page 4 of 4")) << "still on the last page there is";
 }
 
-// Send Fax starts from the sheet's number; a number a fax cannot dial is told in the dialog,
-// which stays open with what was typed.
+// Send Fax starts from the sheet's number; a number a fax cannot dial, a server that is none or
+// a time to send that is past is told in the dialog, which stays open with what was typed.
 TEST_F(PreviewWindow, SendFaxTakesOnlyANumberAFaxCanDial) {
-    SendFaxDialog dialog({.number = QStringLiteral("555-014-2278 ext. 12"), .server = {}}, 3,
-                         &form);
+    FaxCall proposed;
+    proposed.number = QStringLiteral("555-014-2278 ext. 12");
+    SendFaxDialog dialog(proposed, 3, QString(), &form);
     dialog.show();
     auto* number = dialog.findChild<QLineEdit*>(QStringLiteral("FaxNumber"));
     auto* problem = dialog.findChild<QLabel*>(QStringLiteral("FaxProblem"));
@@ -609,11 +612,27 @@ TEST_F(PreviewWindow, SendFaxTakesOnlyANumberAFaxCanDial) {
     EXPECT_FALSE(problem->text().isEmpty());
 
     number->setText(QStringLiteral(" +1 (555) 014-2278,,12 "));
+    auto* server = dialog.findChild<QLineEdit*>(QStringLiteral("FaxServer"));
+    server->setText(QStringLiteral("fax.example.org:port"));
+    QTest::keyClick(number, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible()) << "sent to a server that is none";
+    EXPECT_TRUE(problem->text().contains(QLatin1String("is not a fax server")));
+    server->setText(QStringLiteral("fax.example.org:14571"));
+    dialog.findChild<QRadioButton*>(QStringLiteral("SendLater"))->setChecked(true);
+    auto* at = dialog.findChild<QDateTimeEdit*>(QStringLiteral("SendAt"));
+    at->setDateTime(QDateTime::currentDateTime().addSecs(-120));
+    QTest::keyClick(number, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible()) << "sent at a time past";
+    const QDateTime tonight(QDate::currentDate().addDays(1), QTime(21, 30));
+    at->setDateTime(tonight);
     dialog.findChild<QComboBox*>(QStringLiteral("FaxResolution"))->setCurrentIndex(1);
     QTest::keyClick(number, Qt::Key_Return);  // Enter sends, as the default button
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.call().number, QStringLiteral("+1 (555) 014-2278,,12"));
     EXPECT_EQ(dialog.call().resolution, FaxResolution::Standard);
+    EXPECT_EQ(dialog.call().server.text(), QStringLiteral("fax.example.org:14571"))
+        << "the port typed is the port used";
+    EXPECT_EQ(dialog.call().sendAt, tonight.toUTC());
 }
 
 // The format follows the name's extension, in any letter case, else the selected filter,
