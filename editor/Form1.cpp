@@ -8,6 +8,7 @@
 #include "editor/SkinFramework.h"
 #include "editor/TabPage.h"
 #include "preview/Form2.h"
+#include "preview/OutboxWindow.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
 #include "shell/Failure.h"
@@ -273,6 +274,9 @@ void Form1::createActions() {
               close();
           }}});
     AddWindowCommands(*this, documents_.commandRows(*this, &attachAction_, &documentsAction_));
+    outboxAction_ = AddWindowCommand(*this, tr("Outbox\u2026"),
+                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
+                                     [this] { ShowOutbox(this); });
     connect(&run_, &GenerationRun::busyChanged, this, &Form1::updateActions);
 
     const auto stepTab = [this](int by) {
@@ -296,6 +300,7 @@ void Form1::createMenus() {
     AddCommandGroups(*chrome_.menuBar->addMenu(QStringLiteral("&File")),
                      {{startAction_, clearAction_, sampleAction_},
                       {attachAction_, documentsAction_},
+                      {outboxAction_},
                       {stopAction_, closeAction_}});
     AddCommandGroups(*chrome_.menuBar->addMenu(QStringLiteral("&View")),
                      {{nextStyleAction_, previousStyleAction_}});

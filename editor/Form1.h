@@ -130,6 +130,7 @@ private:
     QAction* previousStyleAction_ = nullptr;
     QAction* closeAction_ = nullptr;
     QAction* stopAction_ = nullptr;
+    QAction* outboxAction_ = nullptr;
     bool refocusStart_ = false;  // PushButton6 had the focus when a run disabled it
     QPushButton* PushButton6_ = nullptr;
     QPushButton* PushButton2_ = nullptr;

@@ -1,6 +1,7 @@
 #include "Form2.h"
 
 #include "AttachedDocuments.h"
+#include "OutboxWindow.h"
 #include "PacketCommands.h"
 #include "PageImage.h"
 #include "PageInput.h"
@@ -172,7 +173,10 @@ void Form2::createActions() {
          {&sendFaxAction_,
           QStringLiteral("Send Fax\u2026"),
           {ctrlShift(Qt::Key_Return), ctrlShift(Qt::Key_Enter)},
-          [this] { commands_.send(faxResolution_); }}});
+          [this] { commands_.send(faxResolution_); }},
+         {&outboxAction_, tr("Outbox\u2026"), {ctrlShift(Qt::Key_O)}, [this] {
+              ShowOutbox(this);
+          }}});
     AddWindowCommands(*this, documents_.commandRows(*this, &attachAction_, &documentsAction_));
     ui_.pushButton6->setToolTip(
         QStringLiteral(
@@ -214,7 +218,7 @@ void Form2::createMenus() {
     QMenuBar& bar = *ui_.chrome.menuBar;
     AddCommandGroups(*bar.addMenu(QStringLiteral("&File")),
                      {{attachAction_, documentsAction_},
-                      {saveAction_, savePdfAction_, printAction_, sendFaxAction_},
+                      {saveAction_, savePdfAction_, printAction_, sendFaxAction_, outboxAction_},
                       {backAction_, stopAction_, closeAction_}});
     AddCommandGroups(*bar.addMenu(QStringLiteral("&View")),
                      {{zoomInAction_, zoomOutAction_},

@@ -8,8 +8,8 @@
 #include "coversheet/DocumentExport.h"
 #include "fax/FaxPacket.h"
 #include "fax/FaxPages.h"
-#include "fax/server/SendJob.h"
 #include "fax/SaveJob.h"
+#include "fax/server/SendJob.h"
 #include "shell/Trace.h"
 #include "shell/ui/WindowChrome.h"
 #include "shell/ui/WindowPointer.h"
@@ -176,6 +176,7 @@ private:
     QAction* fineAction_ = nullptr;
     QAction* standardAction_ = nullptr;
     QAction* sendFaxAction_ = nullptr;
+    QAction* outboxAction_ = nullptr;
     QAction* stopAction_ = nullptr;
     QMenu* pageMenu_ = nullptr;  // the page's context menu
 };

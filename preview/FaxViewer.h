@@ -1,0 +1,64 @@
+#pragma once
+
+#include "fax/server/SentFax.h"
+#include "shell/JobWorker.h"
+#include "shell/ui/WindowChrome.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QAction;
+class QLabel;
+class QScrollArea;
+
+namespace velmora {
+
+class Job;
+class PageView;
+
+// The fax as it was sent (the record's kept copy, a PDF), page by page: read only, with zoom and
+// page keys. Each page is drawn on a worker of the window's own at the zoom shown; a page asked
+// for gives up the one being drawn.
+class FaxViewer : public QWidget {
+    Q_OBJECT
+public:
+    explicit FaxViewer(const SentFax& fax, QWidget* parent = nullptr);
+    ~FaxViewer() override;
+
+    // The page shown, from 0, and how many the fax has (0 until the file was read).
+    int pageIndex() const { return pageIndex_; }
+    int pageCount() const { return pageCount_; }
+    int zoomPercent() const { return zoom_; }
+    void goToPage(int index);
+    void setZoom(int percent);
+    const PageView& page() const { return *page_; }
+
+signals:
+    // A page was drawn and shown (or could not be: the status bar says why).
+    void pageShown();
+
+private:
+    void draw();
+    void updateActions();
+
+    const QString pdf_;
+    JobWorker worker_;
+    WindowChrome chrome_;
+    QScrollArea* scroll_ = nullptr;
+    PageView* page_ = nullptr;
+    QLabel* pageStatus_ = nullptr;
+    QPointer<Job> drawJob_;
+    int request_ = 0;
+    int pageIndex_ = 0;
+    int pageCount_ = 0;
+    int zoom_ = 100;
+    QAction* zoomIn_ = nullptr;
+    QAction* zoomOut_ = nullptr;
+    QAction* next_ = nullptr;
+    QAction* previous_ = nullptr;
+    QAction* first_ = nullptr;
+    QAction* last_ = nullptr;
+};
+
+}  // namespace velmora
