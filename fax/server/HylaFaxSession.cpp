@@ -305,15 +305,16 @@ SubmittedJob HylaFaxSession::submit(const FaxSubmission& fax) {
         QStringLiteral("DIALSTRING ") + Quoted(fax.number),
         QStringLiteral("VRES %1").arg(fax.resolution == FaxResolution::Fine ? 196 : 98),
         QStringLiteral("NOTIFY NONE"),
-        // As HylaFAX's own client asks: given up 3 hours after its time to send, after 12
-        // dials or 3 tries that reached a fax machine.
+        QStringLiteral("SENDTIME ") +
+            (fax.sendAt.isValid() ? sendTimeText(fax.sendAt) : QStringLiteral("NOW")),
+        // As HylaFAX's own client asks: given up 3 hours after its time to send (which the
+        // server counts from the SENDTIME given before it), after 12 dials or 3 tries that
+        // reached a fax machine.
         QStringLiteral("LASTTIME 000259"),
         QStringLiteral("MAXDIALS 12"),
         QStringLiteral("MAXTRIES 3"),
         QStringLiteral("TOUSER ") + Quoted(fax.recipient),
         QStringLiteral("TOCOMPANY ") + Quoted(fax.company),
-        QStringLiteral("SENDTIME ") +
-            (fax.sendAt.isValid() ? sendTimeText(fax.sendAt) : QStringLiteral("NOW")),
         QStringLiteral("DOCUMENT ") + stored,
     };
     for (const QString& parameter : parameters) {

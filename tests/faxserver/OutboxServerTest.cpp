@@ -225,7 +225,12 @@ TEST_F(OutboxThroughAServer, AFailedFaxIsToldAndResentAndAWaitingOneIsHeldForIts
                              Qt::UTC);
     const SentFax later = send(QStringLiteral("555-0122"), 1, tomorrow);
     const QString queued = server.queueFile(later.jobId);
-    EXPECT_TRUE(queued.contains(QStringLiteral("\ntts:%1\n").arg(tomorrow.toSecsSinceEpoch())))
+    EXPECT_TRUE(queued.contains(
+        QRegularExpression(QStringLiteral("(^|\n)tts:%1\n").arg(tomorrow.toSecsSinceEpoch()))))
+        << queued.toStdString();
+    // Given up 3 hours after its time, not 3 hours after it was handed over.
+    EXPECT_TRUE(queued.contains(QRegularExpression(
+        QStringLiteral("\nkilltime:%1\n").arg(tomorrow.toSecsSinceEpoch() + 3 * 3600 - 60))))
         << queued.toStdString();
     const std::optional<SentFax> waiting =
         shown(later.jobId, [](const SentFax& fax) { return fax.state == FaxJobState::Pending; });
