@@ -150,9 +150,11 @@ void PacketCommands::print() {
 // again. A packet already sent to the number, and not failed, is asked about first.
 void PacketCommands::send(FaxResolution resolution) {
     if (!workingFilesThere()) return;
-    SendFaxDialog dialog(
-        {.number = packet_.recipientNumber(), .server = LastFaxServer(), .resolution = resolution},
-        packet_.pageTotal(), packet_.recipientName(), &window_);
+    FaxCall proposed;
+    proposed.number = packet_.recipientNumber();
+    proposed.server = LastFaxServer();
+    proposed.resolution = resolution;
+    SendFaxDialog dialog(proposed, packet_.pageTotal(), packet_.recipientName(), &window_);
     if (dialog.exec() != QDialog::Accepted) return;
     const FaxCall call = dialog.call();
     RememberFaxServer(call.server);

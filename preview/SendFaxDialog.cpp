@@ -163,11 +163,13 @@ std::optional<FaxServerAddress> SendFaxDialog::server() const {
 }
 
 FaxCall SendFaxDialog::call() const {
-    return {.number = number_->text().trimmed(),
-            .server = server().value_or(FaxServerAddress::fallback()),
-            .resolution =
-                resolution_->currentIndex() == 0 ? FaxResolution::Fine : FaxResolution::Standard,
-            .sendAt = later_->isChecked() ? sendAt_->dateTime().toUTC() : QDateTime()};
+    FaxCall call;
+    call.number = number_->text().trimmed();
+    call.server = server().value_or(FaxServerAddress::fallback());
+    call.resolution =
+        resolution_->currentIndex() == 0 ? FaxResolution::Fine : FaxResolution::Standard;
+    call.sendAt = later_->isChecked() ? sendAt_->dateTime().toUTC() : QDateTime();
+    return call;
 }
 
 void SendFaxDialog::showProblem(const QString& problem, QWidget* field) {

@@ -13,19 +13,22 @@ compile_packages=(
   libreoffice-dev libpoppler-qt6-dev libqpdf-dev libtiff-dev
 )
 
-# Running it (hylafax-client: "Send Fax..." hands faxes to a HylaFAX server with its sendfax;
-# libqt6sql6-sqlite: Qt SQL's SQLite driver, which keeps the record of faxes sent).
-# The office's Writer is checked for below.
+# Running it (libqt6sql6-sqlite: Qt SQL's SQLite driver, which keeps the record of faxes sent;
+# faxes go to a HylaFAX server over its client protocol, spoken by the program itself). The
+# office's Writer is checked for below.
 run_packages=(
   fonts-liberation fonts-wine
-  hylafax-client libqt6sql6-sqlite
+  libqt6sql6-sqlite
 )
 
 # Compiling the tests and benchmarks.
 test_compile_packages=(libgtest-dev libgmock-dev)
 
 # Running them (hylafax-server: a fax server on this machine that queues jobs without a modem,
-# and its tiffcheck; its start script needs ps, which a bare Debian lacks; libtiff-tools:
+# and its tiffcheck, and the servers of the tests' own (tools/private-fax-server); its start
+# script needs ps, which a bare Debian lacks; hylafax-client: faxstat and sendfax, HylaFAX's own
+# client, which judges what the server holds; openssl: a password for a test's server;
+# libtiff-tools:
 # tiffinfo; x11-utils: xmessage, another program's window on the display; a font each for Thai,
 # Devanagari and Hangul, and emoji: the scripts a test writes, in fonts of a few faces; the Noto
 # fonts the package recommends have some 300, which every office start reads, a sixth more time
@@ -36,7 +39,7 @@ test_run_packages=(
   librsvg2-bin imagemagick faketime poppler-utils
   dpkg-dev lintian appstream desktop-file-utils man-db
   dbus at-spi2-core python3-pyatspi
-  hylafax-server procps libtiff-tools
+  hylafax-server hylafax-client openssl procps libtiff-tools
   fonts-tlwg-garuda-ttf fonts-lohit-deva fonts-baekmuk fonts-noto-color-emoji
 )
 

@@ -343,11 +343,12 @@ Job* FaxOutbox::resend(const SentFax& fax) {
             throw Failure(
                 OutboxWords("This fax was not sent from here: there is no copy to send again."));
         HylaFaxSession session = OpenFor(fax);
-        const SubmittedJob job = SendPdfAsFax(session, fax.document,
-                                              {.number = fax.number,
-                                               .resolution = fax.resolution,
-                                               .recipient = fax.recipient,
-                                               .company = fax.company});
+        FaxSubmission submission;
+        submission.number = fax.number;
+        submission.resolution = fax.resolution;
+        submission.recipient = fax.recipient;
+        submission.company = fax.company;
+        const SubmittedJob job = SendPdfAsFax(session, fax.document, submission);
         SentFax again = fax;
         again.id = 0;
         again.jobId = job.jobId;

@@ -24,6 +24,9 @@ QString ServerWords(const char* text) {
 // tab); the status, free text of the server's, comes last.
 constexpr char kJobFormat[] = "%j\t%g\t%o\t%a\t%P\t%D\t%T\t%Z\t%e\t%R\t%C\t%s";
 constexpr int kJobColumns = 12;
+// The most a job list may hold: some 100,000 jobs' lines. A server that sends more is not
+// followed into the program's memory.
+constexpr qint64 kListingLimit = 32 << 20;
 
 // How often a wait looks whether its job was given up.
 constexpr int kSlice = 50;
@@ -205,14 +208,16 @@ std::unique_ptr<QTcpSocket> HylaFaxSession::openData() {
     return data;
 }
 
-// Everything the server sends on `data` until it closes it; each wait bounded.
-QByteArray HylaFaxSession::readAll(QTcpSocket& data) {
+// Everything the server sends on `data` until it closes it, at most `limit` bytes; each wait
+// bounded.
+QByteArray HylaFaxSession::readAll(QTcpSocket& data, qint64 limit) {
     QByteArray bytes;
     QDeadlineTimer deadline(bound_);
     while (data.state() == QAbstractSocket::ConnectedState || data.bytesAvailable() > 0) {
         ThrowIfJobCancelled();
         if (data.bytesAvailable() > 0) {
             bytes += data.readAll();
+            if (bytes.size() > limit) lost(ServerWords("sent more than a client takes"));
             deadline.setRemainingTime(bound_);
             continue;
         }
@@ -233,7 +238,7 @@ std::vector<ServerJob> HylaFaxSession::jobs() {
         const Reply opening = command(QStringLiteral("LIST ") + QLatin1String(queue));
         if (opening.code != 150 && opening.code != 125)
             refused(QStringLiteral("LIST %1").arg(QLatin1String(queue)), opening);
-        const QByteArray listing = readAll(*data);
+        const QByteArray listing = readAll(*data, kListingLimit);
         const Reply end = readReply(*control_);
         if (end.code != 226) refused(QStringLiteral("LIST %1").arg(QLatin1String(queue)), end);
         for (const QByteArray& raw : listing.split('\n')) {
@@ -364,11 +369,9 @@ QByteArray HylaFaxSession::retrieve(const QString& path, qint64 limit) {
     std::unique_ptr<QTcpSocket> data = openData();
     const Reply opening = command(QStringLiteral("RETR ") + path);
     if (opening.code != 150 && opening.code != 125) refused(QStringLiteral("RETR"), opening);
-    const QByteArray bytes = readAll(*data);
+    const QByteArray bytes = readAll(*data, limit);
     const Reply end = readReply(*control_);
     if (end.code != 226) refused(QStringLiteral("RETR"), end);
-    if (bytes.size() > limit)
-        throw Failure(ServerWords("%1 on the fax server is too large.").arg(path));
     return bytes;
 }
 

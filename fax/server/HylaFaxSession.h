@@ -107,7 +107,8 @@ public:
     void suspend(const QString& jobId);
     void release(const QString& jobId);
 
-    // A file of the server's spool ("doneq/q12"), at most `limit` bytes.
+    // A file of the server's spool ("doneq/q12"), at most `limit` bytes (more: Failure, and the
+    // session is not to be used further).
     QByteArray retrieve(const QString& path, qint64 limit = 1 << 20);
 
     // SENDTIME's form: UTC, "YYYYMMDDHHMM".
@@ -124,7 +125,7 @@ private:
     Reply readReply(QTcpSocket& socket);
     void login();
     std::unique_ptr<QTcpSocket> openData();
-    QByteArray readAll(QTcpSocket& data);
+    QByteArray readAll(QTcpSocket& data, qint64 limit);
     void selectJob(const QString& jobId);
     [[noreturn]] void refused(const QString& what, const Reply& reply) const;
     [[noreturn]] void lost(const QString& what) const;

@@ -61,12 +61,12 @@ Job* SendPacket(FaxPacket& packet, const FaxCall& call, SentFaxes& record, QObje
         [call, sent, recordProblem, &record, kinds = packet.pageKinds()](const QStringList& pdfs) {
             WithPacketPdf(pdfs, [&](const QString& pdf) {
                 HylaFaxSession session(call.server);
-                const SubmittedJob job = SendPdfAsFax(session, pdf,
-                                                      {.number = sent->number,
-                                                       .resolution = call.resolution,
-                                                       .recipient = sent->recipient,
-                                                       .sendAt = call.sendAt},
-                                                      kinds);
+                FaxSubmission submission;
+                submission.number = sent->number;
+                submission.resolution = call.resolution;
+                submission.recipient = sent->recipient;
+                submission.sendAt = call.sendAt;
+                const SubmittedJob job = SendPdfAsFax(session, pdf, submission, kinds);
                 sent->jobId = job.jobId;
                 sent->groupId = job.groupId;
                 sent->submitted = QDateTime::currentDateTimeUtc();

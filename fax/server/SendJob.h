@@ -22,7 +22,7 @@ struct FaxCall {
     QString number;
     FaxServerAddress server = FaxServerAddress::fallback();
     FaxResolution resolution = FaxResolution::Fine;
-    QDateTime sendAt;  // invalid: at once
+    QDateTime sendAt;   // invalid: at once
     QString recipient;  // the name on the cover; empty: the packet's
 };
 

@@ -118,12 +118,14 @@ TEST_F(WaysOut, EachIsGivenUpThroughItsOwnHandleLeavingNothingAndTheOthersGoOn) 
     ASSERT_NE(server.port(), 0);
     SentFaxes record(path("record"));
     bool sent = false;
-    QPointer<Job> sending = SendPacket(
-        packet,
-        {.number = QStringLiteral("555 0100"), .server = *FaxServerAddress::parse(server.server())},
-        record, &receiver, [&](std::exception_ptr failure, const SentFax& fax, const QString&) {
-            sent = !failure && !fax.jobId.isEmpty();
-        });
+    FaxCall call;
+    call.number = QStringLiteral("555 0100");
+    call.server = *FaxServerAddress::parse(server.server());
+    QPointer<Job> sending =
+        SendPacket(packet, call, record, &receiver,
+                   [&](std::exception_ptr failure, const SentFax& fax, const QString&) {
+                       sent = !failure && !fax.jobId.isEmpty();
+                   });
     Outcome never;
     QPointer<Job> queued =
         SavePacket(packet, {path("never.pdf"), DocumentFormat::Pdf}, &receiver, std::ref(never));
