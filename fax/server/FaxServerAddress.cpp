@@ -40,7 +40,7 @@ FaxServerAddress FaxServerAddress::fallback() {
 QString FaxServerAddress::loginName() {
     if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_name)
         return QString::fromLocal8Bit(entry->pw_name);
-    return qEnvironmentVariable("USER");
+    return {};
 }
 
 }  // namespace velmora

@@ -36,12 +36,13 @@ actual=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | LC_ALL=C sort)
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
 for needed in 'libc6 (>=' 'libqt6widgets6 (>=' 'libpoppler-qt6-3 (>=' 'libuno-cppu3 (>=' \
-  'libreoffice-writer-nogui | libreoffice-writer' 'fonts-liberation' 'fonts-wine'; do
+  'libreoffice-writer-nogui | libreoffice-writer' 'fonts-liberation' 'fonts-wine' \
+  'libqt6sql6-sqlite'; do
   [[ "$depends" == *"$needed"* ]] || fail "Depends lacks '$needed': $depends"
 done
-# Fonts for the world's scripts, and HylaFAX's client for sending: recommended, not required.
+# Fonts for the world's scripts: recommended, not required.
 recommends=$(dpkg-deb -f "$deb" Recommends)
-for wanted in fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji hylafax-client; do
+for wanted in fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji; do
   [[ "$recommends" == *"$wanted"* ]] || fail "Recommends lacks '$wanted': $recommends"
 done
 
