@@ -354,7 +354,9 @@ void OutboxWindow::saveConfirmation() {
     const SentFax* fax = selected();
     if (!fax || !outbox_ || !commands_[SaveConfirmation]->isEnabled()) return;
     const SentFax chosen = *fax;
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // The user's documents folder, or the home folder where there is none.
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty() || !QFileInfo(documents).isDir()) documents = QDir::homePath();
     const QString name = tr("Fax confirmation %1.pdf").arg(chosen.jobId);
     const SaveDialogChoice choice = saveDialog_(this, {.fileName = QDir(documents).filePath(name),
                                                        .title = tr("Save Confirmation"),
