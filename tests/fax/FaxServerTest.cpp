@@ -9,6 +9,8 @@
 #include "shell/TempFolder.h"
 
 #include "PdfReaders.h"
+#include "Processes.h"
+#include "SlowFaxServer.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,8 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 namespace velmora {
 namespace {
@@ -91,6 +95,24 @@ TEST(FaxSending, AServerThatNeverAnswersIsGivenUpAtTheBoundAndBadNumbersAreRefus
             << FaxNumberProblem(QLatin1String(bad.number)).toStdString();
     }
     EXPECT_TRUE(FaxFilesInTemp().isEmpty()) << FaxFilesInTemp().join(' ').toStdString();
+}
+
+// A server whose job list never ends is cut off at a bound: the outbox's poll never takes the
+// program's memory with it.
+TEST(FaxSending, AJobListWithoutEndIsCutOffAtItsBound) {
+    QTemporaryDir folder;
+    test::SlowFaxServer flooding(folder.path(), 0, true);
+    ASSERT_NE(flooding.port(), 0);
+    const long before = test::ResidentKb(::getpid());
+    try {
+        HylaFaxSession session(*FaxServerAddress::parse(flooding.server()));
+        session.jobs();
+        ADD_FAILURE() << "an endless list was taken";
+    } catch (const Failure& failure) {
+        EXPECT_TRUE(QString::fromStdString(failure.what()).contains(QLatin1String("sent more")))
+            << failure.what();
+    }
+    EXPECT_LT(test::ResidentKb(::getpid()) - before, 200 * 1024) << "kB taken by the list";
 }
 
 }  // namespace

@@ -6,12 +6,13 @@
 
 namespace velmora::test {
 
-SlowFaxServer::SlowFaxServer(const QString& folder, double delay)
+SlowFaxServer::SlowFaxServer(const QString& folder, double delay, bool flood)
     : notes_(folder + QStringLiteral("/fax-server-notes")) {
     const QString portFile = folder + QStringLiteral("/fax-server-port");
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral(VELMORA_TEST_SUPPORT_DIR "/slow-fax-server.py"),
-                   {portFile, notes_, QString::number(delay)});
+    process_.start(
+        QStringLiteral(VELMORA_TEST_SUPPORT_DIR "/slow-fax-server.py"),
+        {portFile, notes_, QString::number(delay), flood ? QStringLiteral("FLOOD") : QString()});
     if (!process_.waitForStarted(10'000)) return;
     Eventually([&] { return QFile::exists(portFile); });
     QFile file(portFile);

@@ -10,7 +10,8 @@ namespace velmora::test {
 // object lives. It notes each connection ("started") and each job queued ("submitted").
 class SlowFaxServer {
 public:
-    SlowFaxServer(const QString& folder, double delay);
+    // `flood`: its job lists never end (a server gone wrong, or hostile).
+    SlowFaxServer(const QString& folder, double delay, bool flood = false);
     ~SlowFaxServer();
     SlowFaxServer(const SlowFaxServer&) = delete;
     SlowFaxServer& operator=(const SlowFaxServer&) = delete;

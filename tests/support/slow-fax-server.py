@@ -3,8 +3,9 @@
 the client protocol for a client to hand a fax over, and notes what happened to NOTES:
 "started" when a client connects, "submitted" when it queues a job (JSUBM). The document's
 upload is answered only after DELAY seconds, so a client given up meanwhile never queues it.
+With FLOOD, a job list never ends: line after line until the client hangs up.
 
-    slow-fax-server.py PORT_FILE NOTES DELAY
+    slow-fax-server.py PORT_FILE NOTES DELAY [FLOOD]
 
 Listens on 127.0.0.1 at a port of its own, written to PORT_FILE; serves clients until killed.
 """
@@ -14,6 +15,7 @@ import threading
 import time
 
 port_file, notes, delay = sys.argv[1], sys.argv[2], float(sys.argv[3])
+flood = len(sys.argv) > 4 and sys.argv[4] == "FLOOD"
 
 
 def note(what):
@@ -56,6 +58,12 @@ def serve(conn):
             elif verb == "LIST":
                 data, _ = data_listener.accept()
                 say("150 Opening new data connection.")
+                line = b"7\t7\troot\tW\t0:1\t0:12\t0:3\t0\t5550100\tA\tB\t" + b"x" * 200 + b"\r\n"
+                try:
+                    while flood:
+                        data.sendall(line * 512)
+                except OSError:
+                    pass
                 data.close()
                 say("226 Transfer complete.")
             elif verb == "JNEW":
