@@ -5,8 +5,10 @@
 #include "editor/EditorLayout.h"
 #include "editor/EditorPalette.h"
 #include "editor/FieldControls.h"
+#include "editor/RecipientCompletion.h"
 #include "editor/SkinFramework.h"
 #include "editor/TabPage.h"
+#include "fax/server/FaxOutbox.h"
 #include "preview/Form2.h"
 #include "preview/OutboxWindow.h"
 #include "resources/ProgramIcon.h"
@@ -82,6 +84,15 @@ Form1::Form1(EditorEnvironment environment, QWidget* parent)
     connect(&packet_, &FaxPacket::attachingChanged, this, &Form1::updateActions);
     connect(&OfficeJobs::shared(), &OfficeJobs::busyChanged, this, &Form1::updateActions);
     updateActions();
+
+    // The recipients faxed lately, offered as "For:" and "Fax number:" are typed.
+    recipients_ = new RecipientCompletion(group("txtFor"), group("txtFaxFor"), this);
+    FaxOutbox& outbox = FaxOutbox::shared();
+    const auto offerRecent = [this, &outbox] {
+        recipients_->setRecipients(RecentRecipients(outbox.faxes()));
+    };
+    connect(&outbox, &FaxOutbox::changed, this, offerRecent);
+    offerRecent();
 
     connect(TabControl1_, &QTabWidget::currentChanged, this,
             [](int index) { SaveSetting(QStringLiteral("TabControl1"), QString::number(index)); });

@@ -25,6 +25,7 @@ class QUrl;
 namespace velmora {
 
 class FileDrops;
+class RecipientCompletion;
 class Form2;
 class Procedure;
 
@@ -111,6 +112,7 @@ private:
     WindowPointer pointer_{*this};
     PointerRules pointerRules_{pointer_};
     std::vector<std::unique_ptr<FieldGroup>> groups_;
+    RecipientCompletion* recipients_ = nullptr;
     std::array<std::vector<QWidget*>, coversheet::kTabCount> tabFocusOrder_;
     FaxPacket packet_{this};  // for the program's run; makes the cover with this window's values
     GenerationRun& run_ = *packet_.coverRun();

@@ -371,6 +371,21 @@ Job* FaxOutbox::remove(const SentFax& fax) {
     });
 }
 
+std::vector<RecentRecipient> RecentRecipients(const std::vector<SentFax>& faxes, int count) {
+    std::vector<RecentRecipient> recent;
+    std::set<std::pair<QString, QString>> seen;
+    static const QRegularExpression notDigit(QStringLiteral("\\D"));
+    for (const SentFax& fax : faxes) {
+        if (fax.id <= 0 || fax.number.isEmpty()) continue;
+        QString digits = fax.number;
+        digits.remove(notDigit);
+        if (!seen.emplace(fax.recipient.trimmed().toCaseFolded(), digits).second) continue;
+        recent.push_back({fax.recipient.trimmed(), fax.number});
+        if (int(recent.size()) == count) break;
+    }
+    return recent;
+}
+
 QString FaxStateWords(const SentFax& fax) {
     switch (fax.state) {
         case FaxJobState::Unknown:

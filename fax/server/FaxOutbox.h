@@ -112,6 +112,16 @@ public:
     explicit ScopedFaxOutbox(FaxOutbox& outbox);
 };
 
+// One recipient faxed from here: the name on the cover and the number dialled.
+struct RecentRecipient {
+    QString name;
+    QString number;
+};
+
+// The last `count` recipients faxed, newest first, each name and number once (numbers compared
+// by their digits): from the faxes of the record (id > 0) among `faxes`.
+std::vector<RecentRecipient> RecentRecipients(const std::vector<SentFax>& faxes, int count = 20);
+
 // The fax's state in words, as the outbox shows it: "Waiting", "Dialing", "Sending page 2 of
 // 5", "Sent", "Failed: No answer from remote, next try 14:05", "Cancelled", "Held", "To be sent
 // 12/10/26 7:00", ...

@@ -1,11 +1,15 @@
 // The editor window: its tabs, its field mirroring and what it keeps in the store.
 #include "EditorFixture.h"
+#include "PdfReaders.h"
 #include "coversheet/CoverSheet.h"
 #include "coversheet/OfficeJobs.h"
+#include "fax/server/SentFaxes.h"
 #include "preview/Form2.h"
 #include "shell/SettingsStore.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QCompleter>
 #include <QDateEdit>
 #include <QImage>
 #include <QLabel>
@@ -144,6 +148,40 @@ TEST_F(EditorWindowTest, TypingIntoAnyMemberReachesEveryMemberAndTheStore) {
             EXPECT_EQ(GetSetting(QLatin1String(field.name)), text);
         }
     }
+}
+
+// A recipient faxed before is offered as "For:" is typed; choosing it fills the name and the
+// number on every tab and in the store, as if typed.
+TEST_F(EditorWindowTest, ARecentRecipientChosenWhileTypingFillsTheNameAndTheNumber) {
+    const QTemporaryDir folder;
+    const QString pdf = folder.filePath(QStringLiteral("fax.pdf"));
+    WriteTextPdf(pdf, {"Cover"});
+    SentFaxes record;  // the user's own, which the program's outbox reads
+    SentFax fax;
+    fax.server = QStringLiteral("127.0.0.1:1");
+    fax.jobId = QStringLiteral("7");
+    fax.recipient = QStringLiteral("Martin Hale");
+    fax.number = QStringLiteral("555-0100");
+    fax.submitted = QDateTime::currentDateTimeUtc();
+    fax.state = FaxJobState::Done;
+    record.add(fax, pdf);
+
+    Form1& editor = openEditor();
+    FieldGroup& name = editor.group("txtFor");
+    auto* typed = qobject_cast<QLineEdit*>(name.member(2));
+    ASSERT_TRUE(typed && typed->completer());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return typed->completer()->model()->rowCount() == 1; }));
+    typed->setFocus();
+    QTest::keyClicks(typed, QStringLiteral("mar"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return typed->completer()->popup()->isVisible(); }));
+    QTest::keyClick(typed->completer()->popup(), Qt::Key_Down);
+    QTest::keyClick(typed->completer()->popup(), Qt::Key_Return);
+    for (int member = 0; member < name.memberCount(); ++member) {
+        EXPECT_EQ(name.value(member), QStringLiteral("Martin Hale"));
+        EXPECT_EQ(editor.group("txtFaxFor").value(member), QStringLiteral("555-0100"));
+    }
+    EXPECT_EQ(GetSetting("txtFor"), QStringLiteral("Martin Hale"));
+    EXPECT_EQ(GetSetting("txtFaxFor"), QStringLiteral("555-0100"));
 }
 
 TEST_F(EditorWindowTest, TickOnOneTabTicksTheOther) {
