@@ -6,11 +6,13 @@
 # Runs apt-get directly as root and through sudo otherwise; does nothing when all are present.
 set -euo pipefail
 
-# Compiling the program and its office module (the office's SDK brings the office's core).
+# Compiling the program and its office module (the office's SDK brings the office's core;
+# libphonenumber: fax numbers checked as typed; libldap: the company directory).
 compile_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libreoffice-dev libpoppler-qt6-dev libqpdf-dev libtiff-dev
+  libphonenumber-dev libldap-dev
 )
 
 # Running it (libqt6sql6-sqlite: Qt SQL's SQLite driver, which keeps the record of faxes sent;
@@ -32,7 +34,8 @@ test_compile_packages=(libgtest-dev libgmock-dev)
 # tiffinfo; x11-utils: xmessage, another program's window on the display; a font each for Thai,
 # Devanagari and Hangul, and emoji: the scripts a test writes, in fonts of a few faces; the Noto
 # fonts the package recommends have some 300, which every office start reads, a sixth more time
-# for the whole suite).
+# for the whole suite; slapd: the company directory of the tests' own, on 127.0.0.1 with its own
+# folder (installed unconfigured: see below); ldap-utils: ldapsearch, its independent reader).
 test_run_packages=(
   xvfb xauth xdotool x11-utils
   antiword catdoc python3-olefile
@@ -41,6 +44,7 @@ test_run_packages=(
   dbus at-spi2-core python3-pyatspi
   hylafax-server hylafax-client openssl procps libtiff-tools
   fonts-tlwg-garuda-ttf fonts-lohit-deva fonts-baekmuk fonts-noto-color-emoji
+  slapd ldap-utils
 )
 
 writer=yes
@@ -72,4 +76,9 @@ echo "Installing: ${missing[*]}"
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 "${as_root[@]}" apt-get update -qq
+# slapd unconfigured: no directory of the machine's own is made, and none is started; the tests
+# start theirs.
+if printf '%s\n' "${missing[@]}" | grep -qx slapd; then
+  echo "slapd slapd/no_configuration boolean true" | "${as_root[@]}" debconf-set-selections
+fi
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

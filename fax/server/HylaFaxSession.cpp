@@ -1,6 +1,7 @@
 #include "HylaFaxSession.h"
 
 #include "shell/Job.h"
+#include "shell/RunPasswords.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -10,8 +11,6 @@
 #include <QTcpSocket>
 
 #include <algorithm>
-#include <map>
-#include <mutex>
 
 namespace velmora {
 namespace {
@@ -45,16 +44,8 @@ std::pair<int, int> Counts(const QString& field) {
     return {parts.value(0).toInt(), parts.value(1).toInt()};
 }
 
-std::mutex& passwordMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-std::map<QString, QString>& passwords() {
-    static std::map<QString, QString> known;
-    return known;
-}
 QString PasswordKey(const FaxServerAddress& address) {
-    return address.user + QLatin1Char('@') + address.text();
+    return QStringLiteral("fax:") + address.user + QLatin1Char('@') + address.text();
 }
 
 }  // namespace
@@ -68,20 +59,15 @@ FaxServerPasswordNeeded::FaxServerPasswordNeeded(const FaxServerAddress& address
       refused_(refused) {}
 
 void FaxServerPasswords::remember(const FaxServerAddress& address, const QString& password) {
-    const std::lock_guard lock(passwordMutex());
-    passwords()[PasswordKey(address)] = password;
+    RunPasswords::remember(PasswordKey(address), password);
 }
 
 std::optional<QString> FaxServerPasswords::find(const FaxServerAddress& address) {
-    const std::lock_guard lock(passwordMutex());
-    const auto known = passwords().find(PasswordKey(address));
-    if (known == passwords().end()) return std::nullopt;
-    return known->second;
+    return RunPasswords::find(PasswordKey(address));
 }
 
 void FaxServerPasswords::forget(const FaxServerAddress& address) {
-    const std::lock_guard lock(passwordMutex());
-    passwords().erase(PasswordKey(address));
+    RunPasswords::forget(PasswordKey(address));
 }
 
 QString HylaFaxSession::Reply::text() const {

@@ -64,8 +64,8 @@ private:
     bool refused_;
 };
 
-// The passwords the user gave for fax servers, kept for the program's run only and never
-// written anywhere. Any thread.
+// The passwords the user gave for fax servers, kept for the program's run only (RunPasswords) and
+// never written anywhere. Any thread.
 namespace FaxServerPasswords {
 void remember(const FaxServerAddress& address, const QString& password);
 std::optional<QString> find(const FaxServerAddress& address);
