@@ -3,6 +3,7 @@
 #include "fax/FaxSending.h"
 #include "fax/server/FaxOutbox.h"
 #include "fax/server/HylaFaxSession.h"
+#include "recipients/numbers/FaxNumbers.h"
 #include "shell/Job.h"
 #include "shell/SettingsStore.h"
 
@@ -106,6 +107,11 @@ SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, const QString& 
     problem_->setStyleSheet(QStringLiteral("color: #b00000"));
     problem_->setWordWrap(true);
     problem_->hide();
+    dialled_ = new QLabel(this);
+    dialled_->setObjectName(QStringLiteral("FaxDialled"));
+    dialled_->setWordWrap(true);
+    dialled_->setTextFormat(Qt::PlainText);
+    connect(number_, &QLineEdit::textChanged, this, &SendFaxDialog::checkNumber);
     connection_ = new QLabel(this);
     connection_->setObjectName(QStringLiteral("FaxConnection"));
     connection_->setWordWrap(true);
@@ -113,6 +119,7 @@ SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, const QString& 
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Fax &number:"), number_);
+    form->addRow(QString(), dialled_);
     form->addRow(QStringLiteral("Ser&ver:"), server_);
     form->addRow(tr("&User:"), user_);
     form->addRow(QStringLiteral("&Resolution:"), resolution_);
@@ -146,7 +153,33 @@ SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, const QString& 
     layout->addWidget(connection_);
     layout->addWidget(buttons);
     number_->setFocus();
+    checkNumber();
     updateActions();
+}
+
+// The number as it will be dialled, in international form, and what libphonenumber finds
+// wrong with it for the region: a warning, never a block.
+void SendFaxDialog::checkNumber() {
+    const QString typed = number_->text().trimmed();
+    if (typed.isEmpty() || !FaxNumberProblem(typed).isEmpty()) {
+        dialled_->clear();
+        dialled_->hide();
+        return;
+    }
+    const QString region = FaxRegion();
+    const CheckedNumber checked = CheckFaxNumber(typed, region);
+    QString text = checked.international.isEmpty()
+                       ? tr("Dialled as %1").arg(checked.dialled)
+                       : tr("Dialled as %1 (%2)").arg(checked.dialled, checked.international);
+    if (!checked.warning.isEmpty()) text += QStringLiteral(" \u2014 ") + checked.warning;
+    if (LooksLikeTwoNumbers(typed, region))
+        text += QStringLiteral(" \u2014 ") +
+                tr("this looks like two numbers: separate numbers with \";\"");
+    dialled_->setText(text);
+    dialled_->setStyleSheet(checked.warning.isEmpty() ? QString()
+                                                      : QStringLiteral("color: #8a5a00"));
+    dialled_->setAccessibleName(text);
+    dialled_->show();
 }
 
 SendFaxDialog::~SendFaxDialog() {
@@ -164,7 +197,10 @@ std::optional<FaxServerAddress> SendFaxDialog::server() const {
 
 FaxCall SendFaxDialog::call() const {
     FaxCall call;
-    call.number = number_->text().trimmed();
+    const QString typed = number_->text().trimmed();
+    // Sent as dialled: digits, pauses and a leading "+", as the check above the buttons shows.
+    const QString dialled = CheckFaxNumber(typed, FaxRegion()).dialled;
+    call.number = dialled.isEmpty() ? typed : dialled;
     call.server = server().value_or(FaxServerAddress::fallback());
     call.resolution =
         resolution_->currentIndex() == 0 ? FaxResolution::Fine : FaxResolution::Standard;
@@ -182,6 +218,16 @@ void SendFaxDialog::showProblem(const QString& problem, QWidget* field) {
 void SendFaxDialog::accept() {
     if (const QString problem = FaxNumberProblem(number_->text()); !problem.isEmpty())
         return showProblem(problem, number_);
+    // Two numbers typed as one are never sent as one: asked about once.
+    if (!twoNumbersAsked_ && LooksLikeTwoNumbers(number_->text(), FaxRegion())) {
+        twoNumbersAsked_ = true;
+        return showProblem(
+            tr("\"%1\" looks like two fax numbers. A comma waits a moment while dialling; it "
+               "does not separate numbers. Send it to one number at a time, or press Send again "
+               "to dial it as it is.")
+                .arg(number_->text().trimmed()),
+            number_);
+    }
     if (!server())
         return showProblem(
             tr("\"%1\" is not a fax server: give a host name or address, and \":port\" where "

@@ -33,6 +33,8 @@ public:
     void reject() override;
 
 private:
+    // What the number typed will be dialled as, in the dialog under it.
+    void checkNumber();
     // The server and user as typed; empty (and the problem shown) when they name no server.
     std::optional<FaxServerAddress> server() const;
     void testConnection();
@@ -48,6 +50,8 @@ private:
     QDateTimeEdit* sendAt_ = nullptr;
     QLabel* problem_ = nullptr;
     QLabel* connection_ = nullptr;
+    QLabel* dialled_ = nullptr;
+    bool twoNumbersAsked_ = false;
     QPushButton* test_ = nullptr;
     QPointer<Job> testJob_;
 };

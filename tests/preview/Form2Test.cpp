@@ -9,6 +9,7 @@
 #include "preview/PageImage.h"
 #include "preview/PictureBox.h"
 #include "preview/SendFaxDialog.h"
+#include "recipients/numbers/FaxNumbers.h"
 #include "shell/Failure.h"
 #include "shell/Locations.h"
 #include "shell/TempFolder.h"
@@ -611,7 +612,20 @@ TEST_F(PreviewWindow, SendFaxTakesOnlyANumberAFaxCanDial) {
     EXPECT_TRUE(problem->isVisible());
     EXPECT_FALSE(problem->text().isEmpty());
 
+    // Two numbers typed as one: asked about, never sent as one at the first Send.
+    SetFaxRegion(QStringLiteral("US"));
+    number->setText(QStringLiteral("201-555-0142, 201-555-0143"));
+    auto* dialled = dialog.findChild<QLabel*>(QStringLiteral("FaxDialled"));
+    ASSERT_TRUE(dialled);
+    EXPECT_TRUE(dialled->text().contains(QLatin1String("two numbers")))
+        << dialled->text().toStdString();
+    QTest::keyClick(number, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(problem->text().contains(QLatin1String("looks like two fax numbers")));
+
     number->setText(QStringLiteral(" +1 (555) 014-2278,,12 "));
+    EXPECT_TRUE(dialled->text().startsWith(QLatin1String("Dialled as +15550142278,,12")))
+        << dialled->text().toStdString();
     auto* server = dialog.findChild<QLineEdit*>(QStringLiteral("FaxServer"));
     server->setText(QStringLiteral("fax.example.org:port"));
     QTest::keyClick(number, Qt::Key_Return);
@@ -628,7 +642,7 @@ TEST_F(PreviewWindow, SendFaxTakesOnlyANumberAFaxCanDial) {
     dialog.findChild<QComboBox*>(QStringLiteral("FaxResolution"))->setCurrentIndex(1);
     QTest::keyClick(number, Qt::Key_Return);  // Enter sends, as the default button
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.call().number, QStringLiteral("+1 (555) 014-2278,,12"));
+    EXPECT_EQ(dialog.call().number, QStringLiteral("+15550142278,,12")) << "as dialled";
     EXPECT_EQ(dialog.call().resolution, FaxResolution::Standard);
     EXPECT_EQ(dialog.call().server.text(), QStringLiteral("fax.example.org:14571"))
         << "the port typed is the port used";
