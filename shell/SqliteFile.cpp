@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QThread>
 #include <QVariant>
 
@@ -75,6 +76,11 @@ QString connectionName() {
 }
 
 }  // namespace
+
+QString ProgramDataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/velmora");
+}
 
 void MakePrivateFolder(const QString& path) {
     const auto cannot = [](const QString& folder, int error) {

@@ -131,6 +131,9 @@ private:
     QSqlDatabase db_;
 };
 
+// $XDG_DATA_HOME/velmora: where the program keeps its own files.
+QString ProgramDataFolder();
+
 // Makes `path` and the folders above it that are missing, readable by the user alone, and
 // makes `path` so if it stood already (it is the program's own). Throws Failure.
 void MakePrivateFolder(const QString& path);

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QVariant>
 
 namespace velmora {
@@ -170,8 +169,7 @@ SentFaxes::SentFaxes(const QString& folder)
              recordWords(), {folder + QStringLiteral("/sent")}) {}
 
 QString SentFaxes::DefaultFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/velmora");
+    return ProgramDataFolder();
 }
 
 QString SentFaxes::file() const {
