@@ -35,13 +35,14 @@ test_compile_packages=(libgtest-dev libgmock-dev)
 # Devanagari and Hangul, and emoji: the scripts a test writes, in fonts of a few faces; the Noto
 # fonts the package recommends have some 300, which every office start reads, a sixth more time
 # for the whole suite; slapd: the company directory of the tests' own, on 127.0.0.1 with its own
-# folder (installed unconfigured: see below); ldap-utils: ldapsearch, its independent reader).
+# folder (installed unconfigured: see below); ldap-utils: ldapsearch, its independent reader;
+# python3-vobject: another program's reading of the vCard files the phone book writes).
 test_run_packages=(
   xvfb xauth xdotool x11-utils
   antiword catdoc python3-olefile
   librsvg2-bin imagemagick faketime poppler-utils
   dpkg-dev lintian appstream desktop-file-utils man-db
-  dbus at-spi2-core python3-pyatspi
+  dbus at-spi2-core python3-pyatspi python3-vobject
   hylafax-server hylafax-client openssl procps libtiff-tools
   fonts-tlwg-garuda-ttf fonts-lohit-deva fonts-baekmuk fonts-noto-color-emoji
   slapd ldap-utils

@@ -1,27 +1,21 @@
 #pragma once
 
 #include "fax/server/SentFax.h"
+#include "shell/SqliteFile.h"
 
 #include <QString>
-#include <mutex>
 #include <optional>
 #include <vector>
 
 namespace velmora {
 
-// The record of faxes sent from this program: an SQLite file (through Qt SQL) in the program's
-// data folder, with a kept copy of each fax as sent. Two instances of the program may use it at
-// once: it is in WAL mode, each write is one transaction that waits up to a few seconds for
-// another writer, and each change is to a single row.
+// The record of faxes sent from this program: an SQLite file in the program's data folder
+// (shell/SqliteFile.h: shared with another instance of the program, private to the user, a
+// damaged one put aside), with a kept copy of each fax as sent. Each change is to a single row.
 //
-// Threads: every call opens a connection of its own on the calling thread and closes it before
-// it returns. Qt SQL's connections belong to the thread that made them and must be removed
-// there; a connection kept per thread would outlive a worker thread that ends before the
-// object, or have to be removed from a thread it does not belong to. Opening the file is
-// cheap beside what is done with it (a few calls a minute at most), so no connection is
-// kept: any thread may call any member at any time, also at once with another thread. A call
-// may wait up to five seconds for another program's write: windows call it through a job on a
-// worker (shell/Job.h), not on their own thread.
+// Threads: any thread may call any member at any time, also at once with another thread; each
+// call has a connection of its own. A call may wait up to five seconds for another program's
+// write: windows call it through a job on a worker (shell/Job.h), not on their own thread.
 //
 // Every failure throws Failure with plain words (shell/Failure.h): the file cannot be
 // read or written, or another program held it longer than the wait allows. Nothing
@@ -69,19 +63,10 @@ public:
     QString problem() const;
 
 private:
-    class Connection;
-    // Makes the folders and the store, with its tables, when missing, moving a damaged one
-    // aside first; sets problem_ when it cannot. Once done, later calls do nothing.
-    void prepare() const;
-    // prepare(), then throws what it found when the store cannot be used.
-    void ensureReady() const;
     QString sentFolder() const;
 
     const QString folder_;
-    mutable std::mutex mutex_;  // prepare()'s state below
-    mutable bool ready_ = false;
-    mutable QString damage_;   // what was found damaged and put aside
-    mutable QString failure_;  // why the store cannot be used, while it cannot
+    SqliteFile store_;
 };
 
 }  // namespace velmora
