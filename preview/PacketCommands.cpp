@@ -7,6 +7,8 @@
 #include "fax/server/FaxOutbox.h"
 #include "fax/server/SendJob.h"
 #include "fax/server/SentFaxes.h"
+#include "recipients/PhoneBook.h"
+#include "recipients/numbers/FaxNumbers.h"
 #include "shell/AppTitle.h"
 #include "shell/Failure.h"
 #include "shell/Job.h"
@@ -158,8 +160,27 @@ void PacketCommands::send(FaxResolution resolution) {
     if (dialog.exec() != QDialog::Accepted) return;
     const FaxCall call = dialog.call();
     RememberFaxServer(call.server);
-    if (!sendingAgainAgreed(call)) return;
+    if (!numberAgreed(call) || !sendingAgainAgreed(call)) return;
     startSend(call);
+}
+
+// A number the user has never faxed and keeps in no phone book, or one other than the phone
+// book's for the name on the cover: asked once before it is dialled (a misdialled fax is the
+// commonest way records reach the wrong person).
+bool PacketCommands::numberAgreed(const FaxCall& call) {
+    QString question;
+    try {
+        const PhoneBook book;
+        question = NumberToAskAbout(book, FaxOutbox::shared().faxes(), packet_.recipientName(),
+                                    call.number, FaxRegion());
+    } catch (const Failure&) {
+        return true;  // the phone book cannot tell: the fax goes as asked
+    }
+    if (question.isEmpty()) return true;
+    return ShowMessage({.title = {},
+                        .text = question + QStringLiteral("\n\n") + tr("Dial %1?").arg(call.number),
+                        .icon = MessageIcon::Warning,
+                        .buttons = MessageButtons::YesNo}) == MessageAnswer::Yes;
 }
 
 bool PacketCommands::sendingAgainAgreed(const FaxCall& call) {

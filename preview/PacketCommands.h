@@ -56,6 +56,8 @@ private:
     // Whether the packet may go to call.number: never sent there, or the user agrees to send it
     // again.
     bool sendingAgainAgreed(const FaxCall& call);
+    // Whether call.number may be dialled: known, or the user agrees.
+    bool numberAgreed(const FaxCall& call);
     void startSend(const FaxCall& call);
     void sent(const FaxCall& call, std::exception_ptr failure, const SentFax& fax,
               const QString& recordProblem);

@@ -3,6 +3,7 @@
 #include "fax/FaxSending.h"
 #include "fax/server/FaxOutbox.h"
 #include "fax/server/HylaFaxSession.h"
+#include "recipients/PhoneBook.h"
 #include "recipients/numbers/FaxNumbers.h"
 #include "shell/Job.h"
 #include "shell/SettingsStore.h"
@@ -19,6 +20,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace velmora {
 namespace {
@@ -38,6 +41,24 @@ FaxServerAddress LastFaxServer() {
 void RememberFaxServer(const FaxServerAddress& server) {
     SaveSetting(kServerKey, server.text());
     SaveSetting(kUserKey, server.user);
+}
+
+QString NumberToAskAbout(const PhoneBook& book, const std::vector<SentFax>& faxes,
+                         const QString& name, const QString& number, const QString& region) {
+    QStringList questions;
+    if (!name.trimmed().isEmpty())
+        if (const std::optional<Recipient> known = book.byName(name.trimmed());
+            known && !known->fax.isEmpty() && !SameNumber(known->fax, number, region))
+            questions << SendFaxDialog::tr("The phone book has %1 for %2, not %3.")
+                             .arg(known->fax, known->name, number);
+    const bool inBook = book.byNumber(number).has_value();
+    const bool faxedBefore = std::any_of(faxes.begin(), faxes.end(), [&](const SentFax& fax) {
+        return fax.id > 0 && SameNumber(fax.number, number, region);
+    });
+    if (!inBook && !faxedBefore)
+        questions << SendFaxDialog::tr("%1 is in no phone book and was never faxed from here.")
+                         .arg(number);
+    return questions.join(QLatin1Char(' '));
 }
 
 bool AskFaxServerPassword(QWidget* parent, const FaxServerAddress& server, bool refused) {

@@ -15,6 +15,7 @@ class QRadioButton;
 namespace velmora {
 
 class Job;
+class PhoneBook;
 
 // "Send Fax…": the number (the sheet's recipient fax number to start with), the server
 // (host[:port]) and the user there, the resolution, and when: now, or at a date and time the
@@ -59,6 +60,13 @@ private:
 // Asks the user for the password of `server` (told when the one given was refused), and keeps
 // it for the program's run (FaxServerPasswords). False when the user cancels.
 bool AskFaxServerPassword(QWidget* parent, const FaxServerAddress& server, bool refused);
+
+// What to ask before a fax is dialled to `number` for `name`, in plain words; empty when there
+// is nothing to ask: the number is in the phone book or was faxed from here before (`faxes`,
+// the outbox's), and where the phone book has `name` its number is this one (compared as
+// libphonenumber matches numbers dialled from `region`).
+QString NumberToAskAbout(const PhoneBook& book, const std::vector<SentFax>& faxes,
+                         const QString& name, const QString& number, const QString& region);
 
 // The server last used, as remembered in the settings ("FaxServer", "FaxServerUser"), else
 // FaxServerAddress::fallback(); and remembering it.

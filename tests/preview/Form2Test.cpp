@@ -9,6 +9,7 @@
 #include "preview/PageImage.h"
 #include "preview/PictureBox.h"
 #include "preview/SendFaxDialog.h"
+#include "recipients/PhoneBook.h"
 #include "recipients/numbers/FaxNumbers.h"
 #include "shell/Failure.h"
 #include "shell/Locations.h"
@@ -647,6 +648,29 @@ TEST_F(PreviewWindow, SendFaxTakesOnlyANumberAFaxCanDial) {
     EXPECT_EQ(dialog.call().server.text(), QStringLiteral("fax.example.org:14571"))
         << "the port typed is the port used";
     EXPECT_EQ(dialog.call().sendAt, tonight.toUTC());
+
+    // Before dialling: asked about a number known nowhere, and one other than the phone book's
+    // for the name on the cover; not about one in the book or faxed before, in any form.
+    PhoneBook book(path("book"));
+    Recipient martin;
+    martin.name = QStringLiteral("Martin Hale");
+    martin.fax = QStringLiteral("201-555-0142");
+    book.add(martin);
+    SentFax faxed;
+    faxed.id = 1;
+    faxed.number = QStringLiteral("2015550177");
+    const std::vector<SentFax> faxes{faxed};
+    const QString us = QStringLiteral("US");
+    EXPECT_EQ(NumberToAskAbout(book, faxes, martin.name, QStringLiteral("+1 201 555 0142"), us),
+              QString());
+    EXPECT_EQ(NumberToAskAbout(book, faxes, QString(), QStringLiteral("(201) 555-0177"), us),
+              QString());
+    const QString asked =
+        NumberToAskAbout(book, faxes, martin.name, QStringLiteral("201-555-0199"), us);
+    EXPECT_TRUE(asked.contains(QLatin1String("phone book has 201-555-0142 for Martin Hale")))
+        << asked.toStdString();
+    EXPECT_TRUE(asked.contains(QLatin1String("in no phone book and was never faxed")))
+        << asked.toStdString();
 }
 
 // The format follows the name's extension, in any letter case, else the selected filter,
