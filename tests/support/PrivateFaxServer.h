@@ -1,14 +1,22 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace velmora::test {
 
 // A HylaFAX server of the test's own (tools/private-fax-server): faxq and hfaxd on a private
-// spool in the test's folder, hfaxd on 127.0.0.1 at a free port, one send-only modem whose
-// transmitter is a script that decides each fax's outcome. Needs root and hylafax-server;
-// whyNot() says what is missing. Stopped, its spool removed, with the object.
+// spool, hfaxd on 127.0.0.1 at a free port, one send-only modem whose transmitter is a script
+// that decides each fax's outcome. Needs root and hylafax-server; whyNot() says what is missing.
+// Stopped, its spool removed, with the object.
+//
+// The servers run in the foreground as children of the test, each in a process group of its
+// own, and the test takes in what they leave behind (a child subreaper): every process of
+// theirs is reaped here, never left as a zombie to a system whose first process may not reap,
+// where the machine's own HylaFAX start script would count it as a server still running.
 class PrivateFaxServer {
 public:
     PrivateFaxServer();
@@ -36,6 +44,10 @@ public:
     QString queueFile(const QString& jobId) const;
 
 private:
+    bool run();
+    void end();
+
+    std::unique_ptr<QProcess> faxq_, hfaxd_, modem_;
     QString spool_;
     quint16 port_ = 0;
     QString whyNot_;
