@@ -11,6 +11,7 @@
 #include "fax/server/FaxOutbox.h"
 #include "preview/Form2.h"
 #include "preview/OutboxWindow.h"
+#include "preview/RecipientsWindow.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
 #include "shell/Failure.h"
@@ -93,6 +94,11 @@ Form1::Form1(EditorEnvironment environment, QWidget* parent)
     };
     connect(&outbox, &FaxOutbox::changed, this, offerRecent);
     offerRecent();
+    // File > Recipients… fills the sheet and reads it through these.
+    SetRecipientSheet(
+        {.fill =
+             [this](const Recipient& entry) { fillRecipient(entry.name, entry.fax, entry.phone); },
+         .current = [this] { return sheetRecipient(); }});
 
     connect(TabControl1_, &QTabWidget::currentChanged, this,
             [](int index) { SaveSetting(QStringLiteral("TabControl1"), QString::number(index)); });
@@ -104,7 +110,26 @@ Form1::Form1(EditorEnvironment environment, QWidget* parent)
     });
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    SetRecipientSheet({});
+}
+
+void Form1::fillRecipient(const QString& name, const QString& fax, const QString& phone) {
+    // Each passed on to every tab's member as typed; Phone only where a style has it.
+    group("txtFor").setValue(0, name);
+    group("txtFaxFor").setValue(0, fax);
+    if (FieldGroup& phones = group("txtPhoneFor"); phones.memberCount() > 0)
+        phones.setValue(0, phone);
+}
+
+Recipient Form1::sheetRecipient() const {
+    Recipient shown;
+    shown.name = group("txtFor").value(0);
+    shown.fax = group("txtFaxFor").value(0);
+    if (const FieldGroup& phones = group("txtPhoneFor"); phones.memberCount() > 0)
+        shown.phone = phones.value(0);
+    return shown;
+}
 
 void Form1::buildWindow() {
     chrome_ = AddWindowChrome(*this, editor::kWindowClient.toPixels().size());
@@ -288,6 +313,9 @@ void Form1::createActions() {
     outboxAction_ = AddWindowCommand(*this, tr("Outbox\u2026"),
                                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
                                      [this] { ShowOutbox(this); });
+    recipientsAction_ = AddWindowCommand(*this, tr("Recipients\u2026"),
+                                         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)},
+                                         [this] { ShowRecipients(this); });
     connect(&run_, &GenerationRun::busyChanged, this, &Form1::updateActions);
 
     const auto stepTab = [this](int by) {
@@ -311,7 +339,7 @@ void Form1::createMenus() {
     AddCommandGroups(*chrome_.menuBar->addMenu(QStringLiteral("&File")),
                      {{startAction_, clearAction_, sampleAction_},
                       {attachAction_, documentsAction_},
-                      {outboxAction_},
+                      {recipientsAction_, outboxAction_},
                       {stopAction_, closeAction_}});
     AddCommandGroups(*chrome_.menuBar->addMenu(QStringLiteral("&View")),
                      {{nextStyleAction_, previousStyleAction_}});

@@ -5,6 +5,7 @@
 #include "editor/PointerRules.h"
 #include "fax/FaxPacket.h"
 #include "preview/AttachedDocuments.h"
+#include "recipients/Recipient.h"
 #include "shell/ui/WindowChrome.h"
 #include "shell/ui/WindowPointer.h"
 
@@ -81,6 +82,12 @@ public:
     // "< Back" from the preview: the editor again.
     void showEditor();
 
+    // Puts a recipient on the sheet, on every tab, as if typed: For, Fax number, and Phone on
+    // the styles that have it.
+    void fillRecipient(const QString& name, const QString& fax, const QString& phone);
+    // The sheet's recipient now: For, Fax number and Phone.
+    Recipient sheetRecipient() const;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;  // Form_Unload
@@ -133,6 +140,7 @@ private:
     QAction* closeAction_ = nullptr;
     QAction* stopAction_ = nullptr;
     QAction* outboxAction_ = nullptr;
+    QAction* recipientsAction_ = nullptr;
     bool refocusStart_ = false;  // PushButton6 had the focus when a run disabled it
     QPushButton* PushButton6_ = nullptr;
     QPushButton* PushButton2_ = nullptr;

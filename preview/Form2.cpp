@@ -8,6 +8,7 @@
 #include "PageView.h"
 #include "PictureBox.h"
 #include "PreviewLayout.h"
+#include "RecipientsWindow.h"
 #include "coversheet/OfficeJobs.h"
 #include "coversheet/office/PictureText.h"
 #include "coversheet/office/SnapshotResolution.h"
@@ -174,8 +175,9 @@ void Form2::createActions() {
           QStringLiteral("Send Fax\u2026"),
           {ctrlShift(Qt::Key_Return), ctrlShift(Qt::Key_Enter)},
           [this] { commands_.send(faxResolution_); }},
-         {&outboxAction_, tr("Outbox\u2026"), {ctrlShift(Qt::Key_O)}, [this] {
-              ShowOutbox(this);
+         {&outboxAction_, tr("Outbox\u2026"), {ctrlShift(Qt::Key_O)}, [this] { ShowOutbox(this); }},
+         {&recipientsAction_, tr("Recipients\u2026"), {ctrlShift(Qt::Key_R)}, [this] {
+              ShowRecipients(this);
           }}});
     AddWindowCommands(*this, documents_.commandRows(*this, &attachAction_, &documentsAction_));
     ui_.pushButton6->setToolTip(
@@ -218,7 +220,8 @@ void Form2::createMenus() {
     QMenuBar& bar = *ui_.chrome.menuBar;
     AddCommandGroups(*bar.addMenu(QStringLiteral("&File")),
                      {{attachAction_, documentsAction_},
-                      {saveAction_, savePdfAction_, printAction_, sendFaxAction_, outboxAction_},
+                      {saveAction_, savePdfAction_, printAction_, sendFaxAction_},
+                      {recipientsAction_, outboxAction_},
                       {backAction_, stopAction_, closeAction_}});
     AddCommandGroups(*bar.addMenu(QStringLiteral("&View")),
                      {{zoomInAction_, zoomOutAction_},
