@@ -40,7 +40,7 @@ QStringList Pictures(const QString& pdf) {
     return lines.mid(2);
 }
 
-SentFax Fax(const QString& document) {
+SentFax ReportedFax(const QString& document) {
     SentFax fax;
     fax.server = QStringLiteral("fax.example.org:4559");
     fax.jobId = QStringLiteral("4711");
@@ -67,7 +67,7 @@ TEST_F(TransmissionReportTest, ASentFaxsReportReadsEveryValueAndShowsTheCover) {
     test::WriteTextPdf(path("sent.pdf"),
                        {QStringLiteral("COVER FOR ANN SMITH"), QStringLiteral("Contract"),
                         QStringLiteral("Terms"), QStringLiteral("Signature")});
-    SentFax fax = Fax(path("sent.pdf"));
+    SentFax fax = ReportedFax(path("sent.pdf"));
     fax.state = FaxJobState::Done;
     fax.remoteStation = QStringLiteral("+1 555 0100 SMITH");
     // Set to go half an hour after the hand-over: the duration runs from then.
@@ -108,7 +108,7 @@ TEST_F(TransmissionReportTest, AReportIsWrittenWhenTheFaxAsSentIsGoneOrUnreadabl
     damaged.close();
     for (const char* document : {"gone.pdf", "damaged.pdf"}) {
         SCOPED_TRACE(document);
-        SentFax fax = Fax(path(document));
+        SentFax fax = ReportedFax(path(document));
         fax.state = FaxJobState::Failed;
         fax.status = QStringLiteral("No carrier detected");
         fax.pagesSent = 1;
