@@ -11,6 +11,8 @@
 #include "shell/Job.h"
 #include "shell/Procedure.h"
 #include "shell/ui/MessageBox.h"
+#include "shell/ui/OneWindow.h"
+#include "shell/ui/ShortcutToolTip.h"
 #include "shell/ui/WindowAccessibility.h"
 #include "shell/ui/WindowCommand.h"
 #include "shell/ui/WindowLook.h"
@@ -58,17 +60,7 @@ bool KeptCopy(const SentFax& fax) {
 }  // namespace
 
 void ShowOutbox(QWidget* from) {
-    QPointer<OutboxWindow>& window = openWindow();
-    if (!window) {
-        window = new OutboxWindow(FaxOutbox::shared());
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        // Gone with the program, before the outbox it shows.
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit, window, &QObject::deleteLater);
-        if (from) window->move(from->frameGeometry().topLeft() + QPoint(40, 40));
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
+    ShowOneWindow(openWindow(), from, [] { return new OutboxWindow(FaxOutbox::shared()); });
 }
 
 OutboxWindow* OutboxWindow::open() {
@@ -192,10 +184,7 @@ void OutboxWindow::createCommands() {
           tr("Close"),
           {ctrl(Qt::Key_W), QKeySequence(QKeySequence::Cancel)},
           [this] { close(); }}});
-    for (QAction* command : commands_)
-        if (!command->shortcut().isEmpty())
-            command->setToolTip(tr("%1 (%2)").arg(
-                command->text(), command->shortcut().toString(QKeySequence::NativeText)));
+    for (QAction* command : commands_) command->setToolTip(ShortcutToolTip(*command));
 
     const QList<QList<QAction*>> faxCommands{
         {commands_[Show]},

@@ -9,6 +9,8 @@
 #include "shell/Job.h"
 #include "shell/Procedure.h"
 #include "shell/ui/MessageBox.h"
+#include "shell/ui/OneWindow.h"
+#include "shell/ui/ShortcutToolTip.h"
 #include "shell/ui/WindowAccessibility.h"
 #include "shell/ui/WindowCommand.h"
 #include "shell/ui/WindowLook.h"
@@ -119,16 +121,8 @@ void SetRecipientSheet(RecipientSheet sheet) {
 }
 
 void ShowRecipients(QWidget* from) {
-    QPointer<RecipientsWindow>& window = openWindow();
-    if (!window) {
-        window = new RecipientsWindow(std::make_shared<PhoneBook>());
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit, window, &QObject::deleteLater);
-        if (from) window->move(from->frameGeometry().topLeft() + QPoint(40, 40));
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
+    ShowOneWindow(openWindow(), from,
+                  [] { return new RecipientsWindow(std::make_shared<PhoneBook>()); });
 }
 
 RecipientsWindow* RecipientsWindow::open() {
@@ -224,10 +218,7 @@ void RecipientsWindow::createCommands() {
           tr("Close"),
           {ctrl(Qt::Key_W), QKeySequence(QKeySequence::Cancel)},
           [this] { close(); }}});
-    for (QAction* command : commands_)
-        if (!command->shortcut().isEmpty())
-            command->setToolTip(tr("%1 (%2)").arg(
-                command->text(), command->shortcut().toString(QKeySequence::NativeText)));
+    for (QAction* command : commands_) command->setToolTip(ShortcutToolTip(*command));
     commands_[Use]->setToolTip(tr("Put the chosen recipient on the cover sheet (Enter)"));
 
     QMenuBar& bar = *chrome_.menuBar;

@@ -58,7 +58,7 @@ public:
     const std::vector<Notice>& notices() const { return notices_; }
 
 public slots:
-    // The service's methods, as the notification specification names them.
+    // The service's methods, under the names the desktop's notification service answers to.
     uint Notify(const QString& appName, uint replacesId, const QString& icon,
                 const QString& summary, const QString& body, const QStringList& actions,
                 const QVariantMap& hints, int expireTimeout);
