@@ -8,7 +8,9 @@ cd "${BUILD:-build}"
 status=0
 # Twice as many jobs as cores: the tests that start offices or X servers take the office slots (as
 # many as cores) whatever -j says, and the short ones run beside them.
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(( $(nproc) * 2 ))" "$@" || status=$?
+# The office slots are handed out by ctest from the resource file the configure wrote.
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(( $(nproc) * 2 ))" \
+    --resource-spec-file test-resources.json "$@" || status=$?
 if [[ -f faults/table.txt ]]; then
     echo
     echo "Fault campaign:"
