@@ -33,6 +33,76 @@ QString& runTemplate() {
     return path;
 }
 
+// Writes `values` into the bookmarks of the document open in `word`, as the run's steps 130 to
+// 184 do: the date and the street as worded for the sheet, a tick as "V", the fields of a
+// style's groups only where the style has them. `proc` runs each step: the run's own Procedure,
+// or ThrowingSteps.
+template <class Steps>
+void WriteBookmarks(Steps& proc, const std::unique_ptr<WordConnection>& word,
+                    const RunValues& values) {
+    const auto text = [&](const char* field) { return values.text(field); };
+    const auto date = [&] { return values.date("dtpDate"); };
+
+    QString dayText, dateText, streetText;
+    proc.step(130, [&] { dayText = DayText(date()); });
+    proc.step(132, [&] { dateText = DateText(date()); });
+    proc.step(134, [&] { streetText = QLatin1Char(' ') + text("txtLocation"); });
+
+    const auto valueOf = [&](const Bookmark& bookmark) {
+        switch (bookmark.form) {
+            case Written::Date:
+                return dateText;
+            case Written::Street:
+                return streetText;
+            case Written::Tick:
+                return QStringLiteral("V");
+            case Written::Text:
+                break;
+        }
+        return text(bookmark.field);
+    };
+    // The bookmarks in the table's order, each at its own step. Those that not every style
+    // has come in groups, each asked about once, at the step before its first write.
+    int askedAt = 0;
+    bool groupWritten = true;  // Asked::ForGroup: the group's test said so, or failed
+    int askedTab = -1;         // Asked::ByTab: the tab read
+    for (const Bookmark& bookmark : Bookmarks()) {
+        if (bookmark.asked != Asked::Never && bookmark.askedAt != askedAt) {
+            askedAt = bookmark.askedAt;
+            if (bookmark.asked == Asked::ForGroup) {
+                groupWritten = proc.test(
+                    askedAt, [&] { return styleFills(values.tab(), bookmark.name); }, true);
+            } else {
+                askedTab = -1;
+                proc.step(askedAt, [&] { askedTab = values.tab(); });
+            }
+        }
+        if (bookmark.asked == Asked::ForGroup && !groupWritten) continue;
+        if (bookmark.asked == Asked::ByTab && !styleFills(askedTab, bookmark.name)) continue;
+        if (bookmark.form == Written::Tick &&
+            !proc.test(
+                bookmark.step, [&] { return values.ticked(bookmark.field); }, true))
+            continue;
+        proc.step(bookmark.step, [&] {
+            Use(word).setBookmarkText(QLatin1String(bookmark.name), valueOf(bookmark));
+        });
+    }
+}
+
+// Steps that stop at the first failure, which goes to the caller: a cover made for other
+// values than the click's (CoverWriter) fails whole.
+struct ThrowingSteps {
+    template <class Action>
+    bool step(int, Action&& action) {
+        std::forward<Action>(action)();
+        return true;
+    }
+    template <class Test>
+    bool test(int, Test&& decide, bool) {
+        return std::forward<Test>(decide)();
+    }
+};
+
 }  // namespace
 
 template <class T, class Read>
@@ -73,6 +143,12 @@ RunValues RunValues::TakeFrom(const GenerationHost& host, int attachedPages) {
         }
     }
     return values;
+}
+
+RunValues RunValues::withText(const char* field, const QString& value) const {
+    RunValues changed = *this;
+    changed.texts_[field] = Taken<QString>{value, {}};
+    return changed;
 }
 
 // One run's state, shared by its steps on the worker and on the window's thread (never at
@@ -181,53 +257,7 @@ void GenerationRun::officeSteps(Steps& run) {
     proc.step(126, [&] { templatePath = TemplatePath(); });
     proc.step(128, [&] { Use(word).documentsOpen(templatePath, true); });
 
-    const auto text = [&](const char* field) { return values.text(field); };
-    const auto date = [&] { return values.date("dtpDate"); };
-
-    QString dayText, dateText, streetText;
-    proc.step(130, [&] { dayText = DayText(date()); });
-    proc.step(132, [&] { dateText = DateText(date()); });
-    proc.step(134, [&] { streetText = QLatin1Char(' ') + text("txtLocation"); });
-
-    const auto valueOf = [&](const Bookmark& bookmark) {
-        switch (bookmark.form) {
-            case Written::Date:
-                return dateText;
-            case Written::Street:
-                return streetText;
-            case Written::Tick:
-                return QStringLiteral("V");
-            case Written::Text:
-                break;
-        }
-        return text(bookmark.field);
-    };
-    // The bookmarks in the table's order, each at its own step. Those that not every style
-    // has come in groups, each asked about once, at the step before its first write.
-    int askedAt = 0;
-    bool groupWritten = true;  // Asked::ForGroup: the group's test said so, or failed
-    int askedTab = -1;         // Asked::ByTab: the tab read
-    for (const Bookmark& bookmark : Bookmarks()) {
-        if (bookmark.asked != Asked::Never && bookmark.askedAt != askedAt) {
-            askedAt = bookmark.askedAt;
-            if (bookmark.asked == Asked::ForGroup) {
-                groupWritten = proc.test(
-                    askedAt, [&] { return styleFills(values.tab(), bookmark.name); }, true);
-            } else {
-                askedTab = -1;
-                proc.step(askedAt, [&] { askedTab = values.tab(); });
-            }
-        }
-        if (bookmark.asked == Asked::ForGroup && !groupWritten) continue;
-        if (bookmark.asked == Asked::ByTab && !styleFills(askedTab, bookmark.name)) continue;
-        if (bookmark.form == Written::Tick &&
-            !proc.test(
-                bookmark.step, [&] { return values.ticked(bookmark.field); }, true))
-            continue;
-        proc.step(bookmark.step, [&] {
-            Use(word).setBookmarkText(QLatin1String(bookmark.name), valueOf(bookmark));
-        });
-    }
+    WriteBookmarks(proc, word, values);
 
     proc.step(186, [&] {
         Use(word).fieldsUpdate();
@@ -286,6 +316,44 @@ void GenerationRun::handOver(Steps& run) {
     proc.step(230, [&] { RemoveFileQuietly(TemplatePath()); });
     proc.step(232, [&] { setBusy(false); });
     emit finished();
+}
+
+CoverWriter::CoverWriter() : word_(CreateWordApplication()) {}
+
+CoverWriter::~CoverWriter() {
+    try {
+        if (word_) word_->quit();
+    } catch (...) {
+        // Ended with the object all the same.
+    }
+}
+
+void CoverWriter::write(const RunValues& values, const QString& pdf) {
+    WordConnection& word = Use(word_);
+    const int tab = values.tab();
+    if (tab != templateTab_) {
+        template_.reset();
+        template_ = std::make_unique<NewFile>(TempFolder(), QStringLiteral("template"),
+                                              QStringLiteral(".dot"));
+        template_->write(LoadResData(StyleOfTab(tab).resourceId));
+        template_->close();
+        templateTab_ = tab;
+    }
+    word.documentsOpen(template_->path(), true);
+    try {
+        ThrowingSteps steps;
+        WriteBookmarks(steps, word_, values);
+        word.fieldsUpdate();
+        if (values.attachedPages() > 0) word.addToPageCount(values.attachedPages());
+        word.exportAsPdf(pdf);
+    } catch (...) {
+        try {
+            word.closeWithoutSaving();
+        } catch (...) {
+        }
+        throw;
+    }
+    word.closeWithoutSaving();
 }
 
 }  // namespace velmora

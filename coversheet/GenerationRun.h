@@ -17,7 +17,9 @@
 namespace velmora {
 
 class Job;
+class NewFile;
 class Procedure;
+class WordConnection;
 
 // What the generation run needs of the window it runs for: the field values, the pointer
 // and the windows' turn (the preview shown, the editor hidden). Called on the window's thread
@@ -65,6 +67,8 @@ public:
     bool ticked(const char* field) const { return at(ticks_, field).get() != 0; }
     int attachedPages() const { return attachedPages_; }
     void setAttachedPages(int pages) { attachedPages_ = pages; }
+    // The same values with text field `field` reading `value` (another recipient's cover).
+    RunValues withText(const char* field, const QString& value) const;
 
 private:
     template <class T>
@@ -138,6 +142,27 @@ private:
     QPointer<Job> job_;  // the office work of the run under way
     bool busy_ = false;
     std::optional<RunValues> last_;  // the values of the last run's click
+};
+
+// Covers made for other values than a click's (a cover for each of several recipients), one
+// after another through one office of the pool: each filled as the run fills it and written
+// straight to a PDF, without a Word file or a picture. On the worker; every failure throws
+// (Failure, with the office's words), and giving the job up ends the office.
+class CoverWriter {
+public:
+    CoverWriter();
+    ~CoverWriter();
+    CoverWriter(const CoverWriter&) = delete;
+    CoverWriter& operator=(const CoverWriter&) = delete;
+
+    // The cover of `values` (its style's template, its page count with the attached pages) as
+    // the PDF `pdf`, which the office replaces whole.
+    void write(const RunValues& values, const QString& pdf);
+
+private:
+    std::unique_ptr<WordConnection> word_;
+    std::unique_ptr<NewFile> template_;  // the style's template, written once per style
+    int templateTab_ = -1;
 };
 
 }  // namespace velmora

@@ -215,6 +215,55 @@ Job* FaxPacket::makeCoverPdf(QObject* receiver, OfficeJobs::Done done) {
     return postWithPdfs(receiver, {}, std::move(done));
 }
 
+RecipientCovers FaxPacket::recipientCovers() const {
+    RecipientCovers covers;
+    if (run_ && run_->lastValues() && hasCover() && !coverDocument_.isEmpty()) {
+        covers.values_ = *run_->lastValues();
+        covers.values_->setAttachedPages(attachedPages());
+    }
+    covers.attached_ = documents_.pdfs({}).mid(1);
+    covers.attachedKinds_ = documents_.pageKinds(0);
+    return covers;
+}
+
+Job* FaxPacket::postForEach(const std::vector<CoverRecipient>& recipients, QObject* receiver,
+                            RecipientCovers::EachWork work, OfficeJobs::Done done) {
+    return OfficeJobs::shared().post(
+        receiver,
+        [covers = recipientCovers(), recipients, work = std::move(work)] {
+            covers.each(recipients, work);
+        },
+        std::move(done));
+}
+
+void RecipientCovers::each(const std::vector<CoverRecipient>& recipients,
+                           const EachWork& work) const {
+    if (!values_)
+        throw Failure(
+            FaxPacket::tr("The cover was not made here, so it cannot be made again for "
+                          "each recipient. Make it with \"Start Creating Template\"."));
+    CoverWriter writer;
+    const int total = int(recipients.size());
+    for (int index = 0; index < total; ++index) {
+        ThrowIfJobCancelled();
+        const CoverRecipient& recipient = recipients[size_t(index)];
+        const QString shown = recipient.name.isEmpty() ? recipient.number : recipient.name;
+        if (Job* job = Job::current())
+            job->reportProgress(
+                index, total,
+                FaxPacket::tr("Cover %1 of %2: %3").arg(index + 1).arg(total).arg(shown));
+        const TempPdf cover(QStringLiteral("velmora-cover"));
+        writer.write(values_->withText("txtFor", recipient.name)
+                         .withText("txtFaxFor", recipient.number)
+                         .withText("txtPhoneFor", recipient.phone),
+                     cover.path());
+        std::vector<PageKind> kinds(size_t(PdfPageCount(cover.path())), PageKind::Document);
+        kinds.insert(kinds.end(), attachedKinds_.begin(), attachedKinds_.end());
+        work(index, QStringList{cover.path()} + attached_, kinds);
+    }
+    if (Job* job = Job::current()) job->reportProgress(total, total);
+}
+
 void FaxPacket::forgetCoverPdf() {
     coverPdf_.reset();
     coverPdfMade_ = false;

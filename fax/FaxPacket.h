@@ -17,6 +17,35 @@ namespace velmora {
 
 class Job;
 
+// One of several recipients a packet goes to, each behind a cover of their own: the cover's
+// "For", fax number and phone.
+struct CoverRecipient {
+    QString name;
+    QString number;
+    QString phone;
+};
+
+// A packet as it goes to each of several recipients: the values of the click that made its
+// cover, and the documents attached behind it, taken on the window's thread for the worker.
+class RecipientCovers {
+public:
+    using EachWork =
+        std::function<void(int index, const QStringList& pdfs, const std::vector<PageKind>& kinds)>;
+    // On the worker: for each of `recipients`, in their order, a cover made from those values
+    // with the recipient's name, number and phone instead (CoverWriter), and `work` called with
+    // the PDFs of the packet as it goes to that recipient (that cover, then the attached
+    // documents) and what each of its pages shows. The job's progress tells each cover as it is
+    // made; each cover's PDF goes once `work` returns. Without a cover made by the packet's own
+    // run, throws Failure with the reason before anything is made.
+    void each(const std::vector<CoverRecipient>& recipients, const EachWork& work) const;
+
+private:
+    friend class FaxPacket;
+    std::optional<RunValues> values_;
+    QStringList attached_;  // the attached documents' PDFs
+    std::vector<PageKind> attachedKinds_;
+};
+
 // One fax as it goes out: the cover sheet a run made (its document, its first page as the
 // office pictured it, its own pages, the PDF of them once asked for), then the documents
 // attached behind it, in their order. The windows show it and send it commands; the ways out
@@ -103,6 +132,12 @@ public:
     Job* postWithPdfs(QObject* receiver, PdfsWork work, OfficeJobs::Done done);
     // Writes the cover's PDF on the worker; `done` on `receiver`'s thread.
     Job* makeCoverPdf(QObject* receiver, OfficeJobs::Done done);
+    // The packet as it goes to each of several recipients (RecipientCovers), taken now.
+    RecipientCovers recipientCovers() const;
+    // Posts RecipientCovers::each(recipients, work) for the worker; `done` on `receiver`'s
+    // thread.
+    Job* postForEach(const std::vector<CoverRecipient>& recipients, QObject* receiver,
+                     RecipientCovers::EachWork work, OfficeJobs::Done done);
 
 signals:
     // A new cover was handed over (or the cover went).

@@ -30,4 +30,18 @@ bool SaveHoldsPacket(DocumentFormat format, const FaxPacket& packet);
 Job* SavePacket(FaxPacket& packet, const SaveOrder& order, QObject* receiver,
                 OfficeJobs::Done done);
 
+// Saves the packet as one PDF for each of `recipients` into `folder`, each behind a cover of
+// its own (FaxPacket::postForEach), named after the recipient ("Ann Lee.pdf"; the number where
+// there is no name; "Ann Lee (2).pdf" where the name is taken: nothing in the folder is
+// replaced). `done` comes on `receiver`'s thread with the files written, also when the job
+// failed or was given up part way (those written stay; none is left half written).
+struct CoverRecipient;
+using SavedForEach = std::function<void(std::exception_ptr failure, const QStringList& written)>;
+Job* SavePacketForEach(FaxPacket& packet, const std::vector<CoverRecipient>& recipients,
+                       const QString& folder, QObject* receiver, SavedForEach done);
+
+// The name in `folder` a recipient's PDF is saved under: free, made of the recipient's name (or
+// number) with what a file name cannot hold replaced.
+QString RecipientPdfName(const QString& folder, const CoverRecipient& recipient);
+
 }  // namespace velmora

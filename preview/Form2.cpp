@@ -147,6 +147,10 @@ void Form2::createActions() {
           QStringLiteral("Save as PDF\u2026"),
           {ctrlShift(Qt::Key_S)},
           [this] { PushButton6_Click(DocumentFormat::Pdf); }},
+         {&saveForEachAction_,
+          tr("Save a PDF for Each Recipient\u2026"),
+          {},
+          [this] { commands_.saveForEach(); }},
          {&printAction_,
           QStringLiteral("Print\u2026"),
           {QKeySequence(QKeySequence::Print)},
@@ -218,11 +222,12 @@ void Form2::createActions() {
 
 void Form2::createMenus() {
     QMenuBar& bar = *ui_.chrome.menuBar;
-    AddCommandGroups(*bar.addMenu(QStringLiteral("&File")),
-                     {{attachAction_, documentsAction_},
-                      {saveAction_, savePdfAction_, printAction_, sendFaxAction_},
-                      {recipientsAction_, outboxAction_},
-                      {backAction_, stopAction_, closeAction_}});
+    AddCommandGroups(
+        *bar.addMenu(QStringLiteral("&File")),
+        {{attachAction_, documentsAction_},
+         {saveAction_, savePdfAction_, saveForEachAction_, printAction_, sendFaxAction_},
+         {recipientsAction_, outboxAction_},
+         {backAction_, stopAction_, closeAction_}});
     AddCommandGroups(*bar.addMenu(QStringLiteral("&View")),
                      {{zoomInAction_, zoomOutAction_},
                       {firstPageAction_, previousPageAction_, nextPageAction_, lastPageAction_},
@@ -240,8 +245,8 @@ void Form2::createMenus() {
 void Form2::updateActions() {
     const bool idle = onlyDrawing();
     for (QAction* command :
-         {saveAction_, savePdfAction_, printAction_, backAction_, attachAction_, documentsAction_,
-          sendFaxAction_, faxViewAction_, fineAction_, standardAction_})
+         {saveAction_, savePdfAction_, saveForEachAction_, printAction_, backAction_, attachAction_,
+          documentsAction_, sendFaxAction_, faxViewAction_, fineAction_, standardAction_})
         command->setEnabled(idle);
     drops_->setEnabled(idle);
     stopAction_->setEnabled(OfficeJobs::shared().busy());

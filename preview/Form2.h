@@ -165,6 +165,7 @@ private:
     QAction* closeAction_ = nullptr;
     QAction* saveAction_ = nullptr;  // PushButton6
     QAction* savePdfAction_ = nullptr;
+    QAction* saveForEachAction_ = nullptr;
     QAction* printAction_ = nullptr;
     QAction* attachAction_ = nullptr;
     QAction* documentsAction_ = nullptr;

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QSet>
 #include <QStyle>
+#include <algorithm>
 
 namespace velmora {
 namespace {
@@ -92,6 +93,8 @@ void OutboxTable::setFaxes(const std::vector<SentFax>& next) {
         faxes_.resize(next.size());
         endRemoveRows();
     }
+    // A fax of a group that came or went changes the others' place in it.
+    if (!faxes_.empty()) emit dataChanged(index(0, Group), index(int(faxes_.size()) - 1, Group));
 }
 
 int OutboxTable::rowCount(const QModelIndex& parent) const {
@@ -102,7 +105,7 @@ int OutboxTable::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QString OutboxTable::text(const SentFax& fax, int column) {
+QString OutboxTable::text(const SentFax& fax, int column) const {
     switch (column) {
         case Recipient:
             return fax.recipient.isEmpty() ? fax.number : fax.recipient;
@@ -119,8 +122,26 @@ QString OutboxTable::text(const SentFax& fax, int column) {
             return ShortDateTime(fax.submitted);
         case Finished:
             return ShortDateTime(fax.finished);
+        case Group: {
+            const std::vector<const SentFax*> group = groupOf(fax);
+            for (size_t n = 0; n < group.size(); ++n)
+                if (key(*group[n]) == key(fax)) return tr("%1 of %2").arg(n + 1).arg(group.size());
+            return {};
+        }
     }
     return {};
+}
+
+std::vector<const SentFax*> OutboxTable::groupOf(const SentFax& fax) const {
+    std::vector<const SentFax*> group;
+    if (fax.groupId.isEmpty()) return group;
+    for (const SentFax& other : faxes_)
+        if (other.groupId == fax.groupId && other.server == fax.server) group.push_back(&other);
+    if (group.size() < 2) return {};
+    std::stable_sort(group.begin(), group.end(), [](const SentFax* a, const SentFax* b) {
+        return a->jobId.toLongLong() < b->jobId.toLongLong();
+    });
+    return group;
 }
 
 QVariant OutboxTable::data(const QModelIndex& index, int role) const {
@@ -133,6 +154,13 @@ QVariant OutboxTable::data(const QModelIndex& index, int role) const {
             // The whole of what a narrow column may cut off.
             if (index.column() == Recipient && !shown->company.isEmpty())
                 return tr("%1, %2").arg(text(*shown, Recipient), shown->company);
+            if (index.column() == Group) {
+                // The group at a glance: each fax sent with this one, and where it stands.
+                QStringList members;
+                for (const SentFax* member : groupOf(*shown))
+                    members << tr("%1: %2").arg(text(*member, Recipient), FaxStateWords(*member));
+                return members.join(QLatin1Char('\n'));
+            }
             return text(*shown, index.column());
         case Qt::ForegroundRole:
             if (failed(*shown)) return QBrush(QColor(0xa0, 0x10, 0x10));
@@ -164,6 +192,8 @@ QVariant OutboxTable::headerData(int section, Qt::Orientation orientation, int r
             return tr("Handed over");
         case Finished:
             return tr("Finished");
+        case Group:
+            return tr("Sent together");
     }
     return {};
 }

@@ -15,7 +15,17 @@ namespace velmora {
 class OutboxTable : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Recipient, Number, State, Pages, Tries, HandedOver, Finished, ColumnCount };
+    enum Column {
+        Recipient,
+        Number,
+        State,
+        Pages,
+        Tries,
+        HandedOver,
+        Finished,
+        Group,
+        ColumnCount
+    };
 
     explicit OutboxTable(QObject* parent = nullptr);
 
@@ -38,7 +48,10 @@ public:
 
 private:
     // The row's text in `column`.
-    static QString text(const SentFax& fax, int column);
+    QString text(const SentFax& fax, int column) const;
+    // The faxes sent together with `fax` (its server's group, more than one), in the order
+    // handed over; empty for a fax sent alone.
+    std::vector<const SentFax*> groupOf(const SentFax& fax) const;
     int findRow(const QString& key, int from) const;
 
     std::vector<SentFax> faxes_;

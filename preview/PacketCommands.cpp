@@ -2,8 +2,10 @@
 
 #include "AttachedDocuments.h"
 #include "PrintJob.h"
+#include "RecipientChooser.h"
 #include "SendFaxDialog.h"
 #include "fax/FaxPacket.h"
+#include "fax/SaveJob.h"
 #include "fax/server/FaxOutbox.h"
 #include "fax/server/SendJob.h"
 #include "fax/server/SentFaxes.h"
@@ -16,6 +18,8 @@
 #include "shell/Procedure.h"
 #include "shell/ui/MessageBox.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QLocale>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -29,6 +33,11 @@ namespace {
 constexpr int kStatusMessageTime = 30'000;
 
 }  // namespace
+
+QString RunFolderDialog(QWidget* parent) {
+    return QFileDialog::getExistingDirectory(
+        parent, PacketCommands::tr("Save a PDF for Each Recipient in"), QDir::homePath());
+}
 
 PacketCommands::PacketCommands(FaxPacket& packet, QWidget& window)
     : packet_(packet), window_(window) {}
@@ -160,8 +169,142 @@ void PacketCommands::send(FaxResolution resolution) {
     if (dialog.exec() != QDialog::Accepted) return;
     const FaxCall call = dialog.call();
     RememberFaxServer(call.server);
+    if (const std::vector<CoverRecipient> recipients = dialog.recipients(); !recipients.empty()) {
+        if (numbersAgreed(recipients)) startSendToEach(call, recipients);
+        return;
+    }
     if (!numberAgreed(call) || !sendingAgainAgreed(call)) return;
     startSend(call);
+}
+
+// Several numbers: those known nowhere (or not the phone book's for their name) asked about
+// together, once.
+bool PacketCommands::numbersAgreed(const std::vector<CoverRecipient>& recipients) {
+    QStringList questions;
+    try {
+        const PhoneBook book;
+        const std::vector<SentFax> faxes = FaxOutbox::shared().faxes();
+        for (const CoverRecipient& recipient : recipients)
+            if (const QString question =
+                    NumberToAskAbout(book, faxes, recipient.name, recipient.number, FaxRegion());
+                !question.isEmpty())
+                questions << question;
+    } catch (const Failure&) {
+        return true;  // the phone book cannot tell: the faxes go as asked
+    }
+    if (questions.isEmpty()) return true;
+    return ShowMessage({.title = {},
+                        .text = questions.join(QLatin1Char('\n')) + QStringLiteral("\n\n") +
+                                tr("Send to all %n number(s)?", nullptr, int(recipients.size())),
+                        .icon = MessageIcon::Warning,
+                        .buttons = MessageButtons::YesNo}) == MessageAnswer::Yes;
+}
+
+void PacketCommands::showProgress(Job* job) {
+    connect(job, &Job::progress, this, [this](int, int, const QString& text) {
+        if (!text.isEmpty()) emit status(text + QStringLiteral("\u2026"), 0);
+    });
+}
+
+// A cover each, made by the office one after another, each fax handed to the server as it is
+// ready; Stop gives up those not handed over yet.
+void PacketCommands::startSendToEach(const FaxCall& call,
+                                     const std::vector<CoverRecipient>& recipients) {
+    emit status(tr("Making %n cover(s)\u2026", nullptr, int(recipients.size())), 0);
+    Job* job = SendPacketToEach(
+        packet_, recipients, call, FaxOutbox::shared().record(), this,
+        [this, call, recipients, total = int(recipients.size())](std::exception_ptr failure,
+                                                                 const std::vector<SentFax>& faxes,
+                                                                 const QString& recordProblem) {
+            emit busyChanged(false);
+            FaxOutbox::shared().refresh();
+            QStringList jobs;
+            for (const SentFax& fax : faxes)
+                jobs << tr("%1 (%2): job %3").arg(fax.recipient, fax.number, fax.jobId);
+            QString text = tr("%1 of %2 faxes are with the fax server %3.")
+                               .arg(faxes.size())
+                               .arg(total)
+                               .arg(call.server.text());
+            if (!jobs.isEmpty()) text += QStringLiteral("\n\n") + jobs.join(QLatin1Char('\n'));
+            if (jobCancelled()) {
+                emit status(tr("Sending stopped: %1 of %2 faxes were handed over.")
+                                .arg(faxes.size())
+                                .arg(total),
+                            kStatusMessageTime);
+                return;
+            }
+            emit status(tr("%1 of %2 faxes are with the fax server %3.")
+                            .arg(faxes.size())
+                            .arg(total)
+                            .arg(call.server.text()),
+                        kStatusMessageTime);
+            if (failure) {
+                try {
+                    std::rethrow_exception(failure);
+                } catch (const FaxServerPasswordNeeded& needed) {
+                    if (faxes.empty() &&
+                        AskFaxServerPassword(&window_, needed.address(), needed.refused()))
+                        return startSendToEach(call, recipients);
+                } catch (...) {
+                }
+                text += QStringLiteral("\n\n") + DescribeFailure(failure);
+            } else {
+                text += QStringLiteral("\n\n") +
+                        tr("File > Outbox shows them as one group; you are told when each is "
+                           "sent.");
+            }
+            if (!recordProblem.isEmpty())
+                text += QStringLiteral("\n\n") +
+                        tr("They could not all be kept in the list of faxes sent: %1")
+                            .arg(recordProblem);
+            ShowMessage({.title = {},
+                         .text = text,
+                         .icon = failure ? MessageIcon::Warning : MessageIcon::None});
+        });
+    showProgress(job);
+    startJob(job);
+}
+
+// Save for Each Recipient: the recipients from the phone book, a folder, then a PDF each.
+void PacketCommands::saveForEach() {
+    if (!workingFilesThere()) return;
+    std::vector<CoverRecipient> recipients;
+    try {
+        const PhoneBook book;
+        RecipientChooser chooser(book, &window_);
+        if (chooser.exec() != QDialog::Accepted) return;
+        for (const Recipient& entry : chooser.chosen())
+            recipients.push_back({entry.name, entry.fax, entry.phone});
+    } catch (const Failure& failure) {
+        ShowMessage(
+            {.title = {}, .text = QString::fromUtf8(failure.what()), .icon = MessageIcon::Warning});
+        return;
+    }
+    if (recipients.empty()) return;
+    const QString folder = folderDialog_(&window_);
+    if (folder.isEmpty()) return;
+    emit status(tr("Making %n cover(s)\u2026", nullptr, int(recipients.size())), 0);
+    Job* job = SavePacketForEach(
+        packet_, recipients, folder, this,
+        [this, folder, total = int(recipients.size())](std::exception_ptr failure,
+                                                       const QStringList& written) {
+            emit busyChanged(false);
+            if (jobCancelled()) {
+                emit status(tr("Saving stopped: %1 of %2 PDFs were saved in %3.")
+                                .arg(written.size())
+                                .arg(total)
+                                .arg(folder),
+                            kStatusMessageTime);
+                return;
+            }
+            emit status(tr("%1 of %2 PDFs saved in %3").arg(written.size()).arg(total).arg(folder),
+                        kStatusMessageTime);
+            if (failure)
+                ShowMessage(
+                    {.title = {}, .text = DescribeFailure(failure), .icon = MessageIcon::Warning});
+        });
+    showProgress(job);
+    startJob(job);
 }
 
 // A number the user has never faxed and keeps in no phone book, or one other than the phone

@@ -9,13 +9,20 @@
 #include <QPointer>
 #include <QString>
 #include <exception>
+#include <functional>
+#include <vector>
 
 class QWidget;
 
 namespace velmora {
 
+// Asks for the folder a command saves into; empty when cancelled.
+using FolderDialog = std::function<QString(QWidget* parent)>;
+QString RunFolderDialog(QWidget* parent);
+
 class FaxPacket;
 class Job;
+struct CoverRecipient;
 
 // The preview's ways out of the packet: save ("Save Results To Word File", "Save as PDF"),
 // print and send, each asked for with its dialog, then run as a job (fax/SaveJob,
@@ -30,6 +37,9 @@ public:
     void save(DocumentFormat filter, FaxResolution resolution);
     void print();
     void send(FaxResolution resolution);
+    // The packet as one PDF for each recipient chosen from the phone book, each behind a cover
+    // of its own, into a folder the user chooses.
+    void saveForEach();
     // Gives up the way out under way, if any.
     void stop();
     // The way out under way, or null.
@@ -38,6 +48,7 @@ public:
     // Replace the dialogs, so that tests can choose or cancel.
     void setSaveDialog(SaveDialog dialog) { save_.setDialog(std::move(dialog)); }
     void setPrintDialog(PrintDialog dialog) { printDialog_ = std::move(dialog); }
+    void setFolderDialog(FolderDialog dialog) { folderDialog_ = std::move(dialog); }
 
 signals:
     // A way out began (true) or ended (false).
@@ -59,6 +70,11 @@ private:
     // Whether call.number may be dialled: known, or the user agrees.
     bool numberAgreed(const FaxCall& call);
     void startSend(const FaxCall& call);
+    // Several recipients: the numbers agreed to, then a cover and a fax each.
+    bool numbersAgreed(const std::vector<CoverRecipient>& recipients);
+    void startSendToEach(const FaxCall& call, const std::vector<CoverRecipient>& recipients);
+    // What a job working through covers tells while it runs.
+    void showProgress(Job* job);
     void sent(const FaxCall& call, std::exception_ptr failure, const SentFax& fax,
               const QString& recordProblem);
 
@@ -66,6 +82,7 @@ private:
     QWidget& window_;
     SaveCommand save_;
     PrintDialog printDialog_ = RunPrintDialog;
+    FolderDialog folderDialog_ = RunFolderDialog;
     QPointer<Job> job_;
 };
 

@@ -1,5 +1,8 @@
 #include "SendFaxDialog.h"
 
+#include "RecipientChooser.h"
+#include "fax/FaxPacket.h"
+
 #include "fax/FaxSending.h"
 #include "fax/server/FaxOutbox.h"
 #include "fax/server/HylaFaxSession.h"
@@ -79,7 +82,7 @@ bool AskFaxServerPassword(QWidget* parent, const FaxServerAddress& server, bool 
 
 SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, const QString& recipient,
                              QWidget* parent)
-    : QDialog(parent) {
+    : QDialog(parent), sheetName_(recipient) {
     setObjectName(QStringLiteral("SendFaxDialog"));
     setWindowTitle(QStringLiteral("Send Fax"));
 
@@ -138,8 +141,20 @@ SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, const QString& 
     connection_->setWordWrap(true);
     connection_->hide();
 
+    number_->setToolTip(
+        tr("Several numbers, separated by \";\" or on lines of their own, go "
+           "each behind a cover of its own"));
+    auto* choose = new QPushButton(tr("&Phone Book\u2026"), this);
+    choose->setObjectName(QStringLiteral("ChooseRecipients"));
+    choose->setAutoDefault(false);
+    choose->setToolTip(tr("Choose recipients from the phone book, a cover each"));
+    connect(choose, &QPushButton::clicked, this, &SendFaxDialog::choose);
+    auto* numberRow = new QHBoxLayout;
+    numberRow->addWidget(number_, 1);
+    numberRow->addWidget(choose);
+
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Fax &number:"), number_);
+    form->addRow(QStringLiteral("Fax &number:"), numberRow);
     form->addRow(QString(), dialled_);
     form->addRow(QStringLiteral("Ser&ver:"), server_);
     form->addRow(tr("&User:"), user_);
@@ -182,6 +197,29 @@ SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, const QString& 
 // wrong with it for the region: a warning, never a block.
 void SendFaxDialog::checkNumber() {
     const QString typed = number_->text().trimmed();
+    const std::vector<QString> numbers = SplitNumbers(typed);
+    if (numbers.size() > 1) {
+        // Several: each a cover of its own; what libphonenumber finds wrong, number by number.
+        QStringList names, warnings;
+        for (const CoverRecipient& each : recipients()) {
+            names << (each.name.isEmpty() ? each.number
+                                          : tr("%1 (%2)").arg(each.name, each.number));
+            if (const QString problem = FaxNumberProblem(each.number); !problem.isEmpty())
+                warnings << problem;
+            else if (const QString warning = CheckFaxNumber(each.number, FaxRegion()).warning;
+                     !warning.isEmpty())
+                warnings << tr("%1: %2").arg(each.number, warning);
+        }
+        QString text = tr("%n recipient(s), a cover each: %1", nullptr, int(numbers.size()))
+                           .arg(names.join(QStringLiteral(", ")));
+        if (!warnings.isEmpty())
+            text += QStringLiteral(" \u2014 ") + warnings.join(QStringLiteral("; "));
+        dialled_->setText(text);
+        dialled_->setStyleSheet(warnings.isEmpty() ? QString() : QStringLiteral("color: #8a5a00"));
+        dialled_->setAccessibleName(text);
+        dialled_->show();
+        return;
+    }
     if (typed.isEmpty() || !FaxNumberProblem(typed).isEmpty()) {
         dialled_->clear();
         dialled_->hide();
@@ -237,16 +275,22 @@ void SendFaxDialog::showProblem(const QString& problem, QWidget* field) {
 }
 
 void SendFaxDialog::accept() {
-    if (const QString problem = FaxNumberProblem(number_->text()); !problem.isEmpty())
-        return showProblem(problem, number_);
+    std::vector<QString> numbers = SplitNumbers(number_->text());
+    if (numbers.empty()) numbers.push_back(number_->text());
+    for (const QString& number : numbers) {
+        if (const QString problem = FaxNumberProblem(number); !problem.isEmpty())
+            return showProblem(numbers.size() > 1 ? tr("%1: %2").arg(number, problem) : problem,
+                               number_);
+    }
     // Two numbers typed as one are never sent as one: asked about once.
-    if (!twoNumbersAsked_ && LooksLikeTwoNumbers(number_->text(), FaxRegion())) {
+    for (const QString& number : numbers) {
+        if (twoNumbersAsked_ || !LooksLikeTwoNumbers(number, FaxRegion())) continue;
         twoNumbersAsked_ = true;
         return showProblem(
             tr("\"%1\" looks like two fax numbers. A comma waits a moment while dialling; it "
-               "does not separate numbers. Send it to one number at a time, or press Send again "
-               "to dial it as it is.")
-                .arg(number_->text().trimmed()),
+               "does not separate numbers: separate them with \";\", and each gets a cover of "
+               "its own. Or press Send again to dial it as it is.")
+                .arg(number.trimmed()),
             number_);
     }
     if (!server())
@@ -259,6 +303,55 @@ void SendFaxDialog::accept() {
     if (later_->isChecked() && sendAt_->dateTime() <= QDateTime::currentDateTime())
         return showProblem(tr("The time to send is past: choose a later one, or Now."), sendAt_);
     QDialog::accept();
+}
+
+std::vector<CoverRecipient> SendFaxDialog::recipients() const {
+    const std::vector<QString> numbers = SplitNumbers(number_->text());
+    if (numbers.size() < 2) return {};
+    std::optional<PhoneBook> book;
+    try {
+        book.emplace();
+    } catch (const std::exception&) {
+        // No phone book: the names chosen, else the sheet's.
+    }
+    std::vector<CoverRecipient> each;
+    for (const QString& number : numbers) {
+        CoverRecipient recipient{sheetName_, number, {}};
+        const auto chosen = std::find_if(chosen_.begin(), chosen_.end(), [&](const Recipient& r) {
+            return NumberDigits(r.fax) == NumberDigits(number);
+        });
+        std::optional<Recipient> known;
+        if (chosen != chosen_.end())
+            known = *chosen;
+        else if (book)
+            try {
+                known = book->byNumber(number);
+            } catch (const std::exception&) {
+            }
+        if (known) {
+            recipient.name = known->name;
+            recipient.phone = known->phone;
+        }
+        each.push_back(std::move(recipient));
+    }
+    return each;
+}
+
+void SendFaxDialog::choose() {
+    try {
+        const PhoneBook book;
+        RecipientChooser chooser(book, this);
+        if (chooser.exec() != QDialog::Accepted) return;
+        QStringList numbers;
+        for (const Recipient& entry : chooser.chosen()) {
+            numbers << entry.fax.trimmed();
+            chosen_.push_back(entry);
+        }
+        number_->setText(numbers.join(QStringLiteral("; ")));
+        number_->setFocus();
+    } catch (const std::exception& failure) {
+        showProblem(QString::fromUtf8(failure.what()), number_);
+    }
 }
 
 void SendFaxDialog::reject() {

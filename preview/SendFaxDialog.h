@@ -1,5 +1,7 @@
 #pragma once
 
+#include "recipients/Recipient.h"
+
 #include "fax/server/SendJob.h"
 
 #include <QDialog>
@@ -16,6 +18,7 @@ namespace velmora {
 
 class Job;
 class PhoneBook;
+struct CoverRecipient;
 
 // "Send Fax…": the number (the sheet's recipient fax number to start with), the server
 // (host[:port]) and the user there, the resolution, and when: now, or at a date and time the
@@ -29,6 +32,10 @@ public:
     ~SendFaxDialog() override;
 
     FaxCall call() const;
+    // The recipients when several numbers were typed (separated by ";" or a new line) or chosen
+    // from the phone book, each to get a cover of their own: the name chosen, else the phone
+    // book's for the number, else the sheet's; empty for one number.
+    std::vector<CoverRecipient> recipients() const;
 
     void accept() override;
     void reject() override;
@@ -39,6 +46,8 @@ private:
     // The server and user as typed; empty (and the problem shown) when they name no server.
     std::optional<FaxServerAddress> server() const;
     void testConnection();
+    // Several recipients chosen from the phone book (RecipientChooser) into the number field.
+    void choose();
     void showProblem(const QString& problem, QWidget* field);
     void updateActions();
 
@@ -53,6 +62,8 @@ private:
     QLabel* connection_ = nullptr;
     QLabel* dialled_ = nullptr;
     bool twoNumbersAsked_ = false;
+    QString sheetName_;              // the name on the sheet's cover
+    std::vector<Recipient> chosen_;  // from the phone book, for their names
     QPushButton* test_ = nullptr;
     QPointer<Job> testJob_;
 };

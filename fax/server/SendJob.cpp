@@ -1,6 +1,7 @@
 #include "SendJob.h"
 
 #include "SentFaxes.h"
+#include "coversheet/OfficeJobs.h"
 #include "fax/FaxPacket.h"
 #include "fax/FaxSending.h"
 #include "fax/FaxTiff.h"
@@ -81,6 +82,57 @@ Job* SendPacket(FaxPacket& packet, const FaxCall& call, SentFaxes& record, QObje
         },
         [sent, recordProblem, done = std::move(done)](std::exception_ptr failure) {
             done(failure, *sent, *recordProblem);
+        });
+}
+
+Job* SendPacketToEach(FaxPacket& packet, const std::vector<CoverRecipient>& recipients,
+                      const FaxCall& call, SentFaxes& record, QObject* receiver, SentToEach done) {
+    struct Sent {
+        std::vector<SentFax> faxes;
+        QStringList recordProblems;
+    };
+    auto sent = std::make_shared<Sent>();
+    SentFax common;
+    common.server = call.server.text();
+    common.user = call.server.user;
+    common.sendAt = call.sendAt;
+    common.resolution = call.resolution;
+    common.state = FaxJobState::Unknown;
+    common.packetKey = PacketKey(packet);
+    return OfficeJobs::shared().post(
+        receiver,
+        [covers = packet.recipientCovers(), recipients, call, common, sent, &record] {
+            // One session for all: the server puts every job made in it in the first one's
+            // group.
+            std::unique_ptr<HylaFaxSession> session;
+            covers.each(recipients, [&](int index, const QStringList& pdfs,
+                                        const std::vector<PageKind>& kinds) {
+                if (!session) session = std::make_unique<HylaFaxSession>(call.server);
+                SentFax fax = common;
+                fax.recipient = recipients[size_t(index)].name;
+                fax.number = recipients[size_t(index)].number.trimmed();
+                fax.pagesTotal = int(kinds.size());
+                WithPacketPdf(pdfs, [&](const QString& pdf) {
+                    FaxSubmission submission;
+                    submission.number = fax.number;
+                    submission.resolution = call.resolution;
+                    submission.recipient = fax.recipient;
+                    submission.sendAt = call.sendAt;
+                    const SubmittedJob job = SendPdfAsFax(*session, pdf, submission, kinds);
+                    fax.jobId = job.jobId;
+                    fax.groupId = job.groupId;
+                    fax.submitted = QDateTime::currentDateTimeUtc();
+                    try {
+                        fax.id = record.add(fax, pdf);
+                    } catch (const Failure& failure) {
+                        sent->recordProblems << QString::fromStdString(failure.what());
+                    }
+                });
+                sent->faxes.push_back(std::move(fax));
+            });
+        },
+        [sent, done = std::move(done)](std::exception_ptr failure) {
+            done(failure, sent->faxes, sent->recordProblems.join(QLatin1Char('\n')));
         });
 }
 

@@ -15,6 +15,7 @@ namespace velmora {
 
 class FaxPacket;
 class Job;
+struct CoverRecipient;
 class SentFaxes;
 
 // Where a fax goes, when, and how finely it is sent.
@@ -44,6 +45,18 @@ using SendDone = std::function<void(std::exception_ptr failure, const SentFax& f
                                     const QString& recordProblem)>;
 Job* SendPacket(FaxPacket& packet, const FaxCall& call, SentFaxes& record, QObject* receiver,
                 SendDone done);
+
+// Sends the packet to each of `recipients` as a fax of its own, behind a cover of its own
+// (FaxPacket::postForEach), to call.server with call's resolution and time (call.number and
+// call.recipient are the recipients'). All go through one session, in which the server keeps
+// them as one group; each is recorded in `record` as it is queued. `done` comes on `receiver`'s
+// thread with the faxes queued, as recorded, in the recipients' order (the record's problems, if
+// any, in `recordProblem`), and the failure that stopped the rest, if any. Given up part way,
+// the faxes queued stay queued and recorded; the one under way is not queued.
+using SentToEach = std::function<void(std::exception_ptr failure, const std::vector<SentFax>& faxes,
+                                      const QString& recordProblem)>;
+Job* SendPacketToEach(FaxPacket& packet, const std::vector<CoverRecipient>& recipients,
+                      const FaxCall& call, SentFaxes& record, QObject* receiver, SentToEach done);
 
 // What the packet holds, as a key: the cover's words, and each attached file as it stands (its
 // name, size, time of change and pages). The same key and number twice is the same fax sent

@@ -7,8 +7,10 @@
 #include "PdfReaders.h"
 #include "PrivateFaxServer.h"
 #include "TestSupport.h"
+#include "coversheet/GenerationRun.h"
 #include "fax/FaxPacket.h"
 #include "fax/ImagePages.h"
+#include "fax/SaveJob.h"
 #include "fax/server/FaxOutbox.h"
 #include "fax/server/HylaFaxSession.h"
 #include "fax/server/SendJob.h"
@@ -18,6 +20,7 @@
 #include "shell/Failure.h"
 #include "shell/Procedure.h"
 #include "shell/ui/DesktopNotices.h"
+#include "tests/coversheet/FakeHost.h"
 #include "tests/coversheet/FakeWord.h"
 #include "tests/preview/PreviewTestPages.h"
 
@@ -318,6 +321,93 @@ TEST_F(OutboxThroughAServer, APasswordIsAskedForOnceAndARefusedOneIsToldAsSuch) 
     FaxServerPasswords::remember(keeper, QStringLiteral("secret"));
     EXPECT_EQ(asked(), std::nullopt) << "let in";
     FaxServerPasswords::forget(keeper);
+}
+
+// One packet to three recipients: the office makes a cover for each from the sheet's values with
+// the recipient's name, number and phone; each goes as a job of its own, the three in one group
+// on the server, each job's document its own cover and the two pages behind it. Saved instead,
+// the same makes a PDF for each in a folder.
+TEST_F(OutboxThroughAServer, ThreeRecipientsGetACoverEachAsOneGroupOfJobsOrAPdfEach) {
+    test::FakeHost host = test::SampleSheet(coversheet::Professional);
+    FaxPacket packet(&host);
+    const auto settled = [&] {
+        return QTest::qWaitFor(
+            [&] { return packet.hasCover() && !packet.coverRun()->busy() && !packet.attaching(); },
+            180'000);
+    };
+    packet.coverRun()->run();
+    ASSERT_TRUE(settled());
+    test::WriteTextPdf(path(QStringLiteral("terms.pdf")), {"Terms one", "Terms two"});
+    packet.attach({path(QStringLiteral("terms.pdf"))});
+    ASSERT_TRUE(settled());
+    ASSERT_EQ(packet.pageTotal(), 3);
+
+    const std::vector<CoverRecipient> recipients{
+        {QStringLiteral("Ann Lee"), QStringLiteral("555-010-1001"), QStringLiteral("555-020-2001")},
+        {QStringLiteral("Bruno D\u00edaz"), QStringLiteral("555-010-1002"), {}},
+        {QStringLiteral("Chen Wei \u9648\u4f1f"), QStringLiteral("555-010-1003"), {}}};
+    // Another's name on a cover is the fault: each first page names its own recipient alone.
+    const auto expectCoverOf = [&](const QString& pdf, size_t n) {
+        const QString first = test::PdfPageText(pdf, 1);
+        EXPECT_TRUE(first.contains(recipients[n].name)) << first.toStdString();
+        EXPECT_TRUE(first.contains(recipients[n].number)) << first.toStdString();
+        for (size_t other = 0; other < recipients.size(); ++other)
+            if (other != n) EXPECT_FALSE(first.contains(recipients[other].name));
+        EXPECT_FALSE(first.contains(QLatin1String("Martin Hale")));
+        EXPECT_EQ(test::PdfPages(pdf), 3);
+        EXPECT_TRUE(test::PdfPageText(pdf, 3).contains(QLatin1String("Terms two")));
+    };
+
+    FaxCall call;
+    call.server = address();
+    std::optional<std::vector<SentFax>> sent;
+    QObject receiver;
+    Job* job = SendPacketToEach(
+        packet, recipients, call, record, &receiver,
+        [&](std::exception_ptr failure, const std::vector<SentFax>& faxes, const QString& problem) {
+            EXPECT_FALSE(failure) << DescribeFailure(failure).toStdString();
+            EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
+            sent = faxes;
+        });
+    QSignalSpy progress(job, &Job::progress);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sent.has_value(); }, 180'000));
+    ASSERT_EQ(sent->size(), 3u);
+    EXPECT_GE(progress.count(), 3);
+    QSet<QString> jobs;
+    for (size_t n = 0; n < sent->size(); ++n) {
+        const SentFax& fax = (*sent)[n];
+        jobs.insert(fax.jobId);
+        EXPECT_EQ(fax.recipient, recipients[n].name);
+        EXPECT_EQ(fax.groupId, sent->front().groupId) << "one group";
+        const QString queued = server.queueFile(fax.jobId);
+        EXPECT_TRUE(queued.contains(QStringLiteral("\nnumber:%1\n").arg(recipients[n].number)))
+            << queued.toStdString();
+        EXPECT_TRUE(queued.contains(QStringLiteral("\ngroupid:%1\n").arg(fax.groupId)))
+            << queued.toStdString();
+        const QRegularExpressionMatch document =
+            QRegularExpression(QStringLiteral("\n!?tiff:\\d*:[^:]*:(docq/[^\n]+)")).match(queued);
+        ASSERT_TRUE(document.hasMatch()) << queued.toStdString();
+        EXPECT_EQ(ImagePages(server.spool() + QLatin1Char('/') + document.captured(1)).count(), 3);
+        // What went out, as the record keeps it.
+        const std::optional<SentFax> kept = record.find(fax.id);
+        ASSERT_TRUE(kept);
+        expectCoverOf(kept->document, n);
+    }
+    EXPECT_EQ(jobs.size(), 3);
+
+    QTemporaryDir saved(test::TestFolder() + QStringLiteral("/each-XXXXXX"));
+    std::optional<QStringList> written;
+    SavePacketForEach(packet, recipients, saved.path(), &receiver,
+                      [&](std::exception_ptr failure, const QStringList& files) {
+                          EXPECT_FALSE(failure) << DescribeFailure(failure).toStdString();
+                          written = files;
+                      });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 180'000));
+    ASSERT_EQ(written->size(), 3);
+    for (size_t n = 0; n < recipients.size(); ++n) {
+        EXPECT_EQ(QFileInfo((*written)[int(n)]).fileName(), recipients[n].name + ".pdf");
+        expectCoverOf((*written)[int(n)], n);
+    }
 }
 
 }  // namespace
