@@ -18,11 +18,12 @@ namespace velmora {
 class Job;
 
 // One of several recipients a packet goes to, each behind a cover of their own: the cover's
-// "For", fax number and phone.
+// "For", fax number and phone, and the number as it is dialled (empty: as on the cover).
 struct CoverRecipient {
     QString name;
     QString number;
     QString phone;
+    QString dialled;
 };
 
 // A packet as it goes to each of several recipients: the values of the click that made its

@@ -195,7 +195,7 @@ bool PacketCommands::numbersAgreed(const std::vector<CoverRecipient>& recipients
     if (questions.isEmpty()) return true;
     return ShowMessage({.title = {},
                         .text = questions.join(QLatin1Char('\n')) + QStringLiteral("\n\n") +
-                                tr("Send to all %n number(s)?", nullptr, int(recipients.size())),
+                                tr("Send to all %1 numbers?").arg(recipients.size()),
                         .icon = MessageIcon::Warning,
                         .buttons = MessageButtons::YesNo}) == MessageAnswer::Yes;
 }
@@ -210,7 +210,7 @@ void PacketCommands::showProgress(Job* job) {
 // ready; Stop gives up those not handed over yet.
 void PacketCommands::startSendToEach(const FaxCall& call,
                                      const std::vector<CoverRecipient>& recipients) {
-    emit status(tr("Making %n cover(s)\u2026", nullptr, int(recipients.size())), 0);
+    emit status(tr("Making a cover for each of %1 recipients\u2026").arg(recipients.size()), 0);
     Job* job = SendPacketToEach(
         packet_, recipients, call, FaxOutbox::shared().record(), this,
         [this, call, recipients, total = int(recipients.size())](std::exception_ptr failure,
@@ -274,7 +274,7 @@ void PacketCommands::saveForEach() {
         RecipientChooser chooser(book, &window_);
         if (chooser.exec() != QDialog::Accepted) return;
         for (const Recipient& entry : chooser.chosen())
-            recipients.push_back({entry.name, entry.fax, entry.phone});
+            recipients.push_back({entry.name, entry.fax, entry.phone, {}});
     } catch (const Failure& failure) {
         ShowMessage(
             {.title = {}, .text = QString::fromUtf8(failure.what()), .icon = MessageIcon::Warning});
@@ -283,7 +283,7 @@ void PacketCommands::saveForEach() {
     if (recipients.empty()) return;
     const QString folder = folderDialog_(&window_);
     if (folder.isEmpty()) return;
-    emit status(tr("Making %n cover(s)\u2026", nullptr, int(recipients.size())), 0);
+    emit status(tr("Making a cover for each of %1 recipients\u2026").arg(recipients.size()), 0);
     Job* job = SavePacketForEach(
         packet_, recipients, folder, this,
         [this, folder, total = int(recipients.size())](std::exception_ptr failure,

@@ -210,7 +210,8 @@ void SendFaxDialog::checkNumber() {
                      !warning.isEmpty())
                 warnings << tr("%1: %2").arg(each.number, warning);
         }
-        QString text = tr("%n recipient(s), a cover each: %1", nullptr, int(numbers.size()))
+        QString text = tr("%1 recipients, a cover each: %2")
+                           .arg(numbers.size())
                            .arg(names.join(QStringLiteral(", ")));
         if (!warnings.isEmpty())
             text += QStringLiteral(" \u2014 ") + warnings.join(QStringLiteral("; "));
@@ -316,7 +317,8 @@ std::vector<CoverRecipient> SendFaxDialog::recipients() const {
     }
     std::vector<CoverRecipient> each;
     for (const QString& number : numbers) {
-        CoverRecipient recipient{sheetName_, number, {}};
+        CoverRecipient recipient{
+            sheetName_, number, {}, CheckFaxNumber(number, FaxRegion()).dialled};
         const auto chosen = std::find_if(chosen_.begin(), chosen_.end(), [&](const Recipient& r) {
             return NumberDigits(r.fax) == NumberDigits(number);
         });

@@ -110,7 +110,9 @@ Job* SendPacketToEach(FaxPacket& packet, const std::vector<CoverRecipient>& reci
                 if (!session) session = std::make_unique<HylaFaxSession>(call.server);
                 SentFax fax = common;
                 fax.recipient = recipients[size_t(index)].name;
-                fax.number = recipients[size_t(index)].number.trimmed();
+                const CoverRecipient& recipient = recipients[size_t(index)];
+                fax.number =
+                    (recipient.dialled.isEmpty() ? recipient.number : recipient.dialled).trimmed();
                 fax.pagesTotal = int(kinds.size());
                 WithPacketPdf(pdfs, [&](const QString& pdf) {
                     FaxSubmission submission;

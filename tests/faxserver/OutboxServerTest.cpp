@@ -343,9 +343,10 @@ TEST_F(OutboxThroughAServer, ThreeRecipientsGetACoverEachAsOneGroupOfJobsOrAPdfE
     ASSERT_EQ(packet.pageTotal(), 3);
 
     const std::vector<CoverRecipient> recipients{
-        {QStringLiteral("Ann Lee"), QStringLiteral("555-010-1001"), QStringLiteral("555-020-2001")},
-        {QStringLiteral("Bruno D\u00edaz"), QStringLiteral("555-010-1002"), {}},
-        {QStringLiteral("Chen Wei \u9648\u4f1f"), QStringLiteral("555-010-1003"), {}}};
+        {QStringLiteral("Ann Lee"), QStringLiteral("555-010-1001"), QStringLiteral("555-020-2001"),
+         QStringLiteral("5550101001")},
+        {QStringLiteral("Bruno D\u00edaz"), QStringLiteral("555-010-1002"), {}, {}},
+        {QStringLiteral("Chen Wei \u9648\u4f1f"), QStringLiteral("555-010-1003"), {}, {}}};
     // Another's name on a cover is the fault: each first page names its own recipient alone.
     const auto expectCoverOf = [&](const QString& pdf, size_t n) {
         const QString first = test::PdfPageText(pdf, 1);
@@ -380,7 +381,9 @@ TEST_F(OutboxThroughAServer, ThreeRecipientsGetACoverEachAsOneGroupOfJobsOrAPdfE
         EXPECT_EQ(fax.recipient, recipients[n].name);
         EXPECT_EQ(fax.groupId, sent->front().groupId) << "one group";
         const QString queued = server.queueFile(fax.jobId);
-        EXPECT_TRUE(queued.contains(QStringLiteral("\nnumber:%1\n").arg(recipients[n].number)))
+        const QString dialled =
+            recipients[n].dialled.isEmpty() ? recipients[n].number : recipients[n].dialled;
+        EXPECT_TRUE(queued.contains(QStringLiteral("\nnumber:%1\n").arg(dialled)))
             << queued.toStdString();
         EXPECT_TRUE(queued.contains(QStringLiteral("\ngroupid:%1\n").arg(fax.groupId)))
             << queued.toStdString();

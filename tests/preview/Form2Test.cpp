@@ -623,6 +623,13 @@ TEST_F(PreviewWindow, SendFaxTakesOnlyANumberAFaxCanDial) {
     QTest::keyClick(number, Qt::Key_Return);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(problem->text().contains(QLatin1String("looks like two fax numbers")));
+    // Separated by ";" or lines: several recipients, a cover each, each number dialled alone.
+    number->setText(QStringLiteral("201-555-0142;\n201-555-0143"));
+    EXPECT_TRUE(dialled->text().startsWith(QLatin1String("2 recipients, a cover each")))
+        << dialled->text().toStdString();
+    ASSERT_EQ(dialog.recipients().size(), 2u);
+    EXPECT_EQ(dialog.recipients()[1].number, QStringLiteral("201-555-0143"));
+    EXPECT_EQ(dialog.recipients()[1].dialled, QStringLiteral("2015550143"));
 
     number->setText(QStringLiteral(" +1 (555) 014-2278,,12 "));
     EXPECT_TRUE(dialled->text().startsWith(QLatin1String("Dialled as +15550142278,,12")))
