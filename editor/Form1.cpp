@@ -309,7 +309,8 @@ void Form1::createActions() {
          {&closeAction_, QStringLiteral("Close"), {QKeySequence(QKeySequence::Quit)}, [this] {
               close();
           }}});
-    AddWindowCommands(*this, documents_.commandRows(*this, &attachAction_, &documentsAction_));
+    AddWindowCommands(
+        *this, documents_.commandRows(*this, &attachAction_, &documentsAction_, &scanAction_));
     outboxAction_ = AddWindowCommand(*this, tr("Outbox\u2026"),
                                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
                                      [this] { ShowOutbox(this); });
@@ -338,7 +339,7 @@ void Form1::createActions() {
 void Form1::createMenus() {
     AddCommandGroups(*chrome_.menuBar->addMenu(QStringLiteral("&File")),
                      {{startAction_, clearAction_, sampleAction_},
-                      {attachAction_, documentsAction_},
+                      {attachAction_, documentsAction_, scanAction_},
                       {recipientsAction_, outboxAction_},
                       {stopAction_, closeAction_}});
     AddCommandGroups(*chrome_.menuBar->addMenu(QStringLiteral("&View")),
@@ -363,6 +364,7 @@ void Form1::updateActions() {
     stopAction_->setEnabled(OfficeJobs::shared().busy());
     chrome_.showBusy(OfficeJobs::shared().busy());
     documentsAction_->setEnabled(officeIdle);
+    scanAction_->setEnabled(officeIdle);
     drops_->setEnabled(officeIdle);
     packetStatus_->setText(packet_.attaching() ? QStringLiteral("Attaching documents\u2026")
                            : packet_.count() == 0

@@ -135,6 +135,7 @@ private:
     QAction* sampleAction_ = nullptr;
     QAction* attachAction_ = nullptr;
     QAction* documentsAction_ = nullptr;
+    QAction* scanAction_ = nullptr;
     QAction* nextStyleAction_ = nullptr;
     QAction* previousStyleAction_ = nullptr;
     QAction* closeAction_ = nullptr;

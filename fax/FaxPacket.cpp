@@ -1,5 +1,6 @@
 #include "FaxPacket.h"
 
+#include "ImagePages.h"
 #include "PdfFiles.h"
 #include "coversheet/DocumentExport.h"
 #include "coversheet/office/PictureText.h"
@@ -12,11 +13,10 @@
 #include <vector>
 
 namespace velmora {
-namespace {
 
 // The documents of one attach command as the worker made them ready. Those never handed to
 // the packet (the program ended first, or the command was stopped) go with the batch.
-struct Batch {
+struct FaxPacket::Batch {
     QStringList files;
     std::vector<Attachment> ready;
     QStringList failures;
@@ -28,8 +28,6 @@ struct Batch {
         for (const Attachment& attachment : ready) RemoveFileQuietly(attachment.pdf);
     }
 };
-
-}  // namespace
 
 void WithPacketPdf(const QStringList& pdfs, const std::function<void(const QString&)>& use) {
     if (pdfs.size() == 1) return use(pdfs.front());
@@ -118,21 +116,47 @@ Job* FaxPacket::attach(const QStringList& files) {
     if (files.isEmpty()) return nullptr;
     auto batch = std::make_shared<Batch>();
     batch->files = files;
-    const bool wasAttaching = attaching();
-    Job* job = OfficeJobs::shared().post(
-        this,
-        [batch] {
-            for (const QString& file : batch->files) {
-                ThrowIfJobCancelled();
-                try {
-                    batch->ready.push_back(PrepareAttachment(file, OfficeDocumentToPdf));
-                } catch (const std::exception& failure) {
-                    if (JobCancelled()) throw JobGivenUp();
-                    batch->failures << QString::fromUtf8(failure.what());
-                }
+    return postBatch(batch, [batch] {
+        for (const QString& file : batch->files) {
+            ThrowIfJobCancelled();
+            try {
+                batch->ready.push_back(PrepareAttachment(file, OfficeDocumentToPdf));
+            } catch (const std::exception& failure) {
+                if (JobCancelled()) throw JobGivenUp();
+                batch->failures << QString::fromUtf8(failure.what());
             }
-        },
-        {});
+        }
+    });
+}
+
+QString FaxPacket::ScanName(int pages) {
+    return pages == 1 ? tr("Scan, 1 page") : tr("Scan, %1 pages").arg(pages);
+}
+
+Job* FaxPacket::attachPages(std::vector<QImage> pages) {
+    if (pages.empty()) return nullptr;
+    const bool mono = std::all_of(pages.begin(), pages.end(),
+                                  [](const QImage& page) { return page.depth() == 1; });
+    const QString name = ScanName(int(pages.size()));
+    auto batch = std::make_shared<Batch>();
+    return postBatch(batch, [batch, pages = std::move(pages), mono, name] {
+        try {
+            TempPdf pdf(QStringLiteral("velmora-scan"));
+            WritePagesPdf(pages, pdf.path());
+            batch->ready.push_back({name, pdf.keep(), int(pages.size()),
+                                    mono ? PageKind::Document : PageKind::Picture});
+        } catch (const JobGivenUp&) {
+            throw;
+        } catch (const std::exception& failure) {
+            if (JobCancelled()) throw JobGivenUp();
+            batch->failures << QString::fromUtf8(failure.what());
+        }
+    });
+}
+
+Job* FaxPacket::postBatch(std::shared_ptr<Batch> batch, std::function<void()> work) {
+    const bool wasAttaching = attaching();
+    Job* job = OfficeJobs::shared().post(this, std::move(work), {});
     attachJob_ = job;
     connect(job, &Job::finished, this, [this, job, batch](std::exception_ptr) {
         if (attachJob_ == job) attachJob_.clear();

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace velmora {
 
@@ -100,6 +101,13 @@ public:
     // office). Those that fail are told together by attachFailed. Returns the job's handle;
     // cancelling it stops the batch and attaches none of it.
     Job* attach(const QStringList& files);
+    // Attaches scanned `pages` behind those attached already as one document, named by
+    // ScanName, its PDF written on the worker (WritePagesPdf). Pages of 1 bit a dot are a
+    // document's pages for the fax's threshold, others a picture's. Returns the job's handle;
+    // cancelling it attaches nothing.
+    Job* attachPages(std::vector<QImage> pages);
+    // "Scan, 3 pages", "Scan, 1 page": what scanned pages are called in the packet.
+    static QString ScanName(int pages);
     void remove(int index);
     void move(int from, int to);
 
@@ -150,6 +158,8 @@ signals:
     void attachFailed(const QStringList& reasons);
 
 private:
+    struct Batch;
+    Job* postBatch(std::shared_ptr<Batch> batch, std::function<void()> work);
     void forgetCoverPdf();
     void documentsChangedUnderCover();
 

@@ -197,4 +197,37 @@ int WriteImagePdf(const QString& source, const QString& target) {
     return count;
 }
 
+void WritePagesPdf(const std::vector<QImage>& pages, const QString& target) {
+    constexpr double kDefaultDotsPerMetre = 200 / 0.0254;
+    AtomicFile file(target);
+    {
+        QPdfWriter pdf(file.path());
+        pdf.setCreator(QStringLiteral("Velmora"));
+        pdf.setPageMargins(QMarginsF(), QPageLayout::Inch);
+        const auto pageSize = [](const QImage& page) {
+            const double x = page.dotsPerMeterX() > 0 ? page.dotsPerMeterX() : kDefaultDotsPerMetre;
+            const double y = page.dotsPerMeterY() > 0 ? page.dotsPerMeterY() : kDefaultDotsPerMetre;
+            return QPageSize(QSizeF(page.width() / x * 1000, page.height() / y * 1000),
+                             QPageSize::Millimeter);
+        };
+        if (!pages.empty()) pdf.setPageSize(pageSize(pages.front()));
+        QPainter painter;
+        if (!painter.begin(&pdf)) throw Failure(QStringLiteral("Cannot write '%1'.").arg(target));
+        Job* const job = Job::current();
+        const int count = int(pages.size());
+        for (int i = 0; i < count; ++i) {
+            ThrowIfJobCancelled();
+            if (job) job->reportProgress(i, count);
+            if (i > 0) {
+                pdf.setPageSize(pageSize(pages[size_t(i)]));
+                if (!pdf.newPage()) throw Failure(QStringLiteral("Cannot write '%1'.").arg(target));
+            }
+            const QRectF area(QPointF(), pdf.pageLayout().paintRectPixels(pdf.resolution()).size());
+            painter.drawImage(area, pages[size_t(i)]);
+        }
+        if (!painter.end()) throw Failure(QStringLiteral("Cannot write '%1'.").arg(target));
+    }
+    file.commit();
+}
+
 }  // namespace velmora

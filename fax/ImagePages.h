@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QString>
 #include <memory>
+#include <vector>
 
 namespace velmora {
 
@@ -47,5 +48,11 @@ private:
 // its job how far it has come and stops when the job is given up (ThrowIfJobCancelled).
 // Returns the number of pages. Throws Failure (or JobGivenUp), leaving `target` as it was.
 int WriteImagePdf(const QString& source, const QString& target);
+
+// Writes `pages` (scanned) as the pages of a new PDF at `target` (written whole), each page
+// the size of its picture at the picture's resolution (200 dpi where it has none), filled by
+// it; a 1-bit picture as 1 bit a dot. Tells its job how far it has come and stops when the job
+// is given up. Throws Failure (or JobGivenUp), leaving `target` as it was.
+void WritePagesPdf(const std::vector<QImage>& pages, const QString& target);
 
 }  // namespace velmora

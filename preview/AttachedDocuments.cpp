@@ -1,6 +1,7 @@
 #include "AttachedDocuments.h"
 
 #include "DocumentsDialog.h"
+#include "ScanDialog.h"
 #include "shell/ui/MessageBox.h"
 
 #include <QDir>
@@ -48,16 +49,27 @@ QString AttachedDocuments::FileFilter() {
 }
 
 QList<WindowCommandRow> AttachedDocuments::commandRows(QWidget& window, QAction** attach,
-                                                       QAction** list) {
+                                                       QAction** list, QAction** scan) {
     const auto ctrlShift = [](auto key) { return QKeySequence(Qt::CTRL | Qt::SHIFT | key); };
     return {{attach,
              QStringLiteral("Attach Documents\u2026"),
              {ctrlShift(Qt::Key_A)},
              [this, &window] { chooseAndAttach(&window); }},
-            {list, QStringLiteral("Documents\u2026"), {ctrlShift(Qt::Key_D)}, [this, &window] {
+            {list,
+             QStringLiteral("Documents\u2026"),
+             {ctrlShift(Qt::Key_D)},
+             [this, &window] {
                  DocumentsDialog dialog(*this, &window);
                  dialog.exec();
+             }},
+            {scan, tr("Scan Pages\u2026"), {ctrlShift(Qt::Key_N)}, [this, &window] {
+                 scanPages(&window);
              }}};
+}
+
+void AttachedDocuments::scanPages(QWidget* window) {
+    ScanDialog dialog(packet_, window);
+    dialog.exec();
 }
 
 void AttachedDocuments::chooseAndAttach(QWidget* window) {

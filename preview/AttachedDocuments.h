@@ -34,10 +34,14 @@ public:
     // is attached again only when the user says so.
     void attach(const QStringList& files);
 
-    // The two commands of `window` for the documents, as rows of its command table: "Attach
-    // Documents…" (Ctrl+Shift+A) and "Documents…" (Ctrl+Shift+D, their list), kept in `attach`
-    // and `list`.
-    QList<WindowCommandRow> commandRows(QWidget& window, QAction** attach, QAction** list);
+    // The commands of `window` for the documents, as rows of its command table: "Attach
+    // Documents…" (Ctrl+Shift+A), "Documents…" (Ctrl+Shift+D, their list) and "Scan Pages…"
+    // (Ctrl+Shift+N), kept in `attach`, `list` and `scan`.
+    QList<WindowCommandRow> commandRows(QWidget& window, QAction** attach, QAction** list,
+                                        QAction** scan);
+
+    // "Scan Pages…": the scan dialog over `window`; what it scans joins the packet.
+    void scanPages(QWidget* window);
 
     // Replaces the file dialog, so that tests can choose files or cancel.
     void setOpenDialog(OpenDialog dialog) { openDialog_ = std::move(dialog); }

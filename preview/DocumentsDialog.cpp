@@ -34,6 +34,8 @@ DocumentsDialog::DocumentsDialog(AttachedDocuments& documents, QWidget* parent)
         return pushButton;
     };
     attach_ = button(QStringLiteral("&Attach\u2026"), "AttachButton");
+    scan_ = button(tr("&Scan\u2026"), "ScanButton");
+    scan_->setToolTip(tr("Scan pages from a scanner (Ctrl+Shift+N)"));
     up_ = button(QStringLiteral("Move &Up"), "MoveUpButton");
     down_ = button(QStringLiteral("Move &Down"), "MoveDownButton");
     remove_ = button(QStringLiteral("&Remove"), "RemoveButton");
@@ -42,7 +44,8 @@ DocumentsDialog::DocumentsDialog(AttachedDocuments& documents, QWidget* parent)
     remove_->setToolTip(QStringLiteral("Delete"));
 
     auto* commands = new QVBoxLayout;
-    for (QPushButton* pushButton : {attach_, up_, down_, remove_}) commands->addWidget(pushButton);
+    for (QPushButton* pushButton : {attach_, scan_, up_, down_, remove_})
+        commands->addWidget(pushButton);
     commands->addStretch();
     auto* middle = new QHBoxLayout;
     middle->addWidget(list_, 1);
@@ -58,6 +61,7 @@ DocumentsDialog::DocumentsDialog(AttachedDocuments& documents, QWidget* parent)
     layout->addWidget(close);
 
     connect(attach_, &QPushButton::clicked, this, [this] { documents_.chooseAndAttach(this); });
+    connect(scan_, &QPushButton::clicked, this, [this] { documents_.scanPages(this); });
     connect(up_, &QPushButton::clicked, this, [this] { moveSelected(-1); });
     connect(down_, &QPushButton::clicked, this, [this] { moveSelected(1); });
     connect(remove_, &QPushButton::clicked, this,
@@ -98,6 +102,7 @@ void DocumentsDialog::updateButtons() {
     const int row = list_->currentRow();
     const bool idle = !documents_.packet().attaching();
     attach_->setEnabled(idle);
+    scan_->setEnabled(idle);
     up_->setEnabled(idle && row > 0);
     down_->setEnabled(idle && row >= 0 && row + 1 < list_->count());
     remove_->setEnabled(idle && row >= 0);

@@ -27,6 +27,7 @@ private:
     QListWidget* list_ = nullptr;
     QLabel* total_ = nullptr;
     QPushButton* attach_ = nullptr;
+    QPushButton* scan_ = nullptr;
     QPushButton* up_ = nullptr;
     QPushButton* down_ = nullptr;
     QPushButton* remove_ = nullptr;

@@ -183,7 +183,8 @@ void Form2::createActions() {
          {&recipientsAction_, tr("Recipients\u2026"), {ctrlShift(Qt::Key_R)}, [this] {
               ShowRecipients(this);
           }}});
-    AddWindowCommands(*this, documents_.commandRows(*this, &attachAction_, &documentsAction_));
+    AddWindowCommands(
+        *this, documents_.commandRows(*this, &attachAction_, &documentsAction_, &scanAction_));
     ui_.pushButton6->setToolTip(
         QStringLiteral(
             "Save as a Word document (.doc or .docx), as PDF (.pdf) or as a fax TIFF (.tif) (%1)")
@@ -209,7 +210,7 @@ void Form2::createActions() {
                                   {previousPageAction_, nextPageAction_},
                                   {faxViewAction_},
                                   {saveAction_, savePdfAction_, printAction_, sendFaxAction_},
-                                  {attachAction_, documentsAction_},
+                                  {attachAction_, documentsAction_, scanAction_},
                                   {backAction_}});
 
     // The keys that move the page, wherever the focus is in the window.
@@ -224,7 +225,7 @@ void Form2::createMenus() {
     QMenuBar& bar = *ui_.chrome.menuBar;
     AddCommandGroups(
         *bar.addMenu(QStringLiteral("&File")),
-        {{attachAction_, documentsAction_},
+        {{attachAction_, documentsAction_, scanAction_},
          {saveAction_, savePdfAction_, saveForEachAction_, printAction_, sendFaxAction_},
          {recipientsAction_, outboxAction_},
          {backAction_, stopAction_, closeAction_}});
@@ -244,9 +245,9 @@ void Form2::createMenus() {
 // commands that replace the page give its drawing up, and the others queue behind it.
 void Form2::updateActions() {
     const bool idle = onlyDrawing();
-    for (QAction* command :
-         {saveAction_, savePdfAction_, saveForEachAction_, printAction_, backAction_, attachAction_,
-          documentsAction_, sendFaxAction_, faxViewAction_, fineAction_, standardAction_})
+    for (QAction* command : {saveAction_, savePdfAction_, saveForEachAction_, printAction_,
+                             backAction_, attachAction_, documentsAction_, scanAction_,
+                             sendFaxAction_, faxViewAction_, fineAction_, standardAction_})
         command->setEnabled(idle);
     drops_->setEnabled(idle);
     stopAction_->setEnabled(OfficeJobs::shared().busy());

@@ -169,6 +169,7 @@ private:
     QAction* printAction_ = nullptr;
     QAction* attachAction_ = nullptr;
     QAction* documentsAction_ = nullptr;
+    QAction* scanAction_ = nullptr;
     QAction* nextPageAction_ = nullptr;
     QAction* previousPageAction_ = nullptr;
     QAction* firstPageAction_ = nullptr;

@@ -7,12 +7,13 @@
 set -euo pipefail
 
 # Compiling the program and its office module (the office's SDK brings the office's core;
-# libphonenumber: fax numbers checked as typed; libldap: the company directory).
+# libphonenumber: fax numbers checked as typed; libldap: the company directory; libsane: pages
+# scanned into the packet).
 compile_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libreoffice-dev libpoppler-qt6-dev libqpdf-dev libtiff-dev
-  libphonenumber-dev libldap-dev
+  libphonenumber-dev libldap-dev libsane-dev
 )
 
 # Running it (libqt6sql6-sqlite: Qt SQL's SQLite driver, which keeps the record of faxes sent;
@@ -20,7 +21,7 @@ compile_packages=(
 # office's Writer is checked for below.
 run_packages=(
   fonts-liberation fonts-wine
-  libqt6sql6-sqlite
+  libqt6sql6-sqlite libsane1
 )
 
 # Compiling the tests and benchmarks.

@@ -844,12 +844,13 @@ TEST_F(PreviewWindow, AStillRightClickOpensThePageMenuAndADragDoesNot) {
     QStringList entries;
     for (const QAction* action : menu->actions())
         if (!action->isSeparator()) entries << action->text() + "|" + action->shortcut().toString();
-    EXPECT_EQ(entries, QStringList({"Zoom In|+", "Zoom Out|-", "Previous Page|Ctrl+PgUp",
-                                    "Next Page|Ctrl+PgDown", "Fax View|Ctrl+Shift+F",
-                                    "Save Results To Word File…|Ctrl+S",
-                                    "Save as PDF…|Ctrl+Shift+S", "Print…|Ctrl+P",
-                                    "Send Fax…|Ctrl+Shift+Return", "Attach Documents…|Ctrl+Shift+A",
-                                    "Documents…|Ctrl+Shift+D", "< Back|Alt+Left"}));
+    EXPECT_EQ(
+        entries,
+        QStringList({"Zoom In|+", "Zoom Out|-", "Previous Page|Ctrl+PgUp", "Next Page|Ctrl+PgDown",
+                     "Fax View|Ctrl+Shift+F", "Save Results To Word File…|Ctrl+S",
+                     "Save as PDF…|Ctrl+Shift+S", "Print…|Ctrl+P", "Send Fax…|Ctrl+Shift+Return",
+                     "Attach Documents…|Ctrl+Shift+A", "Documents…|Ctrl+Shift+D",
+                     "Scan Pages…|Ctrl+Shift+N", "< Back|Alt+Left"}));
 
     // A drag with the right button pans and opens nothing.
     QTest::mousePress(view, Qt::RightButton, {}, QPoint(100, 100));
