@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QBrush>
 #include <QColor>
+#include <QHash>
 #include <QIcon>
 #include <QLocale>
 #include <QSet>
@@ -44,6 +45,9 @@ int OutboxTable::findRow(const QString& wanted, int from) const {
 }
 
 void OutboxTable::setFaxes(const std::vector<SentFax>& next) {
+    // Where each fax stood in its group, to tell the rows whose place changed at the end.
+    QHash<QString, QString> groupsBefore;
+    for (const SentFax& fax : faxes_) groupsBefore.insert(key(fax), text(fax, Group));
     QSet<QString> wanted;
     for (const SentFax& fax : next) wanted.insert(key(fax));
 
@@ -78,7 +82,7 @@ void OutboxTable::setFaxes(const std::vector<SentFax>& next) {
         SentFax& shown = faxes_[size_t(row)];
         int first = ColumnCount, last = -1;
         const bool marked = failed(shown) != failed(fax);
-        for (int column = 0; column < ColumnCount; ++column)
+        for (int column = 0; column < Group; ++column)
             if (marked || text(shown, column) != text(fax, column)) {
                 first = std::min(first, column);
                 last = column;
@@ -94,7 +98,12 @@ void OutboxTable::setFaxes(const std::vector<SentFax>& next) {
         endRemoveRows();
     }
     // A fax of a group that came or went changes the others' place in it.
-    if (!faxes_.empty()) emit dataChanged(index(0, Group), index(int(faxes_.size()) - 1, Group));
+    for (int row = 0; row < int(faxes_.size()); ++row) {
+        const SentFax& fax = faxes_[size_t(row)];
+        const auto before = groupsBefore.constFind(key(fax));
+        if (before != groupsBefore.constEnd() && *before != text(fax, Group))
+            emit dataChanged(index(row, Group), index(row, Group));
+    }
 }
 
 int OutboxTable::rowCount(const QModelIndex& parent) const {
