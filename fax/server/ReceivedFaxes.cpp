@@ -1,6 +1,7 @@
 #include "ReceivedFaxes.h"
 
 #include "HylaFaxSession.h"
+#include "fax/ImagePages.h"
 #include "shell/AtomicFile.h"
 #include "shell/Failure.h"
 #include "shell/FileProcedures.h"
@@ -255,6 +256,15 @@ QString ReceivedFaxes::fetchNow(const ReceivedFax& fax) {
     return local;
 }
 
+QString ReceivedFaxes::pdfNow(const ReceivedFax& fax) {
+    const QString tiff = fetchNow(fax);
+    const QString pdf = tiff + QStringLiteral(".pdf");
+    const QFileInfo made(pdf);
+    if (!made.exists() || made.lastModified() < QFileInfo(tiff).lastModified())
+        WriteImagePdf(tiff, pdf);
+    return pdf;
+}
+
 Job* ReceivedFaxes::fetch(const ReceivedFax& fax, std::shared_ptr<QString> tiff, QObject* receiver,
                           JobWorker::Done done) {
     return worker_.post(
@@ -271,6 +281,7 @@ Job* ReceivedFaxes::remove(const ReceivedFax& fax, QObject* receiver, JobWorker:
                     ReceivedWords("The fax's server \"%1\" is not a server name.").arg(fax.server));
             HylaFaxSession(*address).removeFile(fax.serverPath());
             RemoveFileQuietly(localPath(fax));
+            RemoveFileQuietly(localPath(fax) + QStringLiteral(".pdf"));
             SqliteFile::Connection connection(store_);
             connection.writing([&] {
                 connection.run(QStringLiteral("DELETE FROM received WHERE key = ?"), {fax.key()});

@@ -96,6 +96,8 @@ public:
 
     // The local copy of `fax`, fetched from its server unless fetched before (on the worker).
     QString fetchNow(const ReceivedFax& fax);
+    // The same fax as a PDF beside it, one page a fax page (made once; on the worker).
+    QString pdfNow(const ReceivedFax& fax);
 
 signals:
     void changed();
