@@ -11,6 +11,7 @@
 #include "fax/server/FaxOutbox.h"
 #include "preview/Form2.h"
 #include "preview/OutboxWindow.h"
+#include "preview/ReceivedWindow.h"
 #include "preview/RecipientsWindow.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
@@ -314,6 +315,9 @@ void Form1::createActions() {
     outboxAction_ = AddWindowCommand(*this, tr("Outbox\u2026"),
                                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
                                      [this] { ShowOutbox(this); });
+    receivedAction_ = AddWindowCommand(*this, tr("Received Faxes\u2026"),
+                                       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)},
+                                       [this] { ShowReceivedFaxes(this, documents_); });
     recipientsAction_ = AddWindowCommand(*this, tr("Recipients\u2026"),
                                          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)},
                                          [this] { ShowRecipients(this); });
@@ -340,7 +344,7 @@ void Form1::createMenus() {
     AddCommandGroups(*chrome_.menuBar->addMenu(QStringLiteral("&File")),
                      {{startAction_, clearAction_, sampleAction_},
                       {attachAction_, documentsAction_, scanAction_},
-                      {recipientsAction_, outboxAction_},
+                      {recipientsAction_, outboxAction_, receivedAction_},
                       {stopAction_, closeAction_}});
     AddCommandGroups(*chrome_.menuBar->addMenu(QStringLiteral("&View")),
                      {{nextStyleAction_, previousStyleAction_}});

@@ -141,6 +141,7 @@ private:
     QAction* closeAction_ = nullptr;
     QAction* stopAction_ = nullptr;
     QAction* outboxAction_ = nullptr;
+    QAction* receivedAction_ = nullptr;
     QAction* recipientsAction_ = nullptr;
     bool refocusStart_ = false;  // PushButton6 had the focus when a run disabled it
     QPushButton* PushButton6_ = nullptr;

@@ -6,8 +6,10 @@
 #include "coversheet/office/OfficeFiles.h"
 #include "editor/Form1.h"
 #include "fax/server/FaxOutbox.h"
+#include "fax/server/ReceivedFaxes.h"
 #include "fax/server/SentFaxes.h"
 #include "preview/FaxNotices.h"
+#include "preview/SendFaxDialog.h"
 #include "resources/ProgramIcon.h"
 #include "shell/AppTitle.h"
 #include "shell/LargeAllocations.h"
@@ -125,7 +127,13 @@ int RunProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
     FaxOutbox outbox(sentFaxes);
     const ScopedFaxOutbox useTheOutbox(outbox);
     DesktopNotices notices;
-    const FaxNotices faxNotices(outbox, notices);
+    FaxNotices faxNotices(outbox, notices);
+    // The faxes the server received, asked for while the program runs; a new one is told.
+    ReceivedFaxes receivedFaxes;
+    const ScopedReceivedFaxes useTheReceivedFaxes(receivedFaxes);
+    receivedFaxes.setNameLookup(PhoneBookName);
+    receivedFaxes.setServer(LastFaxServer());
+    faxNotices.hear(receivedFaxes);
 
     Form1 editor;
     shownEditor = &editor;

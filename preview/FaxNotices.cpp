@@ -1,6 +1,7 @@
 #include "FaxNotices.h"
 
 #include "fax/server/FaxOutbox.h"
+#include "recipients/PhoneBook.h"
 #include "shell/ui/DesktopNotices.h"
 
 #include <QApplication>
@@ -24,7 +25,7 @@ QWidget* FrontWindow() {
 }  // namespace
 
 FaxNotices::FaxNotices(FaxOutbox& outbox, DesktopNotices& notices, QObject* parent)
-    : QObject(parent) {
+    : QObject(parent), notices_(notices) {
     connect(&outbox, &FaxOutbox::ended, this,
             [&notices](const SentFax& fax) { notices.post(summary(fax), body(fax)); });
     connect(&notices, &DesktopNotices::notShown, this,
@@ -49,6 +50,28 @@ QString FaxNotices::summary(const SentFax& fax) {
 
 QString FaxNotices::body(const SentFax& fax) {
     return tr("%1, job %2 on %3").arg(fax.number, fax.jobId, fax.server);
+}
+
+void FaxNotices::hear(ReceivedFaxes& received) {
+    connect(&received, &ReceivedFaxes::arrived, this,
+            [this](const ReceivedFax& fax) { notices_.post(summary(fax), body(fax)); });
+}
+
+QString FaxNotices::summary(const ReceivedFax& fax) {
+    const QString from = fax.from().isEmpty() ? tr("an unknown sender") : fax.from();
+    return fax.pages == 1 ? tr("Fax received from %1: 1 page").arg(from)
+                          : tr("Fax received from %1: %2 pages").arg(from).arg(fax.pages);
+}
+
+QString FaxNotices::body(const ReceivedFax& fax) {
+    if (fax.callerNumber.isEmpty()) return tr("%1 on %2").arg(fax.file, fax.server);
+    return tr("%1, %2 on %3").arg(fax.callerNumber, fax.file, fax.server);
+}
+
+QString PhoneBookName(const QString& number) {
+    const PhoneBook book;
+    if (const std::optional<Recipient> entry = book.byNumber(number)) return entry->name;
+    return {};
 }
 
 }  // namespace velmora

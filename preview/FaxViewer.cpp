@@ -2,6 +2,7 @@
 
 #include "PageImage.h"
 #include "PageView.h"
+#include "fax/FaxPages.h"
 #include "fax/PageRender.h"
 #include "fax/PdfFiles.h"
 #include "resources/ProgramIcon.h"
@@ -36,9 +37,24 @@ constexpr QSize kViewerClientSize(840, 660);
 FaxViewer::FaxViewer(const SentFax& fax, QWidget* parent)
     : QWidget(parent, Qt::Window), pdf_(fax.document), worker_(QStringLiteral("fax viewer")) {
     const QString to = fax.recipient.isEmpty() ? fax.number : fax.recipient;
-    SetWindowAccessibility(*this, tr("%1 fax as sent").arg(QLatin1String(kProductName)),
-                           tr("The fax to %1 as it was sent, page by page").arg(to));
-    setWindowTitle(tr("%1 \u2014 Fax as sent \u2014 %2").arg(to, QLatin1String(kProductName)));
+    pageWords_ = tr("of the fax as sent");
+    build(tr("%1 fax as sent").arg(QLatin1String(kProductName)),
+          tr("The fax to %1 as it was sent, page by page").arg(to),
+          tr("%1 \u2014 Fax as sent").arg(to));
+}
+
+FaxViewer::FaxViewer(const QString& pdf, const QString& title, const QString& description,
+                     QWidget* parent)
+    : QWidget(parent, Qt::Window), pdf_(pdf), worker_(QStringLiteral("fax viewer")) {
+    pageWords_ = tr("of the fax");
+    build(tr("%1 fax").arg(QLatin1String(kProductName)),
+          description.isEmpty() ? tr("The fax, page by page") : description, title);
+}
+
+void FaxViewer::build(const QString& accessibleName, const QString& description,
+                      const QString& title) {
+    SetWindowAccessibility(*this, accessibleName, description);
+    setWindowTitle(tr("%1 \u2014 %2").arg(title, QLatin1String(kProductName)));
     setWindowIcon(ProgramIcon());
     chrome_ = AddWindowChrome(*this, kViewerClientSize);
 
@@ -83,12 +99,17 @@ FaxViewer::FaxViewer(const SentFax& fax, QWidget* parent)
           [this] { goToPage(pageIndex_ - 1); }},
          {&first_, tr("First Page"), {ctrl(Qt::Key_Home)}, [this] { goToPage(0); }},
          {&last_, tr("Last Page"), {ctrl(Qt::Key_End)}, [this] { goToPage(pageCount_ - 1); }},
+         {&faxViewAction_,
+          tr("Fax View"),
+          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
+          [this] { setFaxView(faxViewAction_->isChecked()); }},
          {&close, tr("Close"), {ctrl(Qt::Key_W), QKeySequence(QKeySequence::Cancel)}, [this] {
               this->close();
           }}});
     AddCommandGroups(*chrome_.menuBar->addMenu(tr("&File")), {{close}});
+    faxViewAction_->setCheckable(true);
     AddCommandGroups(*chrome_.menuBar->addMenu(tr("&View")),
-                     {{zoomIn_, zoomOut_}, {first_, previous_, next_, last_}});
+                     {{faxViewAction_}, {zoomIn_, zoomOut_}, {first_, previous_, next_, last_}});
     chrome_.menusAdded();
     updateActions();
     draw();
@@ -108,6 +129,13 @@ void FaxViewer::goToPage(int index) {
 void FaxViewer::setZoom(int percent) {
     if (percent == zoom_) return;
     zoom_ = percent;
+    draw();
+}
+
+void FaxViewer::setFaxView(bool on) {
+    faxViewAction_->setChecked(on);
+    if (on == faxView_) return;
+    faxView_ = on;
     draw();
 }
 
@@ -131,10 +159,19 @@ void FaxViewer::draw() {
                              .arg(pageCount_ > 0 ? QString::number(pageCount_) : tr("?")));
     drawJob_ = worker_.post(
         this,
-        [drawn, pdf = pdf_, index = pageIndex_, dpi, pictureDpi] {
+        [drawn, pdf = pdf_, index = pageIndex_, dpi, pictureDpi, faxView = faxView_, zoom = zoom_] {
             drawn->pages = PdfPageCount(pdf);
-            drawn->picture = RenderPdfPage(pdf, std::min(index, drawn->pages - 1), dpi, pictureDpi,
-                                           &drawn->text);
+            const int page = std::min(index, drawn->pages - 1);
+            if (faxView) {
+                // The fax's dots, 1728 across, shown at the zoom's size on paper.
+                drawn->picture = FaxPage(pdf, page, FaxResolution::Fine);
+                drawn->picture.setDotsPerMeterX(
+                    int(std::lround(drawn->picture.dotsPerMeterX() * 100.0 / zoom)));
+                drawn->picture.setDotsPerMeterY(
+                    int(std::lround(drawn->picture.dotsPerMeterY() * 100.0 / zoom)));
+            } else {
+                drawn->picture = RenderPdfPage(pdf, page, dpi, pictureDpi, &drawn->text);
+            }
         },
         [this, drawn, request](std::exception_ptr failure) {
             if (request != request_) return;  // a later page or zoom shows instead
@@ -163,8 +200,9 @@ void FaxViewer::updateActions() {
     zoomIn_->setEnabled(zoom_ < kViewerZooms.back());
     zoomOut_->setEnabled(zoom_ > kViewerZooms.front());
     const QString where = tr("Page %1 of %2").arg(pageIndex_ + 1).arg(std::max(pageCount_, 1));
-    pageStatus_->setText(tr("%1 \u2014 zoom %2%").arg(where).arg(zoom_));
-    page_->setAccessibleName(tr("%1 of the fax as sent; zoom %2%").arg(where).arg(zoom_));
+    const QString view = faxView_ ? tr("fax view") : tr("normal view");
+    pageStatus_->setText(tr("%1 \u2014 %2 \u2014 zoom %3%").arg(where, view).arg(zoom_));
+    page_->setAccessibleName(tr("%1 %2; %3, zoom %4%").arg(where, pageWords_, view).arg(zoom_));
 }
 
 }  // namespace velmora

@@ -8,6 +8,7 @@
 #include "PageView.h"
 #include "PictureBox.h"
 #include "PreviewLayout.h"
+#include "ReceivedWindow.h"
 #include "RecipientsWindow.h"
 #include "coversheet/OfficeJobs.h"
 #include "coversheet/office/PictureText.h"
@@ -180,6 +181,10 @@ void Form2::createActions() {
           {ctrlShift(Qt::Key_Return), ctrlShift(Qt::Key_Enter)},
           [this] { commands_.send(faxResolution_); }},
          {&outboxAction_, tr("Outbox\u2026"), {ctrlShift(Qt::Key_O)}, [this] { ShowOutbox(this); }},
+         {&receivedAction_,
+          tr("Received Faxes\u2026"),
+          {ctrlShift(Qt::Key_V)},
+          [this] { ShowReceivedFaxes(this, documents_); }},
          {&recipientsAction_, tr("Recipients\u2026"), {ctrlShift(Qt::Key_R)}, [this] {
               ShowRecipients(this);
           }}});
@@ -227,7 +232,7 @@ void Form2::createMenus() {
         *bar.addMenu(QStringLiteral("&File")),
         {{attachAction_, documentsAction_, scanAction_},
          {saveAction_, savePdfAction_, saveForEachAction_, printAction_, sendFaxAction_},
-         {recipientsAction_, outboxAction_},
+         {recipientsAction_, outboxAction_, receivedAction_},
          {backAction_, stopAction_, closeAction_}});
     AddCommandGroups(*bar.addMenu(QStringLiteral("&View")),
                      {{zoomInAction_, zoomOutAction_},

@@ -179,6 +179,7 @@ private:
     QAction* standardAction_ = nullptr;
     QAction* sendFaxAction_ = nullptr;
     QAction* outboxAction_ = nullptr;
+    QAction* receivedAction_ = nullptr;
     QAction* recipientsAction_ = nullptr;
     QAction* stopAction_ = nullptr;
     QMenu* pageMenu_ = nullptr;  // the page's context menu

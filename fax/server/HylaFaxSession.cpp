@@ -27,6 +27,12 @@ constexpr int kJobColumns = 12;
 // followed into the program's memory.
 constexpr qint64 kListingLimit = 32 << 20;
 
+// The columns asked of the server's list of received faxes, tab-separated as the jobs'; the
+// error, free text, comes last. %Z is the time as seconds since 1970, %z a "*" while the fax is
+// still coming in.
+constexpr char kReceivedFormat[] = "%f\t%s\t%j\t%i\t%p\t%Z\t%z\t%e";
+constexpr int kReceivedColumns = 8;
+
 // How often a wait looks whether its job was given up.
 constexpr int kSlice = 50;
 
@@ -216,18 +222,22 @@ QByteArray HylaFaxSession::readAll(QTcpSocket& data, qint64 limit) {
     return bytes;
 }
 
+QList<QByteArray> HylaFaxSession::list(const QString& queue) {
+    std::unique_ptr<QTcpSocket> data = openData();
+    const Reply opening = command(QStringLiteral("LIST ") + queue);
+    if (opening.code != 150 && opening.code != 125)
+        refused(QStringLiteral("LIST %1").arg(queue), opening);
+    const QByteArray listing = readAll(*data, kListingLimit);
+    const Reply end = readReply(*control_);
+    if (end.code != 226) refused(QStringLiteral("LIST %1").arg(queue), end);
+    return listing.split('\n');
+}
+
 std::vector<ServerJob> HylaFaxSession::jobs() {
     expect(QStringLiteral("JOBFMT \"%1\"").arg(QLatin1String(kJobFormat)), {200});
     std::vector<ServerJob> found;
     for (const char* queue : {"sendq", "doneq"}) {
-        std::unique_ptr<QTcpSocket> data = openData();
-        const Reply opening = command(QStringLiteral("LIST ") + QLatin1String(queue));
-        if (opening.code != 150 && opening.code != 125)
-            refused(QStringLiteral("LIST %1").arg(QLatin1String(queue)), opening);
-        const QByteArray listing = readAll(*data, kListingLimit);
-        const Reply end = readReply(*control_);
-        if (end.code != 226) refused(QStringLiteral("LIST %1").arg(QLatin1String(queue)), end);
-        for (const QByteArray& raw : listing.split('\n')) {
+        for (const QByteArray& raw : list(QLatin1String(queue))) {
             const QStringList columns =
                 QString::fromUtf8(raw).remove(QLatin1Char('\r')).split(QLatin1Char('\t'));
             if (columns.size() < kJobColumns) continue;
@@ -314,6 +324,36 @@ SubmittedJob HylaFaxSession::submit(const FaxSubmission& fax) {
     }
     expect(QStringLiteral("JSUBM"), {200});
     return {id.captured(1), id.captured(2)};
+}
+
+std::vector<ServerReceivedFax> HylaFaxSession::receivedFaxes() {
+    expect(QStringLiteral("RCVFMT \"%1\"").arg(QLatin1String(kReceivedFormat)), {200});
+    std::vector<ServerReceivedFax> found;
+    for (const QByteArray& raw : list(QStringLiteral("recvq"))) {
+        const QStringList columns =
+            QString::fromUtf8(raw).remove(QLatin1Char('\r')).split(QLatin1Char('\t'));
+        if (columns.size() < kReceivedColumns) continue;
+        ServerReceivedFax fax;
+        fax.file = columns[0].trimmed();
+        // Only a name of the queue's own: it becomes part of a path asked for later.
+        static const QRegularExpression name(QStringLiteral("^fax\\d+\\.tif$"));
+        if (!name.match(fax.file).hasMatch()) continue;
+        fax.sender = columns[1].trimmed();
+        if (fax.sender == QLatin1String("<unknown>")) fax.sender.clear();
+        fax.callerNumber = columns[2].trimmed();
+        fax.callerName = columns[3].trimmed();
+        fax.pages = columns[4].trimmed().toInt();
+        if (const qint64 at = columns[5].trimmed().toLongLong(); at > 0)
+            fax.received = QDateTime::fromSecsSinceEpoch(at, Qt::UTC);
+        fax.receiving = columns[6].trimmed() == QLatin1String("*");
+        fax.error = columns.mid(7).join(QLatin1Char('\t')).trimmed();
+        found.push_back(fax);
+    }
+    return found;
+}
+
+void HylaFaxSession::removeFile(const QString& path) {
+    expect(QStringLiteral("DELE ") + path, {250, 200});
 }
 
 void HylaFaxSession::selectJob(const QString& jobId) {

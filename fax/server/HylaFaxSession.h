@@ -35,6 +35,18 @@ struct ServerJob {
     bool done = false;   // listed in the done queue
 };
 
+// What the server tells of one fax it received: a line of its list of received faxes.
+struct ServerReceivedFax {
+    QString file;          // in the server's recvq: "fax00000012.tif"
+    QString sender;        // the sending machine's id (TSI), as it gave it
+    QString callerNumber;  // the caller's number (CallID), where the line told it
+    QString callerName;
+    int pages = 0;
+    QDateTime received;      // when it was received (the file's time), UTC
+    bool receiving = false;  // still coming in
+    QString error;           // why the receipt did not end well; empty when it did
+};
+
 // One fax to hand over.
 struct FaxSubmission {
     QString tiff;    // the fax TIFF, made at `resolution`
@@ -107,6 +119,12 @@ public:
     void suspend(const QString& jobId);
     void release(const QString& jobId);
 
+    // The faxes the server received that it lets this user see, in the server's order.
+    std::vector<ServerReceivedFax> receivedFaxes();
+    // Removes a file of the server's spool ("recvq/fax00000012.tif") (DELE), where the server
+    // lets this user.
+    void removeFile(const QString& path);
+
     // A file of the server's spool ("doneq/q12"), at most `limit` bytes (more: Failure, and the
     // session is not to be used further).
     QByteArray retrieve(const QString& path, qint64 limit = 1 << 20);
@@ -125,6 +143,8 @@ private:
     Reply readReply(QTcpSocket& socket);
     void login();
     std::unique_ptr<QTcpSocket> openData();
+    // The lines the server lists for `queue` (LIST), as the format last set gives them.
+    QList<QByteArray> list(const QString& queue);
     QByteArray readAll(QTcpSocket& data, qint64 limit);
     void selectJob(const QString& jobId);
     [[noreturn]] void refused(const QString& what, const Reply& reply) const;
