@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, then configures and builds Velmora in ./build (or $BUILD):
-#   tools/build.sh             everything, tests and benchmarks included
+#   tools/build.sh             everything, tests included (each benchmark script builds its own)
 #   tools/build.sh --program   only the program and its office module (what ./run.sh needs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
