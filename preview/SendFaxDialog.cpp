@@ -154,7 +154,10 @@ SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, const QString& 
     numberRow->addWidget(choose);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Fax &number:"), numberRow);
+    // The label names its field for the keys and for screen readers, the row being a layout.
+    auto* numberLabel = new QLabel(QStringLiteral("Fax &number:"), this);
+    numberLabel->setBuddy(number_);
+    form->addRow(numberLabel, numberRow);
     form->addRow(QString(), dialled_);
     form->addRow(QStringLiteral("Ser&ver:"), server_);
     form->addRow(tr("&User:"), user_);
@@ -175,15 +178,18 @@ SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, const QString& 
     auto* layout = new QVBoxLayout(this);
     const QString pagesText =
         pages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pages);
-    layout->addWidget(new QLabel(
-        recipient.isEmpty()
-            ? QStringLiteral("The packet, %1, goes to the fax server as one job, with this cover "
-                             "sheet as its cover.")
-                  .arg(pagesText)
-            : tr("The packet for %1, %2, goes to the fax server as one job, with this cover "
-                 "sheet as its cover.")
-                  .arg(recipient, pagesText),
-        this));
+    oneJob_ = recipient.isEmpty()
+                  ? QStringLiteral(
+                        "The packet, %1, goes to the fax server as one job, with this "
+                        "cover sheet as its cover.")
+                        .arg(pagesText)
+                  : tr("The packet for %1, %2, goes to the fax server as one job, with this "
+                       "cover sheet as its cover.")
+                        .arg(recipient, pagesText);
+    intro_ = new QLabel(oneJob_, this);
+    intro_->setObjectName(QStringLiteral("FaxIntro"));
+    intro_->setWordWrap(true);
+    layout->addWidget(intro_);
     layout->addLayout(form);
     layout->addWidget(problem_);
     layout->addWidget(connection_);
@@ -198,6 +204,11 @@ SendFaxDialog::SendFaxDialog(const FaxCall& proposed, int pages, const QString& 
 void SendFaxDialog::checkNumber() {
     const QString typed = number_->text().trimmed();
     const std::vector<QString> numbers = SplitNumbers(typed);
+    intro_->setText(numbers.size() > 1
+                        ? tr("The packet goes to the fax server as a job for each recipient, "
+                             "each with a cover sheet of its own: this one with the recipient's "
+                             "name, fax number and phone.")
+                        : oneJob_);
     if (numbers.size() > 1) {
         // Several: each a cover of its own; what libphonenumber finds wrong, number by number.
         QStringList names, warnings;

@@ -61,6 +61,8 @@ private:
     QLabel* problem_ = nullptr;
     QLabel* connection_ = nullptr;
     QLabel* dialled_ = nullptr;
+    QLabel* intro_ = nullptr;
+    QString oneJob_;  // what the introduction says for one number
     bool twoNumbersAsked_ = false;
     QString sheetName_;              // the name on the sheet's cover
     std::vector<Recipient> chosen_;  // from the phone book, for their names

@@ -2,6 +2,7 @@
 
 #include "shell/Failure.h"
 #include "shell/Job.h"
+#include "shell/TerminationSignals.h"
 
 #include <sane/sane.h>
 #include <sane/saneopts.h>
@@ -311,6 +312,7 @@ Job* Scanner::listDevices(Listed done) {
     return worker_->post(
         this,
         [shared = shared_, found] {
+            const KeepSignalHandling keepSignals;  // as for a scan
             const Shared::Working working(*shared);
             SaneLibrary& sane = SaneLibrary::get();
             const std::lock_guard use(sane.use);
@@ -346,6 +348,9 @@ Job* Scanner::scan(const ScanSettings& settings, JobWorker::Done done) {
     Job* job = worker_->post(
         this,
         [shared = shared_, settings] {
+            // The backend may take SIGTERM for its reading; the program's own handling comes
+            // back when the scan ends, so that a plain kill still ends it tidily.
+            const KeepSignalHandling keepSignals;
             const Shared::Working working(*shared);
             SaneLibrary& sane = SaneLibrary::get();
             const std::lock_guard use(sane.use);

@@ -51,4 +51,12 @@ TerminationSignals::~TerminationSignals() {
     pipeEnds[0] = pipeEnds[1] = -1;
 }
 
+KeepSignalHandling::KeepSignalHandling() {
+    for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], nullptr, &kept_[size_t(i)]);
+}
+
+KeepSignalHandling::~KeepSignalHandling() {
+    for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &kept_[size_t(i)], nullptr);
+}
+
 }  // namespace velmora

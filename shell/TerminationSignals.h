@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <array>
+#include <csignal>
 #include <functional>
 
 class QSocketNotifier;
@@ -20,6 +22,21 @@ public:
 private:
     std::function<void(int)> end_;
     QSocketNotifier* notifier_ = nullptr;
+};
+
+// While it lives, what a library does to the handling of those signals is undone at its end:
+// the handling in place when it was made comes back. For calls into code that installs handlers
+// of its own for the process (a scanner's backend does, for its reading), which would otherwise
+// let a plain kill end the program without its tidying.
+class KeepSignalHandling {
+public:
+    KeepSignalHandling();
+    ~KeepSignalHandling();
+    KeepSignalHandling(const KeepSignalHandling&) = delete;
+    KeepSignalHandling& operator=(const KeepSignalHandling&) = delete;
+
+private:
+    std::array<struct sigaction, 3> kept_{};
 };
 
 }  // namespace velmora
