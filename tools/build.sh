@@ -10,7 +10,10 @@ source tools/debian-flags.sh
 # makes its package from this build.
 configure() {
   debian_flags develop
+  local debug=-g1
+  [ "${VELMORA_DEBUG_INFO:-}" != full ] || debug=-g
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS=$CXXFLAGS" \
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 $debug -DNDEBUG" \
     "-DCMAKE_EXE_LINKER_FLAGS=$LDFLAGS" "-DCMAKE_SHARED_LINKER_FLAGS=$LDFLAGS" \
     "-DCMAKE_MODULE_LINKER_FLAGS=$LDFLAGS" "$@" >/dev/null
 }
