@@ -1,5 +1,6 @@
 #include "OutboxWindow.h"
 
+#include "FaxListView.h"
 #include "FaxViewer.h"
 #include "OutboxTable.h"
 #include "SendFaxDialog.h"
@@ -79,33 +80,13 @@ OutboxWindow::OutboxWindow(FaxOutbox& outbox, QWidget* parent)
 
     auto* layout = new QVBoxLayout(chrome_.client);
     layout->setContentsMargins(8, 8, 8, 8);
-    problem_ = new QLabel(chrome_.client);
-    problem_->setObjectName(QStringLiteral("ServerProblem"));
-    problem_->setAccessibleName(tr("Fax server problem"));
-    problem_->setWordWrap(true);
-    problem_->setTextFormat(Qt::PlainText);
-    problem_->setStyleSheet(QStringLiteral("color: #a01010;"));
-    problem_->hide();
-    layout->addWidget(problem_);
+    problem_ = AddServerProblemLine(*chrome_.client, *layout);
 
     table_ = new OutboxTable(this);
     view_ = new QTableView(chrome_.client);
-    view_->setObjectName(QStringLiteral("Faxes"));
-    view_->setAccessibleName(tr("Faxes sent"));
     view_->setModel(table_);
-    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view_->setSelectionMode(QAbstractItemView::SingleSelection);
-    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view_->setAlternatingRowColors(true);
-    view_->setWordWrap(false);
+    SetUpFaxList(*view_, tr("Faxes sent"), {140, 105, 235, 55, 40, 150});
     view_->setContextMenuPolicy(Qt::CustomContextMenu);
-    view_->verticalHeader()->hide();
-    view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 8);
-    view_->horizontalHeader()->setHighlightSections(false);
-    view_->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {140, 105, 235, 55, 40, 150};
-    for (int column = 0; column < int(std::size(widths)); ++column)
-        view_->setColumnWidth(column, widths[column]);
     layout->addWidget(view_, 1);
 
     auto* buttons = new QHBoxLayout;
