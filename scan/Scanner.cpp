@@ -378,6 +378,14 @@ Job* Scanner::scan(const ScanSettings& settings, JobWorker::Done done) {
             Configure(device, settings);
             const bool feeder = settings.source == ScanSource::Feeder;
             QByteArray buffer(64 * 1024, Qt::Uninitialized);
+            qint64 held = 0;  // the dots of the pages delivered so far
+            const auto tooMuch = [](int number) {
+                return Failure(Text("The scan stopped at page %1: the scanner sent more than "
+                                    "this program keeps of one scan (%2 MB). Scan the rest "
+                                    "again.")
+                                   .arg(number)
+                                   .arg(kMaxScanBytes >> 20));
+            };
             for (int number = 1;; ++number) {
                 ThrowIfJobCancelled();
                 SANE_Status status = sane_start(device.handle());
@@ -397,7 +405,8 @@ Job* Scanner::scan(const ScanSettings& settings, JobWorker::Done done) {
                         Text("The scanner sends its pages in a form this program "
                              "cannot read."));
                 QByteArray data;
-                if (parameters.lines > 0 && parameters.bytes_per_line > 0)
+                if (parameters.lines > 0 && parameters.bytes_per_line > 0 &&
+                    qint64(parameters.lines) * parameters.bytes_per_line <= kMaxScanBytes - held)
                     data.reserve(qsizetype(parameters.lines) * parameters.bytes_per_line);
                 for (;;) {
                     SANE_Int length = 0;
@@ -407,8 +416,10 @@ Job* Scanner::scan(const ScanSettings& settings, JobWorker::Done done) {
                     if (status == SANE_STATUS_CANCELLED || JobCancelled()) throw JobGivenUp();
                     if (status != SANE_STATUS_GOOD)
                         throw SaneFailure("The scan failed: %1", status);
+                    if (held + data.size() + length > kMaxScanBytes) throw tooMuch(number);
                     data.append(buffer.constData(), length);
                 }
+                held += data.size();
                 ThrowIfJobCancelled();
                 ScannedPage page;
                 page.image = ToImage(parameters, data, settings.mode);

@@ -156,7 +156,7 @@ void ReceivedFaxes::poll() {
                 return;
             }
             answer->answered = true;
-            SqliteFile::Connection connection(store_);
+            std::vector<ReceivedFax> faxes;
             for (const ServerReceivedFax& found : listed) {
                 ReceivedFax fax;
                 fax.server = server.text();
@@ -174,28 +174,34 @@ void ReceivedFaxes::poll() {
                     } catch (const std::exception&) {
                         // Without the phone book the fax shows as the server names it.
                     }
-                const QString key = fax.key();
-                // Those there at the program's start are not news; one still coming in is,
-                // once it is whole.
-                const bool told = connection.writing([&] {
+                faxes.push_back(std::move(fax));
+            }
+            // One transaction a poll, not one a fax: the server may hold hundreds.
+            SqliteFile::Connection connection(store_);
+            connection.writing([&] {
+                for (ReceivedFax& fax : faxes) {
+                    const QString key = fax.key();
+                    // Those there at the program's start are not news; one still coming in
+                    // is, once it is whole.
                     connection.run(QStringLiteral("INSERT OR IGNORE INTO received (key, noticed) "
                                                   "VALUES (?, ?)"),
                                    {key, first && !fax.receiving ? 1 : 0});
-                    if (fax.receiving) return false;
                     // Whoever changes the row tells it: another program's mark leaves nothing.
-                    return connection
-                               .run(QStringLiteral("UPDATE received SET noticed = 1 WHERE key = ? "
-                                                   "AND noticed = 0"),
-                                    {key})
-                               .numRowsAffected() == 1;
-                });
-                QSqlQuery row = connection.run(
-                    QStringLiteral("SELECT read FROM received WHERE key = ?"), {key});
-                fax.read = row.next() && row.value(0).toBool();
-                row.finish();
-                if (told) answer->arrived.push_back(fax);
-                answer->faxes.push_back(fax);
-            }
+                    const bool told =
+                        !fax.receiving &&
+                        connection
+                                .run(QStringLiteral("UPDATE received SET noticed = 1 WHERE key = "
+                                                    "? AND noticed = 0"),
+                                     {key})
+                                .numRowsAffected() == 1;
+                    QSqlQuery row = connection.run(
+                        QStringLiteral("SELECT read FROM received WHERE key = ?"), {key});
+                    fax.read = row.next() && row.value(0).toBool();
+                    row.finish();
+                    if (told) answer->arrived.push_back(fax);
+                }
+            });
+            answer->faxes = std::move(faxes);
             std::stable_sort(answer->faxes.begin(), answer->faxes.end(),
                              [](const ReceivedFax& a, const ReceivedFax& b) {
                                  if (a.received != b.received) return a.received > b.received;
