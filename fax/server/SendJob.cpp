@@ -102,12 +102,13 @@ Job* SendPacketToEach(FaxPacket& packet, const std::vector<CoverRecipient>& reci
     return OfficeJobs::shared().post(
         receiver,
         [covers = packet.recipientCovers(), recipients, call, common, sent, &record] {
-            // One session for all: the server puts every job made in it in the first one's
-            // group.
-            std::unique_ptr<HylaFaxSession> session;
+            // A session each, as a single fax has: a session kept open from one job to the
+            // next makes the server build the next job from the one it is sending, and it then
+            // waits for that send to end (its answer took more than 15 s under load). The faxes
+            // are one group in the record, the first one's.
+            QString group;
             covers.each(recipients, [&](int index, const QStringList& pdfs,
                                         const std::vector<PageKind>& kinds) {
-                if (!session) session = std::make_unique<HylaFaxSession>(call.server);
                 SentFax fax = common;
                 fax.recipient = recipients[size_t(index)].name;
                 const CoverRecipient& recipient = recipients[size_t(index)];
@@ -120,9 +121,11 @@ Job* SendPacketToEach(FaxPacket& packet, const std::vector<CoverRecipient>& reci
                     submission.resolution = call.resolution;
                     submission.recipient = fax.recipient;
                     submission.sendAt = call.sendAt;
-                    const SubmittedJob job = SendPdfAsFax(*session, pdf, submission, kinds);
+                    HylaFaxSession session(call.server);
+                    const SubmittedJob job = SendPdfAsFax(session, pdf, submission, kinds);
                     fax.jobId = job.jobId;
-                    fax.groupId = job.groupId;
+                    if (group.isEmpty()) group = job.groupId;
+                    fax.groupId = group;
                     fax.submitted = QDateTime::currentDateTimeUtc();
                     try {
                         fax.id = record.add(fax, pdf);

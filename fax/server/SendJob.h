@@ -48,11 +48,11 @@ Job* SendPacket(FaxPacket& packet, const FaxCall& call, SentFaxes& record, QObje
 
 // Sends the packet to each of `recipients` as a fax of its own, behind a cover of its own
 // (FaxPacket::postForEach), to call.server with call's resolution and time (call.number and
-// call.recipient are the recipients'). All go through one session, in which the server keeps
-// them as one group; each is recorded in `record` as it is queued. `done` comes on `receiver`'s
-// thread with the faxes queued, as recorded, in the recipients' order (the record's problems, if
-// any, in `recordProblem`), and the failure that stopped the rest, if any. Given up part way,
-// the faxes queued stay queued and recorded; the one under way is not queued.
+// call.recipient are the recipients'). Each is its own job on the server; the record keeps them
+// as one group (the first job's group id); each is recorded in `record` as it is queued. `done`
+// comes on `receiver`'s thread with the faxes queued, as recorded, in the recipients' order (the
+// record's problems, if any, in `recordProblem`), and the failure that stopped the rest, if any.
+// Given up part way, the faxes queued stay queued and recorded; the one under way is not queued.
 using SentToEach = std::function<void(std::exception_ptr failure, const std::vector<SentFax>& faxes,
                                       const QString& recordProblem)>;
 Job* SendPacketToEach(FaxPacket& packet, const std::vector<CoverRecipient>& recipients,

@@ -324,9 +324,9 @@ TEST_F(OutboxThroughAServer, APasswordIsAskedForOnceAndARefusedOneIsToldAsSuch) 
 }
 
 // One packet to three recipients: the office makes a cover for each from the sheet's values with
-// the recipient's name, number and phone; each goes as a job of its own, the three in one group
-// on the server, each job's document its own cover and the two pages behind it. Saved instead,
-// the same makes a PDF for each in a folder.
+// the recipient's name, number and phone; each goes as a job of its own, the three one group in
+// the record of faxes sent, each job's document its own cover and the two pages behind it. Saved
+// instead, the same makes a PDF for each in a folder.
 TEST_F(OutboxThroughAServer, ThreeRecipientsGetACoverEachAsOneGroupOfJobsOrAPdfEach) {
     test::FakeHost host = test::SampleSheet(coversheet::Professional);
     FaxPacket packet(&host);
@@ -380,12 +380,11 @@ TEST_F(OutboxThroughAServer, ThreeRecipientsGetACoverEachAsOneGroupOfJobsOrAPdfE
         jobs.insert(fax.jobId);
         EXPECT_EQ(fax.recipient, recipients[n].name);
         EXPECT_EQ(fax.groupId, sent->front().groupId) << "one group";
+        EXPECT_EQ(record.find(fax.id)->groupId, sent->front().groupId) << "kept as one group";
         const QString queued = server.queueFile(fax.jobId);
         const QString dialled =
             recipients[n].dialled.isEmpty() ? recipients[n].number : recipients[n].dialled;
         EXPECT_TRUE(queued.contains(QStringLiteral("\nnumber:%1\n").arg(dialled)))
-            << queued.toStdString();
-        EXPECT_TRUE(queued.contains(QStringLiteral("\ngroupid:%1\n").arg(fax.groupId)))
             << queued.toStdString();
         const QRegularExpressionMatch document =
             QRegularExpression(QStringLiteral("\n!?tiff:\\d*:[^:]*:(docq/[^\n]+)")).match(queued);
